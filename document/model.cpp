@@ -1,0 +1,140 @@
+#include "document/model.h"
+
+#include <new>
+
+#include "document/numbers.h"
+#include "document/report.h"
+#include "platform/errors.h"
+#include "platform/textfile.h"
+
+namespace tw {
+
+CellGrid::CellGrid(int columns)
+    : columns_(static_cast<std::size_t>(columns < 0 ? 0 : columns)),
+      text_(std::make_shared<const ByteBuffer>()) {}
+
+void CellGrid::Check(int column, int row) const {
+    if (column < 1 || column > Columns() || row < -3 || row > upper_row_) throw VbError(kErrSubscript);
+}
+
+std::string_view CellGrid::operator()(int column, int row) const {
+    Check(column, row);
+    const Column& c = columns_[static_cast<std::size_t>(column - 1)];
+    if (row <= 0) return c.attr[row + 3];
+    auto index = static_cast<std::size_t>(row - 1);
+    if (index >= c.count) return {};
+    const char* begin = text_->Data();
+    auto [block, slot] = Locate(index);
+    const char* p = begin + c.blocks[block][slot];
+    return {p, LineLength(p, begin + text_->Size())};
+}
+
+void CellGrid::SetAttribute(int column, int row, std::string value) {
+    if (column < 1 || column > Columns() || row < -3 || row > 0) throw VbError(kErrSubscript);
+    columns_[static_cast<std::size_t>(column - 1)].attr[row + 3] = std::move(value);
+}
+
+void CellGrid::AppendCell(int column, int row, std::size_t offset) {
+    if (column < 1 || column > Columns()) throw VbError(kErrSubscript);
+    Column& c = columns_[static_cast<std::size_t>(column - 1)];
+    if (row != static_cast<int>(c.count) + 1) throw VbError(kErrSubscript);
+    // The grid grows to the row first; storing the cell may then fail.
+    if (row > upper_row_) upper_row_ = row;
+    std::size_t n = c.count;
+    if (n == 0 || (n >= kFirstBlock && ((n - kFirstBlock) & (kBlockSize - 1)) == 0)) {
+        try {
+            c.blocks.push_back(MakeLargeArray<std::uint64_t>(n == 0 ? kFirstBlock : kBlockSize));
+        } catch (const std::bad_alloc&) {
+            throw VbError(kErrOutOfStringSpace);
+        } catch (const std::length_error&) {
+            throw VbError(kErrOutOfStringSpace);
+        }
+    }
+    auto [block, slot] = Locate(n);
+    c.blocks[block][slot] = offset;
+    ++c.count;
+}
+
+std::pair<std::size_t, std::size_t> CellGrid::Locate(std::size_t index) {
+    if (index < kFirstBlock) return {0, index};
+    std::size_t j = index - kFirstBlock;
+    return {1 + (j >> kBlockShift), j & (kBlockSize - 1)};
+}
+
+int CellGrid::RowsIn(int column) const {
+    if (column < 1 || column > Columns()) return 0;
+    return static_cast<int>(columns_[static_cast<std::size_t>(column - 1)].count);
+}
+
+const std::vector<OptionKey>& OptionKeys() {
+    using M = DocumentModel;
+    static const std::vector<OptionKey> keys = {
+        {"AM", true, &M::OptAM, nullptr}, {"BM", false, nullptr, &M::OptBM},
+        {"BO", true, &M::OptBO, nullptr}, {"DE", true, &M::OptDE, nullptr},
+        {"DP", false, nullptr, &M::OptDP}, {"FM", false, nullptr, &M::OptFM},
+        {"FO", true, &M::OptFO, nullptr}, {"HE", true, &M::OptHE, nullptr},
+        {"HM", false, nullptr, &M::OptHM}, {"IW", true, &M::OptIW, nullptr},
+        {"JU", true, &M::OptJU, nullptr}, {"LM", false, nullptr, &M::OptLM},
+        {"LP", true, &M::OptLP, nullptr}, {"LS", false, nullptr, &M::OptLS},
+        {"MB", true, &M::OptMB, nullptr}, {"PA", false, nullptr, &M::OptPA},
+        {"PL", false, nullptr, &M::OptPL}, {"PS", false, nullptr, &M::OptPS},
+        {"RC", true, &M::OptRC, nullptr}, {"TM", false, nullptr, &M::OptTM},
+        {"TN", true, &M::OptTN, nullptr}, {"TP", true, &M::OptTP, nullptr},
+        {"WR", true, &M::OptWR, nullptr},
+    };
+    return keys;
+}
+
+const OptionKey* FindOption(std::string_view key) {
+    if (key.size() != 2) return nullptr;
+    for (const OptionKey& k : OptionKeys()) {
+        if (key == k.key) return &k;
+    }
+    return nullptr;
+}
+
+namespace {
+
+void ResetOptions(DocumentModel& m) {
+    m.OptAM = "A";
+    m.OptBM = 8;
+    m.OptBO = "Y";
+    m.OptDE.clear();
+    m.OptDP = 2;
+    m.OptFM = 2;
+    m.OptFO.clear();
+    m.OptHE.clear();
+    m.OptHM = 2;
+    m.OptIW = "R";
+    m.OptJU = "N";
+    m.OptLM = 2;
+    m.OptLP = std::string(1, kPoundSign);
+    m.OptLS = 1;
+    m.OptMB = "M";
+    m.OptPA = 0;
+    m.OptPL = 66;
+    m.OptPS = 0;
+    m.OptRC = "C";
+    m.OptTM = 0;
+    m.OptTN = "T";
+    m.OptTP = "%";
+    m.OptWR = "Y";
+}
+
+}  // namespace
+
+void DocumentModel::Reset() {
+    NumRows = 0;
+    NumCols = 0;
+    Cells = CellGrid(MaxNumCols);
+    ResetOptions(*this);
+}
+
+void InitVariables(Platform& sys, DocumentModel& doc) {
+    Trap trap(sys, "InitVariables", ReportFamily::A);
+    trap.Run([&] { trap.Step(0, [&] { doc.Reset(); }); });
+}
+
+double DocumentModel::StartPosition(int column) const { return Val(Cells(column, 0)); }
+
+}  // namespace tw

@@ -1,0 +1,114 @@
+// The one in-memory document: the cell grid, its counts and the options.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/textfile.h"
+
+namespace tw {
+
+// The grid of cell texts, Cells(column, row): columns 1 to MaxNumCols,
+// rows -3 to max(1, NumRows). Rows -3 to 0 hold a column's name, width,
+// third field and start position; rows 1 on hold the cell texts.
+//
+// Cell texts are never copied on load: a cell is always a whole line of
+// the file or the rest of one, so each is kept as the offset of its first
+// byte in the file's bytes, and ends at the next CR or LF. A document of
+// a million rows by eight columns then costs its file size plus eight
+// bytes a cell.
+class CellGrid {
+public:
+    CellGrid() = default;
+    explicit CellGrid(int columns);
+
+    // The file's bytes that the cell offsets point into.
+    void AttachText(std::shared_ptr<const ByteBuffer> text) { text_ = std::move(text); }
+
+    int Columns() const { return static_cast<int>(columns_.size()); }
+    // The grid's upper row bound: the larger of 1 and the rows stored.
+    int UpperRow() const { return upper_row_; }
+
+    // Reads an element; an element never assigned reads as empty text.
+    // Indexes outside the grid throw VbError 9 (subscript out of range).
+    std::string_view operator()(int column, int row) const;
+
+    // Column attributes, rows -3 to 0.
+    void SetAttribute(int column, int row, std::string value);
+    // Stores the line starting at `offset` of the text as the next cell of
+    // `column`, at `row`; rows are stored in order 1, 2, ... per column.
+    // Throws VbError 14 when memory for the grid runs out.
+    void AppendCell(int column, int row, std::size_t offset);
+
+    // Rows stored in one column.
+    int RowsIn(int column) const;
+
+private:
+    // Offsets are kept in blocks, so growing a column never moves what is
+    // stored: a small first block, then blocks of 2 MB.
+    static constexpr std::size_t kFirstBlock = 4096;
+    static constexpr int kBlockShift = 18;
+    static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockShift;
+    struct Column {
+        std::string attr[4];  // rows -3 .. 0
+        std::vector<LargeArray<std::uint64_t>> blocks;  // offsets of rows 1 ..
+        std::size_t count = 0;
+    };
+    // Block and slot of the offset of row index + 1.
+    static std::pair<std::size_t, std::size_t> Locate(std::size_t index);
+    void Check(int column, int row) const;
+
+    std::vector<Column> columns_;
+    std::shared_ptr<const ByteBuffer> text_;
+    int upper_row_ = 1;
+};
+
+// The document model. Member names are the ones users of the code know
+// from the format: NumCols, NumRows, OptPL ...
+struct DocumentModel {
+    // Number of columns the grid can hold (1 to 64); takes effect at the
+    // next InitVariables.
+    int MaxNumCols = 64;
+    int NumCols = 0;
+    int NumRows = 0;
+    bool IsPipeDreamFile = false;
+    CellGrid Cells;
+
+    std::string OptAM, OptBO, OptDE, OptFO, OptHE, OptIW, OptJU, OptLP, OptMB, OptRC, OptTN, OptTP, OptWR;
+    std::int16_t OptBM = 0, OptDP = 0, OptFM = 0, OptHM = 0, OptLM = 0, OptLS = 0, OptPA = 0, OptPL = 0,
+                 OptPS = 0, OptTM = 0;
+
+    DocumentModel() { Reset(); }
+
+    // Resets the model: no rows or columns, a fresh empty grid of
+    // MaxNumCols columns, every option at its default. InitVariables is
+    // the reported form of it.
+    void Reset();
+
+    // Numeric start position of a column (row 0), empty reading as 0.
+    double StartPosition(int column) const;
+};
+
+// The option keys of the format, in the order of the model's reset.
+struct OptionKey {
+    const char* key;
+    bool is_text;
+    std::string DocumentModel::*text;
+    std::int16_t DocumentModel::*number;
+};
+const std::vector<OptionKey>& OptionKeys();
+// The option named by a two-character key, or nullptr for an unknown key.
+const OptionKey* FindOption(std::string_view key);
+
+struct Platform;
+// Resets the model, reporting a failure under "InitVariables".
+void InitVariables(Platform& sys, DocumentModel& doc);
+
+// The pound sign of the Windows-1252 character set, LP's default.
+inline constexpr char kPoundSign = '\xA3';
+
+}  // namespace tw

@@ -1,0 +1,195 @@
+#include "document/numbers.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/errors.h"
+
+namespace tw {
+
+namespace {
+
+bool Skippable(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+// A cursor over the text that skips the ignorable characters.
+struct Scan {
+    std::string_view s;
+    std::size_t i = 0;
+    void Skip() {
+        while (i < s.size() && Skippable(s[i])) ++i;
+    }
+    int Peek() {
+        Skip();
+        return i < s.size() ? static_cast<unsigned char>(s[i]) : -1;
+    }
+    void Take() { ++i; }
+};
+
+int DigitValue(int c, int radix) {
+    int v = -1;
+    if (c >= '0' && c <= '9') v = c - '0';
+    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    return v >= 0 && v < radix ? v : -1;
+}
+
+// Reads "&H..." or "&O..." after the "&" and the letter; values of up to
+// four hex digits (six octal) are 16-bit, up to eight (eleven) 32-bit, as
+// the format's integers are.
+double ReadRadix(Scan& sc, int radix) {
+    unsigned long long v = 0;
+    int digits = 0;
+    int d;
+    while ((d = DigitValue(sc.Peek(), radix)) >= 0) {
+        sc.Take();
+        if (digits < 24) v = v * static_cast<unsigned>(radix) + static_cast<unsigned>(d);
+        ++digits;
+    }
+    if (v <= 0xFFFF && (radix == 16 ? digits <= 4 : v <= 0177777)) {
+        return static_cast<double>(static_cast<std::int16_t>(static_cast<std::uint16_t>(v)));
+    }
+    if (v <= 0xFFFFFFFFULL) {
+        return static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
+    }
+    throw VbError(kErrOverflow);
+}
+
+// Parses a decimal number; returns the value and sets `end` to the index
+// after the last character that belongs to it (0 when none was read).
+double ReadDecimal(Scan& sc, bool& any) {
+    std::string digits;
+    digits.reserve(32);
+    any = false;
+    int c = sc.Peek();
+    if (c == '+' || c == '-') {
+        digits.push_back(static_cast<char>(c));
+        sc.Take();
+    }
+    bool mant = false;
+    while ((c = sc.Peek()) >= '0' && c <= '9') {
+        digits.push_back(static_cast<char>(c));
+        sc.Take();
+        mant = true;
+    }
+    if (sc.Peek() == '.') {
+        digits.push_back('.');
+        sc.Take();
+        while ((c = sc.Peek()) >= '0' && c <= '9') {
+            digits.push_back(static_cast<char>(c));
+            sc.Take();
+            mant = true;
+        }
+    }
+    if (!mant) return 0.0;
+    any = true;
+    c = sc.Peek();
+    if (c == 'e' || c == 'E' || c == 'd' || c == 'D') {
+        Scan save = sc;
+        sc.Take();
+        std::string exp = "e";
+        int s = sc.Peek();
+        if (s == '+' || s == '-') {
+            exp.push_back(static_cast<char>(s));
+            sc.Take();
+        }
+        bool expDigits = false;
+        while ((c = sc.Peek()) >= '0' && c <= '9') {
+            if (exp.size() < 8) exp.push_back(static_cast<char>(c));
+            sc.Take();
+            expDigits = true;
+        }
+        if (expDigits) digits += exp;
+        else sc = save;
+    }
+    return std::strtod(digits.c_str(), nullptr);
+}
+
+}  // namespace
+
+double Val(std::string_view text) {
+    Scan sc{text};
+    if (sc.Peek() == '&') {
+        Scan after = sc;
+        after.Take();
+        int k = after.Peek();
+        if (k == 'h' || k == 'H') {
+            after.Take();
+            return ReadRadix(after, 16);
+        }
+        if (k == 'o' || k == 'O') {
+            after.Take();
+            return ReadRadix(after, 8);
+        }
+        return 0.0;
+    }
+    bool any = false;
+    double v = ReadDecimal(sc, any);
+    return any ? v : 0.0;
+}
+
+bool IsNumeric(std::string_view text) {
+    std::size_t b = 0, e = text.size();
+    while (b < e && (text[b] == ' ' || text[b] == '\t')) ++b;
+    while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t')) --e;
+    std::string_view t = text.substr(b, e - b);
+    if (t.empty()) return false;
+    Scan sc{t};
+    if (sc.Peek() == '&') {
+        sc.Take();
+        int k = sc.Peek();
+        int radix = (k == 'h' || k == 'H') ? 16 : (k == 'o' || k == 'O') ? 8 : 0;
+        if (radix == 0) return false;
+        sc.Take();
+        bool any = false;
+        while (DigitValue(sc.Peek(), radix) >= 0) {
+            sc.Take();
+            any = true;
+        }
+        return any && sc.Peek() < 0;
+    }
+    bool any = false;
+    ReadDecimal(sc, any);
+    return any && sc.Peek() < 0;
+}
+
+double RoundHalfEven(double value) { return std::nearbyint(value); }
+
+std::int16_t CInt(double value) {
+    double r = RoundHalfEven(value);
+    if (!(r >= -32768.0 && r <= 32767.0)) throw VbError(kErrOverflow);
+    return static_cast<std::int16_t>(r);
+}
+
+long long RoundHalfAway(double value) { return static_cast<long long>(std::round(value)); }
+
+namespace {
+
+std::string FormatWithDigits(double value, int digits) {
+    if (value == 0) return "0";
+    char buf[64];
+    double r = std::round(value);
+    if (r == value && std::fabs(value) < 1e15) {
+        std::snprintf(buf, sizeof buf, "%.0f", value);
+        return buf;
+    }
+    std::snprintf(buf, sizeof buf, "%.*G", digits, value);
+    std::string s = buf;
+    // Drop trailing zeros of the fraction ("10.50" -> "10.5").
+    auto epos = s.find('E');
+    std::string mant = s.substr(0, epos);
+    std::string exp = epos == std::string::npos ? "" : s.substr(epos);
+    if (mant.find('.') != std::string::npos) {
+        while (!mant.empty() && mant.back() == '0') mant.pop_back();
+        if (!mant.empty() && mant.back() == '.') mant.pop_back();
+    }
+    return mant + exp;
+}
+
+}  // namespace
+
+std::string FormatGeneral(double value) { return FormatWithDigits(value, 15); }
+
+std::string FormatSingle(float value) { return FormatWithDigits(static_cast<double>(value), 7); }
+
+}  // namespace tw

@@ -1,0 +1,201 @@
+#include "document/reader.h"
+
+#include <memory>
+#include <string_view>
+
+#include "document/numbers.h"
+#include "document/report.h"
+#include "document/text.h"
+#include "platform/textfile.h"
+
+namespace tw {
+
+namespace {
+
+// Line labels of the reader: failures are told apart by where they happen.
+enum Label {
+    kOpening = 0,      // opening, reading and the option lines
+    kColumnStore = 1,  // storing a column definition up to counting a cell's row
+    kGridGrowth = 2,   // growing the grid and storing the cell
+};
+
+class Reader {
+public:
+    Reader(Platform& sys, WindowHooks& window, DocumentModel& doc, const std::string& name)
+        : sys_(sys), window_(window), doc_(doc), name_(name),
+          trap_(sys, "ReadPipeDreamFile", ReportFamily::A) {
+        trap_.ShowsHourglass().OnFailure([this](const VbError& e, int label) { return Handle(e, label); });
+    }
+
+    void Run() {
+        InitVariables(sys_, doc_);
+        column_ = 0;
+        doc_.NumCols = 0;
+        doc_.IsPipeDreamFile = false;
+        sys_.pointer.SetHourglass(true);
+        trap_.Run([&] { Read(); });
+        Close();
+    }
+
+private:
+    void Read() {
+        trap_.Step(kOpening, [&] { file_.Open(Trim(name_)); });
+        trap_.Step(kOpening, [&] {
+            auto text = std::make_shared<ByteBuffer>();
+            file_.ReadAll(*text);
+            text_ = std::move(text);
+            doc_.Cells.AttachText(text_);
+        });
+        if (!text_) return;
+        LineCursor lines(text_->View());
+
+        // First phase: option lines, only at the very beginning.
+        std::string_view line;
+        bool cells_follow = false;
+        while (!lines.AtEnd()) {
+            line = lines.Next();
+            std::size_t op = line.find("%OP%");
+            if (op == std::string_view::npos) {
+                cells_follow = true;
+                break;
+            }
+            trap_.Step(kOpening, [&] { StoreOption(line.substr(op + 4)); });
+        }
+        if (!cells_follow) return;
+
+        // Second phase: column definitions and cells, until the file ends.
+        for (;;) {
+            SecondPhaseLine(line);
+            if (lines.AtEnd()) return;
+            line = lines.Next();
+        }
+    }
+
+    void StoreOption(std::string_view rest) {
+        doc_.IsPipeDreamFile = true;
+        const OptionKey* key = FindOption(rest.substr(0, 2));
+        if (!key) {
+            doc_.IsPipeDreamFile = false;
+            return;
+        }
+        std::string_view value = rest.substr(2);
+        if (key->is_text) doc_.*(key->text) = std::string(value);
+        else doc_.*(key->number) = CInt(Val(value));
+    }
+
+    void SecondPhaseLine(std::string_view line) {
+        // A definition's rest is processed again as a line of its own.
+        while (line.substr(0, 4) == "%CO:") {
+            if (!ColumnDefinition(line)) return;
+        }
+        StoreCell(line);
+    }
+
+    // Returns false when the definition was malformed and its failure
+    // ignored: the rest of that line is then dropped.
+    bool ColumnDefinition(std::string_view& line) {
+        bool ok = true;
+        std::string_view rest = line.substr(4);
+        auto field = [&](char sep, int attr_row) {
+            trap_.Step(kColumnStore, [&] {
+                std::size_t k = rest.find(sep);
+                if (k == std::string_view::npos) {
+                    ok = false;
+                    throw VbError(kErrInvalidCall);
+                }
+                doc_.Cells.SetAttribute(column_, attr_row, std::string(rest.substr(0, k)));
+                rest = rest.substr(k + 1);
+            });
+        };
+        trap_.Step(kColumnStore, [&] {
+            column_ += 1;
+            doc_.NumCols = column_;
+            doc_.IsPipeDreamFile = true;
+        });
+        field(',', -3);
+        if (ok) field(',', -2);
+        trap_.Step(kColumnStore, [&] {
+            std::string start = column_ == 1 ? std::to_string(doc_.OptLM)
+                                             : FormatGeneral(Val(doc_.Cells(column_ - 1, -2)) +
+                                                             Val(doc_.Cells(column_ - 1, 0)));
+            doc_.Cells.SetAttribute(column_, 0, std::move(start));
+        });
+        if (ok) field('%', -1);
+        row_ = 0;
+        line = rest;
+        return ok;
+    }
+
+    void StoreCell(std::string_view line) {
+        trap_.Step(kColumnStore, [&] {
+            if (column_ == 0) {
+                column_ = 1;
+                doc_.NumCols = 1;
+            }
+            row_ += 1;
+            if (row_ > doc_.NumRows) doc_.NumRows = row_;
+        });
+        trap_.Step(kGridGrowth, [&] {
+            doc_.Cells.AppendCell(column_, row_, static_cast<std::size_t>(line.data() - text_->Data()));
+        });
+    }
+
+    Handling Handle(const VbError& e, int label) {
+        if (e.number() == kErrSubscript && label == kColumnStore) {
+            sys_.pointer.SetHourglass(false);
+            std::string msg = "Can't load cell ";
+            msg += static_cast<char>(64 + column_);
+            msg += "1 in PipeDream file. Increase maximum number of columns.";
+            sys_.msg.Show(msg, MsgButtons::OK, MsgIcon::Information);
+            doc_.NumCols -= 1;
+            return Handling::Leave;
+        }
+        if ((e.number() == kErrOutOfStringSpace || e.number() == kErrOutOfMemory) && label >= kGridGrowth) {
+            sys_.pointer.SetHourglass(false);
+            std::string name;
+            if (column_ >= 1 && column_ <= doc_.Cells.Columns()) name = std::string(doc_.Cells(column_, -3));
+            sys_.msg.Show("Can't load cell " + name + std::to_string(row_) +
+                              " in PipeDream file. Decrease maximum number of columns.",
+                          MsgButtons::OK, MsgIcon::Information);
+            return Handling::Leave;
+        }
+        if (e.number() == kErrFileNotFound) {
+            sys_.pointer.SetHourglass(false);
+            sys_.msg.Show("File not found: " + name_, MsgButtons::OK, MsgIcon::Information);
+            window_.ClearSurface();
+            return Handling::Leave;
+        }
+        return Handling::Report;
+    }
+
+    void Close() {
+        Trap closing(sys_, "ReadPipeDreamFile", ReportFamily::A);
+        closing.Run([&] {
+            closing.Step(kOpening, [&] { window_.SetCaption(CaptionFor(doc_, name_)); });
+            closing.Step(kOpening, [&] { file_.Close(); });
+        });
+        sys_.pointer.SetHourglass(false);
+    }
+
+    Platform& sys_;
+    WindowHooks& window_;
+    DocumentModel& doc_;
+    const std::string& name_;
+    Trap trap_;
+    InputFile file_;
+    std::shared_ptr<const ByteBuffer> text_;
+    int column_ = 0;
+    int row_ = 0;
+};
+
+}  // namespace
+
+std::string CaptionFor(const DocumentModel& doc, const std::string& FileName) {
+    return std::string(kAppName) + " - " + (doc.OptDE.empty() ? FileName : doc.OptDE);
+}
+
+void ReadPipeDreamFile(Platform& sys, WindowHooks& window, DocumentModel& doc, const std::string& FileName) {
+    Reader(sys, window, doc, FileName).Run();
+}
+
+}  // namespace tw

@@ -1,0 +1,22 @@
+// Reads a PipeDream file (or any text file, as a one-column document)
+// into the document model.
+#pragma once
+
+#include <string>
+
+#include "document/model.h"
+#include "platform/services.h"
+
+namespace tw {
+
+// Replaces the loaded document with the file `FileName` (opened with
+// surrounding blanks removed) and sets the window caption. Failures are
+// reported to the user; whatever was read before a failure stays loaded.
+void ReadPipeDreamFile(Platform& sys, WindowHooks& window, DocumentModel& doc, const std::string& FileName);
+
+// The caption the window shows for a loaded file.
+std::string CaptionFor(const DocumentModel& doc, const std::string& FileName);
+
+inline constexpr const char* kAppName = "Tarnwick";
+
+}  // namespace tw

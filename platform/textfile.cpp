@@ -1,0 +1,244 @@
+#include "platform/textfile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <cstdlib>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "platform/errors.h"
+
+namespace tw {
+
+namespace {
+
+constexpr std::size_t kWriteBuffer = 1 << 16;
+
+[[noreturn]] void ThrowErrno(int err, bool input, const std::string& path) {
+    int number = ErrorFromErrno(err, input);
+    if (err == ENOENT && input && !ParentFolderExists(path)) number = kErrPathNotFound;
+    throw VbError(number);
+}
+
+std::string FolderOf(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+}  // namespace
+
+InputFile::~InputFile() { Close(); }
+
+void InputFile::Open(const std::string& path) {
+    Close();
+    if (path.empty()) throw VbError(kErrBadFileNumber);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) ThrowErrno(errno, true, path);
+    fd_ = fd;
+}
+
+void FreeDeleter::operator()(void* p) const { std::free(p); }
+
+void* AllocateLarge(std::size_t bytes) {
+    constexpr std::size_t kHuge = std::size_t{2} << 20;
+    void* p = nullptr;
+    if (bytes >= kHuge) {
+        std::size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
+        p = std::aligned_alloc(kHuge, rounded);
+        if (p) ::madvise(p, rounded, MADV_HUGEPAGE);
+    } else {
+        p = std::malloc(bytes ? bytes : 1);
+    }
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+void ByteBuffer::Assign(std::string_view bytes) {
+    data_ = MakeLargeArray<char>(bytes.size() + 1);
+    std::memcpy(data_.get(), bytes.data(), bytes.size());
+    size_ = bytes.size();
+}
+
+void InputFile::ReadAll(ByteBuffer& into) {
+    if (fd_ < 0) throw VbError(kErrBadFileNumber);
+    struct stat st {};
+    std::size_t capacity = 0;
+    if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        capacity = static_cast<std::size_t>(st.st_size);
+    }
+    // One spare byte lets the read that sees the end fit without growing.
+    capacity += 1;
+    LargeArray<char> data = MakeLargeArray<char>(capacity);
+    std::size_t used = 0;
+    for (;;) {
+        if (used == capacity) {
+            std::size_t grown = capacity + capacity / 2 + 65536;
+            LargeArray<char> bigger = MakeLargeArray<char>(grown);
+            std::memcpy(bigger.get(), data.get(), used);
+            data = std::move(bigger);
+            capacity = grown;
+        }
+        ssize_t n = ::read(fd_, data.get() + used, capacity - used);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowErrno(errno, true, "");
+        }
+        if (n == 0) break;
+        used += static_cast<std::size_t>(n);
+    }
+    into.data_ = std::move(data);
+    into.size_ = used;
+}
+
+std::string InputFile::ReadAll() {
+    ByteBuffer b;
+    ReadAll(b);
+    return std::string(b.View());
+}
+
+void InputFile::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+OutputFile::~OutputFile() {
+    try {
+        Close();
+    } catch (...) {
+        // A destructor cannot report; the owner closes explicitly to see failures.
+    }
+}
+
+void OutputFile::Open(const std::string& path, Mode mode) {
+    if (fd_ >= 0) Close();
+    if (path.empty()) throw VbError(kErrBadFileNumber);
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Mode::Append ? O_APPEND : O_TRUNC);
+    int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0) ThrowErrno(errno, false, path);
+    fd_ = fd;
+    buffer_.clear();
+    buffer_.reserve(kWriteBuffer);
+}
+
+void OutputFile::Write(std::string_view bytes) {
+    if (fd_ < 0) throw VbError(kErrBadFileNumber);
+    if (buffer_.size() + bytes.size() > kWriteBuffer) {
+        Flush();
+        if (bytes.size() >= kWriteBuffer) {
+            buffer_.assign(bytes);
+            Flush();
+            return;
+        }
+    }
+    buffer_.append(bytes);
+}
+
+void OutputFile::Flush() {
+    std::size_t done = 0;
+    while (done < buffer_.size()) {
+        ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int err = errno;
+            buffer_.erase(0, done);
+            throw VbError(ErrorFromErrno(err, false));
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    buffer_.clear();
+}
+
+void OutputFile::Close() {
+    if (fd_ < 0) return;
+    try {
+        Flush();
+    } catch (...) {
+        ::close(fd_);
+        fd_ = -1;
+        buffer_.clear();
+        throw;
+    }
+    int rc = ::close(fd_);
+    fd_ = -1;
+    if (rc != 0 && errno != EINTR) throw VbError(ErrorFromErrno(errno, false));
+}
+
+std::size_t LineCursor::FindEnd(std::size_t from) {
+    const char* base = data_.data();
+    const char* p = base + from;
+    const char* end = base + data_.size();
+#if defined(__SSE2__)
+    // Lines are short: test sixteen bytes at a time for CR or LF.
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (end - p >= 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+        if (mask != 0) return static_cast<std::size_t>(p - base) + static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(mask)));
+        p += 16;
+    }
+#endif
+    while (p < end && *p != '\r' && *p != '\n') ++p;
+    return static_cast<std::size_t>(p - base);
+}
+
+std::size_t LineLength(const char* p, const char* end) {
+    LineCursor c(std::string_view(p, static_cast<std::size_t>(end - p)));
+    return c.Next().size();
+}
+
+std::string_view LineCursor::Next() {
+    std::size_t start = pos_;
+    std::size_t end = FindEnd(start);
+    std::string_view line = data_.substr(start, end - start);
+    pos_ = end;
+    if (pos_ < data_.size()) {
+        char c = data_[pos_++];
+        char other = c == '\r' ? '\n' : '\r';
+        if (pos_ < data_.size() && data_[pos_] == other) ++pos_;
+    }
+    return line;
+}
+
+bool FolderExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool ParentFolderExists(const std::string& path) { return FolderExists(FolderOf(path)); }
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view contents) {
+    struct stat st {};
+    bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && (::access(path.c_str(), W_OK) != 0 || (st.st_mode & 0222) == 0)) return false;
+    std::string tmp = path + ".tmp-XXXXXX";
+    int fd = ::mkstemp(tmp.data());
+    if (fd < 0) return false;
+    bool ok = true;
+    std::size_t done = 0;
+    while (ok && done < contents.size()) {
+        ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ok = false;
+        else done += static_cast<std::size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok) ::chmod(tmp.c_str(), exists ? (st.st_mode & 07777) : 0644);
+    if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
+    if (!ok) ::unlink(tmp.c_str());
+    return ok;
+}
+
+}  // namespace tw

@@ -1,0 +1,59 @@
+// Helpers shared by the tests: a temporary folder and files in it.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "document/reader.h"
+#include "platform/fake/fakes.h"
+
+namespace tw::test {
+
+class TempDir {
+public:
+    TempDir() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "tarnwick-test-XXXXXX").string();
+        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+        path_ = tmpl;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        std::string p = *this / name;
+        std::ofstream(p, std::ios::binary) << bytes;
+        return p;
+    }
+
+private:
+    std::string path_;
+};
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A scripted platform whose program folder is a fresh temporary folder,
+// and a document loaded from bytes written there.
+struct Fixture {
+    TempDir dir;
+    fake::FakePlatform fp;
+    DocumentModel doc;
+    Fixture() { fp.process.program_folder = dir.path(); }
+
+    void Load(const std::string& bytes, const std::string& name = "doc.pd") {
+        ReadPipeDreamFile(fp.sys, fp.window, doc, dir.Write(name, bytes));
+    }
+};
+
+}  // namespace tw::test
