@@ -1,0 +1,87 @@
+#include "document/markup.h"
+
+namespace tw {
+
+bool HighlightOfCode(std::string_view code, Highlight& h) {
+    if (code.size() != 4 || code[0] != '%' || code[1] != 'H' || code[3] != '%') return false;
+    switch (code[2]) {
+    case '1': h = Highlight::Underline; return true;
+    case '2': h = Highlight::Bold; return true;
+    case '4': h = Highlight::Italic; return true;
+    case '5': h = Highlight::Subscript; return true;
+    case '6': h = Highlight::Superscript; return true;
+    default: return false;
+    }
+}
+
+long long FieldPass(std::string_view text, const FieldForms& forms, std::string& out) {
+    long long change = 0;
+    std::size_t i = 0, n = text.size();
+    for (;;) {
+        std::size_t a = text.find('@', i);
+        std::size_t b = a == std::string_view::npos ? a : text.find('@', a + 1);
+        if (b == std::string_view::npos) {
+            out.append(text.substr(i));
+            return change;
+        }
+        out.append(text.substr(i, a - i));
+        std::string_view code = text.substr(a, b - a + 1);
+        auto len = static_cast<long long>(code.size());
+        if (code == "@P@") {
+            out.append(forms.page);
+            change += forms.page_width - len;
+        } else if (code == "@D@") {
+            out.append(forms.date);
+            change += forms.date_width - len;
+        } else if (code == "@T@") {
+            out.append(forms.title);
+            change += forms.title_width - len;
+        } else if (code == "@@") {
+            out.push_back('@');
+            change += 1 - len;
+        } else {
+            out.append(code);
+        }
+        i = b + 1;
+        while (i < n && text[i] == '@') {
+            ++i;
+            --change;
+        }
+    }
+}
+
+ControlResult ControlPass(std::string_view text, LonePercent lone, ControlSink& sink) {
+    ControlResult r;
+    std::size_t i = 0;
+    for (;;) {
+        std::size_t a = text.find('%', i);
+        if (a == std::string_view::npos) {
+            if (i < text.size()) sink.Text(text.substr(i));
+            return r;
+        }
+        std::size_t b = text.find('%', a + 1);
+        if (b == std::string_view::npos) {
+            std::size_t until = lone == LonePercent::Keep ? text.size() : a;
+            if (until > i) sink.Text(text.substr(i, until - i));
+            r.lone_percent = true;
+            return r;
+        }
+        if (a > i) sink.Text(text.substr(i, a - i));
+        std::string_view code = text.substr(a, b - a + 1);
+        r.width_change -= static_cast<long long>(code.size());
+        Highlight h;
+        if (code == "%PC%") {
+            sink.Text("%");
+            r.width_change += 1;
+        } else if (HighlightOfCode(code, h)) {
+            bool& on = r.open[static_cast<std::size_t>(h)];
+            on = !on;
+            sink.Toggle(h, on);
+        } else if (code == "%V%") {
+            sink.Value();
+        }
+        i = b + 1;
+    }
+}
+
+}  // namespace tw

@@ -1,0 +1,30 @@
+#include "export/html_export.h"
+
+#include "export/markup_writer.h"
+
+namespace tw {
+
+long long WriteCellHTML(Platform& sys, const DocumentModel& doc, std::string& LineBuf, std::string_view text) {
+    MarkupCellWriter cells(sys, HtmlForms(), doc.OptDE);
+    return cells.Write(text, LineBuf);
+}
+
+void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap) {
+    RunStep(trap, kWriterHeader, [&] {
+        std::string head = "<html>\r\n<head>\r\n<title>";
+        EscapeHtml(doc.OptDE, head);
+        head.append("</title>\r\n</head>\r\n<body>\r\n");
+        out.Write(head);
+    });
+    std::string LineBuf;
+    MarkupCellWriter cells(sys, HtmlForms(), doc.OptDE);
+    WriteRows(doc, cells, LineBuf, out, trap, RowStyle{"<br>", true});
+    // A preformatted block still open stays open: browsers close it.
+    RunStep(trap, kWriterEnd, [&] { out.Write("\r\n</body>\r\n</html>\r\n"); });
+}
+
+void WriteFileHTML(Platform& sys, const DocumentModel& doc, const std::string& path) {
+    WriteFileUnderTrap(sys, "WriteFileHTML", path, [&](Sink& sink, Trap& trap) { WriteHTML(sys, doc, sink, &trap); });
+}
+
+}  // namespace tw

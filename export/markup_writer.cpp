@@ -1,0 +1,229 @@
+#include "export/markup_writer.h"
+
+#include <cmath>
+#include <vector>
+
+#include "document/numbers.h"
+#include "document/report.h"
+#include "document/text.h"
+
+namespace tw {
+
+namespace {
+
+struct EscapeTables {
+    bool html[256]{};
+    bool rtf[256]{};
+    bool special_html[256]{};  // needs escaping or starts a code
+    bool special_rtf[256]{};
+    EscapeTables() {
+        for (int c = 0; c < 256; ++c) {
+            html[c] = c == '&' || c == '<' || c == '>' || c == '"' || (c <= 8) || c == 11 || c == 12 ||
+                      (c >= 14 && c <= 31) || c >= 127;
+            rtf[c] = c == '\\' || c == '{' || c == '}' || c > 127;
+        }
+    }
+};
+
+const EscapeTables& Tables() {
+    static const EscapeTables t;
+    return t;
+}
+
+class LineBufSink : public ControlSink {
+public:
+    LineBufSink(std::string& buf, const WriterForms& forms) : buf_(buf), forms_(forms) {}
+    void Text(std::string_view t) override { buf_.append(t); }
+    void Toggle(Highlight h, bool on) override {
+        auto i = static_cast<std::size_t>(h);
+        buf_.append(on ? forms_.on[i] : forms_.off[i]);
+    }
+
+private:
+    std::string& buf_;
+    const WriterForms& forms_;
+};
+
+}  // namespace
+
+void EscapeHtml(std::string_view in, std::string& out) {
+    const bool* needs = Tables().html;
+    for (char ch : in) {
+        auto c = static_cast<unsigned char>(ch);
+        if (!needs[c]) {
+            out.push_back(ch);
+        } else if (c == '&') {
+            out.append("&amp;");
+        } else if (c == '<') {
+            out.append("&lt;");
+        } else if (c == '>') {
+            out.append("&gt;");
+        } else if (c == '"') {
+            out.append("&quot;");
+        } else if (c >= 161) {
+            // Ended by ";" so a digit that follows is not read into it.
+            out.append("&#").append(std::to_string(c)).push_back(';');
+        }
+        // The remaining control characters and 127 to 160 are dropped.
+    }
+}
+
+void EscapeRtf(std::string_view in, std::string& out) {
+    static const char hex[] = "0123456789ABCDEF";
+    const bool* needs = Tables().rtf;
+    for (char ch : in) {
+        auto c = static_cast<unsigned char>(ch);
+        if (!needs[c]) {
+            out.push_back(ch);
+        } else if (c == 160) {
+            out.append("\\~");
+        } else if (c > 127) {
+            out.append("\\'");
+            out.push_back(hex[c >> 4]);
+            out.push_back(hex[c & 15]);
+        } else {
+            out.push_back('\\');
+            out.push_back(ch);
+        }
+    }
+}
+
+const WriterForms& HtmlForms() {
+    static const WriterForms f{
+        "WriteCellHTML", EscapeHtml, Tables().html, "@P@", "@D@", 3, 3,
+        {"<u>", "<b>", "<i>", "<sub>", "<sup>"}, {"</u>", "</b>", "</i>", "</sub>", "</sup>"},
+    };
+    return f;
+}
+
+const WriterForms& RtfForms() {
+    // "@D@" counts as long as the date "Sunday 24 January 1988".
+    static const WriterForms f{
+        "WriteCellRTF", EscapeRtf, Tables().rtf, "\\chpgn ", "\\chdate ", 1, 22,
+        {"\\ul ", "\\b ", "\\i ", "\\dn ", "\\up "}, {"\\ul0 ", "\\b0 ", "\\i0 ", "\\dn0 ", "\\up0 "},
+    };
+    return f;
+}
+
+MarkupCellWriter::MarkupCellWriter(Platform& sys, const WriterForms& forms, std::string_view title)
+    : sys_(sys), forms_(forms) {
+    forms.escape(title, title_);
+    fields_ = FieldForms{forms.page, forms.date, title_, forms.page_width, forms.date_width,
+                         static_cast<long long>(title.size())};
+}
+
+long long MarkupCellWriter::Convert(std::string_view text, std::string& LineBuf) {
+    auto width = static_cast<long long>(text.size());
+    bool needs_escape = false, has_field = false, has_code = false;
+    for (char ch : text) {
+        auto c = static_cast<unsigned char>(ch);
+        needs_escape |= forms_.needs_escape[c];
+        has_field |= c == '@';
+        has_code |= c == '%';
+    }
+    if (!needs_escape && !has_field && !has_code) {
+        LineBuf.append(text);
+        return width;
+    }
+    std::string_view work = text;
+    if (needs_escape) {
+        escaped_.clear();
+        forms_.escape(text, escaped_);
+        work = escaped_;
+    }
+    if (has_field) {
+        expanded_.clear();
+        width += FieldPass(work, fields_, expanded_);
+        work = expanded_;
+        has_code = work.find('%') != std::string_view::npos;
+    }
+    if (!has_code) {
+        LineBuf.append(work);
+        return width;
+    }
+    LineBufSink sink(LineBuf, forms_);
+    ControlResult r = ControlPass(work, LonePercent::Drop, sink);
+    width += r.width_change;
+    for (Highlight h : kCloseOrder) {
+        if (r.open[static_cast<std::size_t>(h)]) LineBuf.append(forms_.off[static_cast<std::size_t>(h)]);
+    }
+    return width;
+}
+
+long long MarkupCellWriter::Write(std::string_view text, std::string& LineBuf) {
+    long long width = 0;
+    std::size_t start = LineBuf.size();
+    Trap trap(sys_, forms_.procedure, ReportFamily::A);
+    trap.LogWithTimestamp();
+    trap.Run([&] {
+        trap.Step(0, [&] {
+            LineBuf.resize(start);  // a retried cell starts afresh
+            width = Convert(text, LineBuf);
+        });
+    });
+    return width;
+}
+
+namespace {
+
+enum class RowClass { Empty, Text, Table };
+
+}  // namespace
+
+void WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& LineBuf, Sink& out, Trap* trap,
+               RowStyle style) {
+    // Column starts do not change from row to row.
+    std::vector<double> starts;
+    for (int col = 1; col <= doc.NumCols; ++col) starts.push_back(doc.StartPosition(col) - doc.OptLM);
+
+    RowClass previous = RowClass::Empty;
+    bool in_pre = false;
+    std::string line;
+    for (int row = 1; row <= doc.NumRows; ++row) {
+        RunStep(trap, kWriterRow, [&] {
+            LineBuf.clear();
+            double pos = 0;
+            bool first = false, other = false;
+            for (int col = 1; col <= doc.NumCols; ++col) {
+                double start = starts[static_cast<std::size_t>(col - 1)];
+                if (start > pos) {
+                    LineBuf.append(static_cast<std::size_t>(RoundHalfEven(start - pos)), ' ');
+                    pos = start;
+                }
+                long long w = cells.Write(doc.Cells(col, row), LineBuf);
+                if (w != 0) (col == 1 ? first : other) = true;
+                pos += static_cast<double>(w);
+            }
+            RowClass cls = other ? RowClass::Table : first ? RowClass::Text : RowClass::Empty;
+
+            // The block state changes only once the row is written, so a
+            // retried row writes the same bytes again.
+            bool pre = in_pre;
+            line.clear();
+            if (previous == RowClass::Text && cls == RowClass::Text) {
+                line.append(" \r\n");
+            } else if (previous != RowClass::Text || cls == RowClass::Empty ||
+                       (!LineBuf.empty() && LineBuf[0] == ' ')) {
+                if (!pre) line.append(style.line_break);
+                line.append("\r\n");
+            }
+            if (style.preformatted) {
+                if (!pre && previous != RowClass::Table && cls == RowClass::Table) {
+                    line.append("<pre>");
+                    pre = true;
+                } else if (pre && cls == RowClass::Text) {
+                    line.append("</pre>");
+                    pre = false;
+                }
+            }
+            std::size_t end = LineBuf.size();
+            while (end > 0 && LineBuf[end - 1] == ' ') --end;
+            line.append(LineBuf, 0, end);
+            out.Write(line);
+            in_pre = pre;
+            previous = cls;
+        });
+    }
+}
+
+}  // namespace tw

@@ -1,0 +1,66 @@
+// The part the HTML and RTF writers share: a cell converted with the
+// writer's escapes and forms into the line buffer, and the layout of rows
+// into lines (columns aligned with spaces, text rows joined).
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "document/markup.h"
+#include "document/model.h"
+#include "export/sink.h"
+
+namespace tw {
+
+// What distinguishes one writer's cells from another's.
+struct WriterForms {
+    const char* procedure;  // named in the cell writer's reports
+    void (*escape)(std::string_view in, std::string& out);
+    const bool* needs_escape;  // per byte: the escape pass changes it
+    std::string page, date;    // what "@P@" and "@D@" become
+    long long page_width, date_width;
+    std::array<std::string_view, 5> on, off;  // highlight forms, by Highlight
+};
+
+const WriterForms& HtmlForms();
+const WriterForms& RtfForms();
+
+void EscapeHtml(std::string_view in, std::string& out);
+void EscapeRtf(std::string_view in, std::string& out);
+
+// Converts cells with one writer's forms; the title that "@T@" inserts is
+// escaped like cell text.
+class MarkupCellWriter {
+public:
+    MarkupCellWriter(Platform& sys, const WriterForms& forms, std::string_view title);
+
+    // Appends the converted `text` to LineBuf and returns its visible
+    // width. A failure is reported in family A; after Abort or Ignore the
+    // width is 0 and what was appended stays.
+    long long Write(std::string_view text, std::string& LineBuf);
+
+private:
+    long long Convert(std::string_view text, std::string& LineBuf);
+
+    Platform& sys_;
+    const WriterForms& forms_;
+    std::string title_;
+    FieldForms fields_;
+    std::string escaped_, expanded_;
+};
+
+// Lays out rows 1 to NumRows: each line starts with spaces up to each
+// column's start (less the left margin), then the converted cells. A row
+// with visible content in column 1 only is a text row; consecutive text
+// rows are joined into one paragraph; other rows, and rows starting with
+// a space, are set on a line of their own after `line_break`. With
+// `preformatted`, table rows are set in a "<pre>" block.
+struct RowStyle {
+    std::string_view line_break;
+    bool preformatted;
+};
+void WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& LineBuf, Sink& out, Trap* trap,
+               RowStyle style);
+
+}  // namespace tw

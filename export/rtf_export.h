@@ -1,0 +1,34 @@
+// The document as Rich Text: the screen font, page margins from the
+// document's options, page numbering, header, footer, highlights.
+#pragma once
+
+#include <string>
+
+#include "document/model.h"
+#include "export/sink.h"
+
+namespace tw {
+
+// What the RTF export takes from the platform, in twips and points.
+struct RtfMetrics {
+    std::string font_name = "Courier New";  // the screen font
+    float font_size = 9;
+    float zero_width = 0;   // W0: width of "0" in the screen font
+    float zero_height = 0;  // H0: its height
+    float page_width = 0;   // of the default printer
+    float printable_width = 0;
+};
+
+long long WriteCellRTF(Platform& sys, const DocumentModel& doc, std::string& LineBuf, std::string_view text);
+
+// "\f0" for Courier New, "\f1" Times New Roman, "\f2" Arial, "\f3" Courier.
+std::string RtfFontCode(const std::string& font_name);
+// "\fs" and twice the size, halves rounded away from zero.
+std::string RtfSizeCode(float points);
+
+void WriteRTFTo(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, Sink& out, Trap* trap = nullptr);
+
+// Writes the document to `path`, reporting failures as "WriteRTF".
+void WriteRTF(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, const std::string& path);
+
+}  // namespace tw

@@ -1,0 +1,59 @@
+// Where the writers send their bytes: a string in tests, a file otherwise.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "document/report.h"
+#include "platform/textfile.h"
+
+namespace tw {
+
+class Sink {
+public:
+    virtual ~Sink() = default;
+    virtual void Write(std::string_view bytes) = 0;
+};
+
+class StringSink : public Sink {
+public:
+    std::string bytes;
+    void Write(std::string_view b) override { bytes.append(b); }
+};
+
+class FileSink : public Sink {
+public:
+    explicit FileSink(OutputFile& file) : file_(file) {}
+    void Write(std::string_view b) override { file_.Write(b); }
+
+private:
+    OutputFile& file_;
+};
+
+// Runs one statement of a writer under the file writer's trap, or
+// directly when writing to a sink without one.
+template <class F>
+void RunStep(Trap* trap, int label, F&& statement) {
+    if (trap) trap->Step(label, statement);
+    else statement();
+}
+
+// Line labels of the file writers' reports.
+enum WriterLabel { kWriterOpen = 1, kWriterHeader = 2, kWriterRow = 3, kWriterEnd = 4, kWriterClose = 5 };
+
+// Opens `path` for output, runs `body` with a sink over it under a trap of
+// family A with line named `procedure`, and closes the file in the
+// closing steps, also after an Abort.
+template <class F>
+void WriteFileUnderTrap(Platform& sys, const std::string& procedure, const std::string& path, F&& body) {
+    OutputFile file;
+    FileSink sink(file);
+    Trap trap(sys, procedure, ReportFamily::AWithLine);
+    trap.Run([&] {
+        trap.Step(kWriterOpen, [&] { file.Open(path, OutputFile::Mode::Output); });
+        body(sink, trap);
+    });
+    trap.Run([&] { trap.Step(kWriterClose, [&] { file.Close(); }); });
+}
+
+}  // namespace tw

@@ -1,0 +1,21 @@
+// Tab-separated plain text: one line per row, cells reduced to plain text.
+#pragma once
+
+#include <string>
+
+#include "document/model.h"
+#include "export/sink.h"
+
+namespace tw {
+
+// The plain text of one cell: fields removed, "%PC%" as "%", "%V%" as
+// "=", other codes removed; a lone "%" keeps itself and the rest.
+std::string CellToText(std::string_view text);
+
+// The whole document as text lines ended by CR LF, cells separated by tabs.
+void WriteText(const DocumentModel& doc, Sink& out, Trap* trap = nullptr);
+
+// Writes the document to `path`, reporting failures as "WriteFileTxt".
+void WriteFileTxt(Platform& sys, const DocumentModel& doc, const std::string& path);
+
+}  // namespace tw
