@@ -40,6 +40,8 @@ fuzz: deps
 
 bench: build
 	@$(BUILD)/bench/load_bench
+	@$(BUILD)/bench/convert_bench $(BUILD)/tarnwick
+	@bench/pandoc_compare $(BUILD)/tarnwick
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)

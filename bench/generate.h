@@ -25,4 +25,21 @@ inline bool GenerateDocument(const std::string& path, int rows, int columns) {
     return std::fclose(f) == 0;
 }
 
+// The same cells as comma-separated values, one line per row.
+inline bool GenerateCsv(const std::string& path, int rows, int columns) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    for (int c = 0; c < columns; ++c) std::fprintf(f, "%s%c", c ? "," : "", 'A' + c);
+    std::fputc('\n', f);
+    for (int r = 1; r <= rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            if (c) std::fputc(',', f);
+            if (c == 0 && r % 10 == 0) std::fprintf(f, "%06d", r % 1000000);
+            else std::fprintf(f, "%c%07d x", 'a' + c, r);
+        }
+        std::fputc('\n', f);
+    }
+    return std::fclose(f) == 0;
+}
+
 }  // namespace tw::bench

@@ -1,5 +1,6 @@
 #include "document/model.h"
 
+#include <algorithm>
 #include <new>
 
 #include "document/numbers.h"
@@ -59,6 +60,59 @@ std::pair<std::size_t, std::size_t> CellGrid::Locate(std::size_t index) {
     if (index < kFirstBlock) return {0, index};
     std::size_t j = index - kFirstBlock;
     return {1 + (j >> kBlockShift), j & (kBlockSize - 1)};
+}
+
+void CellGrid::ReadColumn(int column, int first, int count, std::string_view* out) const {
+    Check(column, first);
+    if (count > 0) Check(column, first + count - 1);
+    const Column& c = columns_[static_cast<std::size_t>(column - 1)];
+    const char* begin = text_->Data();
+    const char* end = begin + text_->Size();
+    auto offset = [&](std::size_t index) {
+        auto [block, slot] = Locate(index);
+        return c.blocks[block][slot];
+    };
+    std::size_t next = 0;
+    bool have_next = false;
+    for (int i = count - 1; i >= 0; --i) {
+        auto index = static_cast<std::size_t>(first - 1 + i);
+        if (index >= c.count) {
+            out[i] = {};
+            have_next = false;
+            continue;
+        }
+        std::size_t start = offset(index);
+        if (!have_next && index + 1 < c.count) {
+            next = offset(index + 1);
+            have_next = true;
+        }
+        std::size_t stop;
+        if (have_next) {
+            // The cells of a column are consecutive lines: this one ends
+            // where the next begins, less its line ending of one or two
+            // characters (a cell itself holds no CR or LF).
+            stop = next - 1;
+            if (stop > start && (begin[stop - 1] == '\r' || begin[stop - 1] == '\n')) --stop;
+        } else {
+            stop = start + LineLength(begin + start, end);
+        }
+        out[i] = {begin + start, stop - start};
+        next = start;
+        have_next = true;
+    }
+}
+
+RowReader::RowReader(const CellGrid& grid, int columns, int batch)
+    : grid_(grid), columns_(columns), batch_(batch),
+      cells_(static_cast<std::size_t>(columns) * static_cast<std::size_t>(batch)) {}
+
+void RowReader::Fetch(int row) {
+    first_ = row;
+    count_ = std::min(batch_, grid_.UpperRow() - row + 1);
+    if (count_ < 1) throw VbError(kErrSubscript);
+    for (int c = 1; c <= columns_; ++c) {
+        grid_.ReadColumn(c, first_, count_, &cells_[static_cast<std::size_t>((c - 1) * batch_)]);
+    }
 }
 
 int CellGrid::RowsIn(int column) const {

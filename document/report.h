@@ -53,8 +53,10 @@ enum class Handling {
 
 class Trap {
 public:
-    Trap(Platform& sys, std::string procedure, ReportFamily family)
-        : sys_(sys), procedure_(std::move(procedure)), family_(family) {}
+    // `procedure` names the procedure in reports; it must outlive the trap
+    // (procedure names are literals).
+    Trap(Platform& sys, const char* procedure, ReportFamily family)
+        : sys_(sys), procedure_(procedure), family_(family) {}
 
     // The log line starts with the date and time and one space.
     Trap& LogWithTimestamp() {
@@ -104,7 +106,6 @@ public:
 
     // True once any block of this trap was left early.
     bool LeftEarly() const { return left_; }
-    const std::string& Procedure() const { return procedure_; }
 
 private:
     struct Leave {
@@ -115,7 +116,7 @@ private:
     bool Resume(const VbError& e, int label);
 
     Platform& sys_;
-    std::string procedure_;
+    const char* procedure_;
     ReportFamily family_;
     bool timestamp_ = false;
     bool hourglass_ = false;

@@ -1,6 +1,10 @@
 #include "export/markup_writer.h"
 
 #include <cmath>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <vector>
 
 #include "document/numbers.h"
@@ -21,6 +25,8 @@ struct EscapeTables {
             html[c] = c == '&' || c == '<' || c == '>' || c == '"' || (c <= 8) || c == 11 || c == 12 ||
                       (c >= 14 && c <= 31) || c >= 127;
             rtf[c] = c == '\\' || c == '{' || c == '}' || c > 127;
+            special_html[c] = html[c] || c == '@' || c == '%';
+            special_rtf[c] = rtf[c] || c == '@' || c == '%';
         }
     }
 };
@@ -28,6 +34,62 @@ struct EscapeTables {
 const EscapeTables& Tables() {
     static const EscapeTables t;
     return t;
+}
+
+// Sixteen bytes at a time where the processor allows; `wide` flags the
+// bytes a block test catches (a superset of the table), the table decides
+// the rest.
+template <class Block>
+bool AnyIn(std::string_view text, const bool* table, Block wide) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+#if defined(__SSE2__)
+    for (; end - p >= 16; p += 16) {
+        __m128i v;
+        std::memcpy(&v, p, 16);
+        if (_mm_movemask_epi8(wide(v)) != 0) {
+            for (int i = 0; i < 16; ++i) {
+                if (table[static_cast<unsigned char>(p[i])]) return true;
+            }
+        }
+    }
+#else
+    (void)wide;
+#endif
+    for (; p < end; ++p) {
+        if (table[static_cast<unsigned char>(*p)]) return true;
+    }
+    return false;
+}
+
+#if defined(__SSE2__)
+inline __m128i Eq(__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); }
+#endif
+
+bool AnyHtmlSpecial(std::string_view text) {
+#if defined(__SSE2__)
+    return AnyIn(text, Tables().special_html, [](__m128i v) {
+        // Below 32 as signed bytes also catches 128 to 255.
+        __m128i m = _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(32)), Eq(v, 127));
+        m = _mm_or_si128(m, _mm_or_si128(Eq(v, '&'), Eq(v, '<')));
+        m = _mm_or_si128(m, _mm_or_si128(Eq(v, '>'), Eq(v, '"')));
+        return _mm_or_si128(m, _mm_or_si128(Eq(v, '@'), Eq(v, '%')));
+    });
+#else
+    return AnyIn(text, Tables().special_html, 0);
+#endif
+}
+
+bool AnyRtfSpecial(std::string_view text) {
+#if defined(__SSE2__)
+    return AnyIn(text, Tables().special_rtf, [](__m128i v) {
+        __m128i m = _mm_or_si128(_mm_cmplt_epi8(v, _mm_setzero_si128()), Eq(v, '\\'));
+        m = _mm_or_si128(m, _mm_or_si128(Eq(v, '{'), Eq(v, '}')));
+        return _mm_or_si128(m, _mm_or_si128(Eq(v, '@'), Eq(v, '%')));
+    });
+#else
+    return AnyIn(text, Tables().special_rtf, 0);
+#endif
 }
 
 class LineBufSink : public ControlSink {
@@ -90,7 +152,7 @@ void EscapeRtf(std::string_view in, std::string& out) {
 
 const WriterForms& HtmlForms() {
     static const WriterForms f{
-        "WriteCellHTML", EscapeHtml, Tables().html, "@P@", "@D@", 3, 3,
+        "WriteCellHTML", EscapeHtml, Tables().html, Tables().special_html, AnyHtmlSpecial, "@P@", "@D@", 3, 3,
         {"<u>", "<b>", "<i>", "<sub>", "<sup>"}, {"</u>", "</b>", "</i>", "</sub>", "</sup>"},
     };
     return f;
@@ -99,7 +161,7 @@ const WriterForms& HtmlForms() {
 const WriterForms& RtfForms() {
     // "@D@" counts as long as the date "Sunday 24 January 1988".
     static const WriterForms f{
-        "WriteCellRTF", EscapeRtf, Tables().rtf, "\\chpgn ", "\\chdate ", 1, 22,
+        "WriteCellRTF", EscapeRtf, Tables().rtf, Tables().special_rtf, AnyRtfSpecial, "\\chpgn ", "\\chdate ", 1, 22,
         {"\\ul ", "\\b ", "\\i ", "\\dn ", "\\up "}, {"\\ul0 ", "\\b0 ", "\\i0 ", "\\dn0 ", "\\up0 "},
     };
     return f;
@@ -114,16 +176,16 @@ MarkupCellWriter::MarkupCellWriter(Platform& sys, const WriterForms& forms, std:
 
 long long MarkupCellWriter::Convert(std::string_view text, std::string& LineBuf) {
     auto width = static_cast<long long>(text.size());
+    if (!forms_.any_special(text)) {
+        LineBuf.append(text);
+        return width;
+    }
     bool needs_escape = false, has_field = false, has_code = false;
     for (char ch : text) {
         auto c = static_cast<unsigned char>(ch);
         needs_escape |= forms_.needs_escape[c];
         has_field |= c == '@';
         has_code |= c == '%';
-    }
-    if (!needs_escape && !has_field && !has_code) {
-        LineBuf.append(text);
-        return width;
     }
     std::string_view work = text;
     if (needs_escape) {
@@ -176,23 +238,40 @@ void WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& L
     std::vector<double> starts;
     for (int col = 1; col <= doc.NumCols; ++col) starts.push_back(doc.StartPosition(col) - doc.OptLM);
 
+    RowReader grid(doc.Cells, doc.NumCols);
     RowClass previous = RowClass::Empty;
     bool in_pre = false;
     std::string line;
     for (int row = 1; row <= doc.NumRows; ++row) {
         RunStep(trap, kWriterRow, [&] {
-            LineBuf.clear();
-            double pos = 0;
             bool first = false, other = false;
-            for (int col = 1; col <= doc.NumCols; ++col) {
-                double start = starts[static_cast<std::size_t>(col - 1)];
-                if (start > pos) {
-                    LineBuf.append(static_cast<std::size_t>(RoundHalfEven(start - pos)), ' ');
-                    pos = start;
+            // Most rows need no conversion at all: lay them out as they
+            // stand, and convert cell by cell only the rows that need it.
+            for (int pass = 0; pass < 2; ++pass) {
+                LineBuf.clear();
+                double pos = 0;
+                first = other = false;
+                for (int col = 1; col <= doc.NumCols; ++col) {
+                    double start = starts[static_cast<std::size_t>(col - 1)];
+                    if (start > pos) {
+                        double gap = start - pos;
+                        auto spaces = static_cast<long long>(gap);
+                        if (static_cast<double>(spaces) != gap) spaces = static_cast<long long>(RoundHalfEven(gap));
+                        LineBuf.append(static_cast<std::size_t>(spaces), ' ');
+                        pos = start;
+                    }
+                    std::string_view cell = grid.Cell(col, row);
+                    long long w;
+                    if (pass == 0) {
+                        LineBuf.append(cell);
+                        w = static_cast<long long>(cell.size());
+                    } else {
+                        w = cells.Write(cell, LineBuf);
+                    }
+                    if (w != 0) (col == 1 ? first : other) = true;
+                    pos += static_cast<double>(w);
                 }
-                long long w = cells.Write(doc.Cells(col, row), LineBuf);
-                if (w != 0) (col == 1 ? first : other) = true;
-                pos += static_cast<double>(w);
+                if (pass == 0 && !cells.NeedsWork(LineBuf)) break;
             }
             RowClass cls = other ? RowClass::Table : first ? RowClass::Text : RowClass::Empty;
 

@@ -18,6 +18,8 @@ struct WriterForms {
     const char* procedure;  // named in the cell writer's reports
     void (*escape)(std::string_view in, std::string& out);
     const bool* needs_escape;  // per byte: the escape pass changes it
+    const bool* special;       // per byte: needs escaping, or "@" or "%"
+    bool (*any_special)(std::string_view text);  // a fast test of `special` over a text
     std::string page, date;    // what "@P@" and "@D@" become
     long long page_width, date_width;
     std::array<std::string_view, 5> on, off;  // highlight forms, by Highlight
@@ -39,6 +41,9 @@ public:
     // width. A failure is reported in family A; after Abort or Ignore the
     // width is 0 and what was appended stays.
     long long Write(std::string_view text, std::string& LineBuf);
+
+    // True when some byte of `text` needs more than copying.
+    bool NeedsWork(std::string_view text) const { return forms_.any_special(text); }
 
 private:
     long long Convert(std::string_view text, std::string& LineBuf);

@@ -45,7 +45,7 @@ enum WriterLabel { kWriterOpen = 1, kWriterHeader = 2, kWriterRow = 3, kWriterEn
 // family A with line named `procedure`, and closes the file in the
 // closing steps, also after an Abort.
 template <class F>
-void WriteFileUnderTrap(Platform& sys, const std::string& procedure, const std::string& path, F&& body) {
+void WriteFileUnderTrap(Platform& sys, const char* procedure, const std::string& path, F&& body) {
     OutputFile file;
     FileSink sink(file);
     Trap trap(sys, procedure, ReportFamily::AWithLine);

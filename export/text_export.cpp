@@ -1,6 +1,7 @@
 #include "export/text_export.h"
 
 #include "document/markup.h"
+#include "document/text.h"
 
 namespace tw {
 
@@ -18,7 +19,7 @@ private:
 };
 
 void AppendCellText(std::string_view text, std::string& fields, std::string& out) {
-    if (text.find_first_of("@%") == std::string_view::npos) {
+    if (!ContainsEither(text, '@', '%')) {
         out.append(text);
         return;
     }
@@ -38,12 +39,19 @@ std::string CellToText(std::string_view text) {
 
 void WriteText(const DocumentModel& doc, Sink& out, Trap* trap) {
     std::string line, fields;
+    RowReader cells(doc.Cells, doc.NumCols);
     for (int row = 1; row <= doc.NumRows; ++row) {
         RunStep(trap, kWriterRow, [&] {
-            line.clear();
-            for (int col = 1; col <= doc.NumCols; ++col) {
-                AppendCellText(doc.Cells(col, row), fields, line);
-                if (col != doc.NumCols) line.push_back('\t');
+            // Most rows hold no codes at all: join them as they are, and
+            // convert cell by cell only the rows that need it.
+            for (int pass = 0; pass < 2; ++pass) {
+                line.clear();
+                for (int col = 1; col <= doc.NumCols; ++col) {
+                    if (pass == 0) line.append(cells.Cell(col, row));
+                    else AppendCellText(cells.Cell(col, row), fields, line);
+                    if (col != doc.NumCols) line.push_back('\t');
+                }
+                if (pass == 0 && !ContainsEither(line, '@', '%')) break;
             }
             line.append("\r\n");
             out.Write(line);

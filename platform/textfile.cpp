@@ -169,10 +169,8 @@ void OutputFile::Close() {
     if (rc != 0 && errno != EINTR) throw VbError(ErrorFromErrno(errno, false));
 }
 
-std::size_t LineCursor::FindEnd(std::size_t from) {
-    const char* base = data_.data();
-    const char* p = base + from;
-    const char* end = base + data_.size();
+std::size_t LineLength(const char* p, const char* end) {
+    const char* start = p;
 #if defined(__SSE2__)
     // Lines are short: test sixteen bytes at a time for CR or LF.
     const __m128i cr = _mm_set1_epi8('\r');
@@ -180,17 +178,18 @@ std::size_t LineCursor::FindEnd(std::size_t from) {
     while (end - p >= 16) {
         __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
-        if (mask != 0) return static_cast<std::size_t>(p - base) + static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(mask)));
+        if (mask != 0) {
+            return static_cast<std::size_t>(p - start) + static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(mask)));
+        }
         p += 16;
     }
 #endif
     while (p < end && *p != '\r' && *p != '\n') ++p;
-    return static_cast<std::size_t>(p - base);
+    return static_cast<std::size_t>(p - start);
 }
 
-std::size_t LineLength(const char* p, const char* end) {
-    LineCursor c(std::string_view(p, static_cast<std::size_t>(end - p)));
-    return c.Next().size();
+std::size_t LineCursor::FindEnd(std::size_t from) {
+    return from + LineLength(data_.data() + from, data_.data() + data_.size());
 }
 
 std::string_view LineCursor::Next() {

@@ -263,3 +263,26 @@ TEST(ReadPipeDreamFile, FolderIsAnAccessErrorWithRetry) {
 
 }  // namespace
 }  // namespace tw
+
+namespace tw {
+namespace {
+
+TEST(RowReader, AgreesWithTheGridWhateverTheLineEndings) {
+    test::Fixture f;
+    f.Load("%CO:A,4,0%a\r\n\r\nb\n\r\n\rc\r\rd\n\ne\r\n%CO:B,4,0%x\n\r\ny\r\n\n%CO:C,4,0%\n");
+    ASSERT_EQ(f.doc.NumRows, 9);
+    for (int batch : {1, 3, 1024}) {
+        RowReader rows(f.doc.Cells, f.doc.NumCols, batch);
+        for (int r = 1; r <= f.doc.NumRows; ++r) {
+            for (int c = 1; c <= f.doc.NumCols; ++c) {
+                EXPECT_EQ(rows.Cell(c, r), f.doc.Cells(c, r)) << "batch " << batch << " cell " << c << "," << r;
+            }
+        }
+    }
+    std::vector<std::string> a;
+    for (int r = 1; r <= 9; ++r) a.emplace_back(f.doc.Cells(1, r));
+    EXPECT_EQ(a, (std::vector<std::string>{"a", "", "b", "", "c", "", "d", "", "e"}));
+}
+
+}  // namespace
+}  // namespace tw

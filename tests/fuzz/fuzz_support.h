@@ -38,7 +38,10 @@ struct Harness {
         path = std::string(dir ? dir : "/tmp") + "/tarnwick-fuzz-" + std::to_string(::getpid()) + ".pd";
         process.program_folder = "/nonexistent";
     }
-    ~Harness() { ::unlink(path.c_str()); }
+    ~Harness() {
+        ::unlink(path.c_str());
+        ::unlink((path + ".out").c_str());
+    }
 
     void Load(const std::uint8_t* data, std::size_t size) {
         std::FILE* f = std::fopen(path.c_str(), "wb");
