@@ -1,0 +1,81 @@
+#include "document/cell_drawing.h"
+
+#include "document/markup.h"
+
+namespace tw {
+
+namespace {
+
+class CanvasSink : public ControlSink {
+public:
+    CanvasSink(Canvas& c, ScriptFlags& f) : c_(c), f_(f) {}
+
+    void Text(std::string_view t) override { c_.Print(t); }
+
+    // The surface's own state is toggled, not the cell's: highlights left
+    // on by an earlier cell are switched off by the same code.
+    void Toggle(Highlight h, bool) override {
+        switch (h) {
+        case Highlight::Underline: c_.SetFontUnderline(!c_.FontUnderline()); break;
+        case Highlight::Bold: c_.SetFontBold(!c_.FontBold()); break;
+        case Highlight::Italic: c_.SetFontItalic(!c_.FontItalic()); break;
+        case Highlight::Subscript:
+            f_.InSubscript = !f_.InSubscript;
+            if (f_.InSubscript) {
+                c_.SetCurrentY(c_.CurrentY() + c_.TextHeight("A") / 3);
+                c_.SetFontSize(c_.FontSize() * 2 / 3);
+            } else {
+                EndSubscript();
+            }
+            break;
+        case Highlight::Superscript:
+            f_.InSuperscript = !f_.InSuperscript;
+            if (f_.InSuperscript) {
+                c_.SetCurrentY(c_.CurrentY() - c_.TextHeight("A") / 4);
+                c_.SetFontSize(c_.FontSize() * 2 / 3);
+            } else {
+                EndSuperscript();
+            }
+            break;
+        }
+    }
+
+    // Sizes are restored by scaling the size in force, not by
+    // remembering the old one.
+    void EndSubscript() {
+        c_.SetFontSize(c_.FontSize() * 3 / 2);
+        c_.SetCurrentY(c_.CurrentY() - c_.TextHeight("A") / 3);
+    }
+    void EndSuperscript() {
+        c_.SetFontSize(c_.FontSize() * 3 / 2);
+        c_.SetCurrentY(c_.CurrentY() + c_.TextHeight("A") / 4);
+    }
+
+    void Reset() {
+        c_.SetFontUnderline(false);
+        c_.SetFontBold(false);
+        c_.SetFontItalic(false);
+        if (f_.InSubscript) {
+            f_.InSubscript = false;
+            EndSubscript();
+        }
+        if (f_.InSuperscript) {
+            f_.InSuperscript = false;
+            EndSuperscript();
+        }
+    }
+
+private:
+    Canvas& c_;
+    ScriptFlags& f_;
+};
+
+}  // namespace
+
+void DrawMarkedCell(Canvas& canvas, std::string_view text, ScriptFlags& flags) {
+    CanvasSink sink(canvas, flags);
+    ControlResult r = ControlPass(text, LonePercent::Keep, sink);
+    if (!r.lone_percent) sink.Reset();
+}
+
+}  // namespace tw

@@ -1,0 +1,70 @@
+// A canvas that records every text drawn, with its position and font, and
+// measures with simple fixed-pitch metrics: a character is 0.6 of the size
+// wide, a line 1.25 of it high (9 points: 108 by 225 twips).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/canvas.h"
+
+namespace tw::fake {
+
+struct Drawn {
+    std::string text;
+    double x, y;
+    float size;
+    bool bold, italic, underline;
+};
+
+class RecordingCanvas : public PrinterCanvas {
+public:
+    std::vector<Drawn> drawn;
+    int clears = 0;
+    // Printer side.
+    double scale_width = 11000, scale_height = 15000, page_width = 11906;
+    int page = 1;
+    bool page_pending = true;  // the page is counted but nothing is on it yet
+    std::vector<int> pages_started;  // pages that got something on them
+    bool ended = false;
+
+    double TextWidth(std::string_view text) override {
+        return static_cast<double>(text.size()) * static_cast<double>(size_) * 12.0;
+    }
+    double TextHeight(std::string_view) override { return static_cast<double>(size_) * 25.0; }
+
+    double ScaleWidth() override { return scale_width; }
+    double ScaleHeight() override { return scale_height; }
+    double PageWidth() override { return page_width; }
+    int Page() override { return page; }
+    void NewPage() override {
+        ++page;
+        page_pending = true;
+        SetCurrentX(0);
+        SetCurrentY(0);
+    }
+    void EndDoc() override { ended = true; }
+
+    // All text drawn, in order, joined.
+    std::string Text() const {
+        std::string s;
+        for (const auto& d : drawn) s += d.text;
+        return s;
+    }
+
+protected:
+    void Clear() override {
+        ++clears;
+        drawn.clear();
+    }
+    void Touch() override {
+        if (!page_pending) return;
+        page_pending = false;
+        pages_started.push_back(page);
+    }
+    void DrawText(double x, double y, std::string_view text) override {
+        drawn.push_back({std::string(text), x, y, size_, bold_, italic_, underline_});
+    }
+};
+
+}  // namespace tw::fake
