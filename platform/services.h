@@ -59,6 +59,23 @@ public:
     virtual void ClearSurface() = 0;
 };
 
+// The recent-file entries of the File menu: entry 0 is the separator,
+// entries 1 to 4 hold "&" + number + " " + path.
+class RecentMenu {
+public:
+    virtual ~RecentMenu() = default;
+    virtual std::string Caption(int index) = 0;
+    virtual void SetCaption(int index, const std::string& caption) = 0;
+    virtual bool Visible(int index) = 0;
+    virtual void SetVisible(int index, bool visible) = 0;
+};
+
+// The screen's size and the size of one of its pixels, in twips.
+struct ScreenMetrics {
+    double width = 1920 * 15.0, height = 1080 * 15.0;
+    double px = 15, py = 15;
+};
+
 // The services one procedure may call, handed down from the front end.
 struct Platform {
     MessageBox& msg;

@@ -232,7 +232,6 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view contents) {
         if (n <= 0) ok = false;
         else done += static_cast<std::size_t>(n);
     }
-    ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (ok) ::chmod(tmp.c_str(), exists ? (st.st_mode & 07777) : 0644);
     if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;

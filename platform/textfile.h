@@ -108,7 +108,8 @@ bool FolderExists(const std::string& path);
 bool FileExists(const std::string& path);
 
 // Writes `contents` to `path` through a temporary file in the same folder
-// renamed over it, so a crash never leaves the file half written.
+// renamed over it, so a crash of the program never leaves the file half
+// written. (No fsync: settings are rewritten on every resize.)
 // Returns false when the folder is missing or not writable, or the file
 // is read-only.
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents);

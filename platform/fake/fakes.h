@@ -92,6 +92,16 @@ public:
     void ClearSurface() override { ++clears; }
 };
 
+class FakeRecentMenu : public RecentMenu {
+public:
+    std::string captions[5] = {"-", "&1", "&2", "&3", "&4"};
+    bool visible[5] = {false, false, false, false, false};
+    std::string Caption(int i) override { return captions[i]; }
+    void SetCaption(int i, const std::string& c) override { captions[i] = c; }
+    bool Visible(int i) override { return visible[i]; }
+    void SetVisible(int i, bool v) override { visible[i] = v; }
+};
+
 // Everything a core procedure needs, scripted.
 struct FakePlatform {
     FakeMessageBox msg;

@@ -1,0 +1,54 @@
+#include "settings/recent.h"
+
+#include "document/report.h"
+#include "document/text.h"
+#include "settings/settings.h"
+
+namespace tw {
+
+std::string RecentPath(RecentMenu& menu, int index) {
+    std::string caption = menu.Caption(index);
+    return caption.size() > 3 ? caption.substr(3) : std::string();
+}
+
+void FilesOld(Platform& sys, RecentMenu& menu, std::string& FileName) {
+    Trap trap(sys, "FilesOld", ReportFamily::A);
+    trap.Run([&] {
+        trap.Step(0, [&] { menu.SetVisible(0, true); });
+        trap.Step(0, [&] { FileName = Trim(FileName); });
+        // The current entry 1 again changes nothing, not even the folder.
+        if (FileName == RecentPath(menu, 1)) return;
+
+        std::size_t slash = FileName.find_last_of('/');
+        if (slash != std::string::npos) {
+            trap.Step(0, [&] { WriteIniFile(sys, "InitDir", FileName.substr(0, slash + 1)); });
+            trap.Step(0, [&] { sys.process.ChangeFolder(slash == 0 ? "/" : FileName.substr(0, slash)); });
+        }
+
+        int last = 4;
+        for (int k = 2; k <= 4; ++k) {
+            if (RecentPath(menu, k) == FileName) {
+                last = k;
+                break;
+            }
+        }
+        for (int j = last; j >= 2; --j) {
+            trap.Step(0, [&] {
+                std::string caption = "&" + std::to_string(j) + " " + RecentPath(menu, j - 1);
+                menu.SetCaption(j, caption);
+                if (caption.size() > 3) menu.SetVisible(j, true);
+            });
+        }
+        trap.Step(0, [&] {
+            menu.SetCaption(1, "&1 " + FileName);
+            menu.SetVisible(1, true);
+        });
+        for (int j = 1; j <= 4; ++j) {
+            trap.Step(0, [&] {
+                WriteIniFile(sys, "File" + std::to_string(j), menu.Visible(j) ? RecentPath(menu, j) : "");
+            });
+        }
+    });
+}
+
+}  // namespace tw

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include "settings/recent.h"
+#include "settings/settings.h"
+#include "support.h"
+
+namespace tw {
+namespace {
+
+struct Recent {
+    test::TempDir dir;
+    fake::FakePlatform fp;
+    fake::FakeRecentMenu menu;
+    Recent() { fp.process.program_folder = dir.path(); }
+    std::string Record(std::string name) {
+        FilesOld(fp.sys, menu, name);
+        return name;
+    }
+    std::vector<std::string> Entries() {
+        std::vector<std::string> e;
+        for (int i = 1; i <= 4; ++i) {
+            if (menu.visible[i]) e.push_back(RecentPath(menu, i));
+        }
+        return e;
+    }
+    std::string Ini(const std::string& key) { return ReadIniValue(fp.process, key); }
+};
+
+TEST(FilesOld, NewestFirstAndTheOldestFallsOff) {
+    Recent r;
+    for (std::string n : {"A", "B", "C", "D", "E"}) r.Record(r.dir.path() + "/" + n);
+    auto p = [&](const char* n) { return r.dir.path() + "/" + n; };
+    EXPECT_EQ(r.Entries(), (std::vector<std::string>{p("E"), p("D"), p("C"), p("B")}));
+    EXPECT_EQ(r.Ini("File4"), p("B"));
+    EXPECT_EQ(r.menu.captions[3], "&3 " + p("C"));
+
+    r.Record(p("C"));
+    EXPECT_EQ(r.Entries(), (std::vector<std::string>{p("C"), p("E"), p("D"), p("B")}));
+    EXPECT_EQ(r.Ini("File1"), p("C"));
+    EXPECT_EQ(r.Ini("File4"), p("B"));
+}
+
+TEST(FilesOld, TheCurrentFirstEntryAgainWritesNothing) {
+    Recent r;
+    std::string a = r.dir.path() + "/A";
+    r.Record(a);
+    std::filesystem::remove(r.dir / "Quillon.ini");
+    r.fp.process.folder_changes.clear();
+    r.Record(a);
+    EXPECT_FALSE(std::filesystem::exists(r.dir / "Quillon.ini"));
+    EXPECT_TRUE(r.fp.process.folder_changes.empty());
+}
+
+TEST(FilesOld, TrimsTheNameForItselfAndTheCaller) {
+    Recent r;
+    std::string name = r.dir.path() + "/PLAN.PD";
+    EXPECT_EQ(r.Record("  " + name + " "), name);
+    EXPECT_EQ(r.menu.captions[1], "&1 " + name);
+}
+
+TEST(FilesOld, NamesDifferingInCaseAreTwoEntries) {
+    Recent r;
+    r.Record(r.dir.path() + "/PLAN.PD");
+    r.Record(r.dir.path() + "/plan.pd");
+    EXPECT_EQ(r.Entries().size(), 2u);
+}
+
+TEST(FilesOld, TheFirstFileEverShowsOneEntryAndWritesTheOthersEmpty) {
+    Recent r;
+    std::string a = r.dir.path() + "/A.PD";
+    r.Record(a);
+    EXPECT_TRUE(r.menu.visible[0]);
+    EXPECT_TRUE(r.menu.visible[1]);
+    EXPECT_FALSE(r.menu.visible[2] || r.menu.visible[3] || r.menu.visible[4]);
+    std::string ini = test::ReadFile(r.dir / "Quillon.ini");
+    EXPECT_NE(ini.find("File1=" + a + "\n"), std::string::npos);
+    for (const char* k : {"File2=\n", "File3=\n", "File4=\n"}) EXPECT_NE(ini.find(k), std::string::npos) << k;
+    EXPECT_EQ(r.Ini("InitDir"), r.dir.path() + "/");
+    EXPECT_EQ(r.fp.process.current_folder, r.dir.path());
+}
+
+TEST(FilesOld, ANameWithoutAFolderLeavesTheFolderAlone) {
+    Recent r;
+    r.Record("PLAN.PD");
+    EXPECT_EQ(r.Entries(), std::vector<std::string>{"PLAN.PD"});
+    EXPECT_EQ(r.Ini("InitDir"), "");
+    EXPECT_TRUE(r.fp.process.folder_changes.empty());
+}
+
+TEST(FilesOld, AFolderThatCannotBeMadeCurrentIsReportedAndIgnored) {
+    Recent r;
+    r.fp.msg.answers = {MsgResult::Ignore};
+    r.Record("/no/such/folder/A.PD");
+    EXPECT_EQ(r.fp.msg.Texts(), std::vector<std::string>{"Error 76 'Path not found' in FilesOld"});
+    EXPECT_EQ(r.Entries(), std::vector<std::string>{"/no/such/folder/A.PD"});
+}
+
+}  // namespace
+}  // namespace tw
