@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -39,6 +40,15 @@ QString FromCp1252(std::string_view bytes) {
     return s;
 }
 
+QString DisplayText(std::string_view bytes) {
+    bool ascii = true;
+    for (char c : bytes) ascii &= static_cast<unsigned char>(c) < 0x80;
+    if (ascii) return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    auto decoder = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString s = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return decoder.hasError() ? FromCp1252(bytes) : s;
+}
+
 std::string ToCp1252(const QString& text) {
     std::string r;
     r.reserve(static_cast<std::size_t>(text.size()));
@@ -60,7 +70,7 @@ std::string ToCp1252(const QString& text) {
 MsgResult QtMessageBox::Show(const std::string& text, MsgButtons buttons, MsgIcon icon) {
     QMessageBox box(parent_);
     box.setWindowTitle(QStringLiteral("Tarnwick"));
-    box.setText(FromCp1252(text));
+    box.setText(DisplayText(text));
     box.setTextFormat(Qt::PlainText);
     switch (icon) {
     case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;

@@ -13,6 +13,10 @@ namespace tw {
 
 // Cell and file bytes are Windows-1252; this turns them into text to show.
 QString FromCp1252(std::string_view bytes);
+// Text for the screen from bytes that may be a file name (UTF-8 on Linux)
+// or document text (Windows-1252): valid UTF-8 is taken as such.
+QString DisplayText(std::string_view bytes);
+
 // The reverse, for names and answers typed by the user (unmappable
 // characters become "?").
 std::string ToCp1252(const QString& text);

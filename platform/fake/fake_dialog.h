@@ -1,0 +1,63 @@
+// A common dialog that answers from a script and records how it was set up.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/dialogs.h"
+#include "platform/fake/recording_canvas.h"
+
+namespace tw::fake {
+
+class FakeDialog : public CommonDialog {
+public:
+    struct Shown {
+        std::string kind, filter, file_name, title, default_ext, font_name;
+        long flags;
+        bool cancel_error;
+        float font_size;
+    };
+    // One answer per dialog shown: a file name (or "font name|size" for
+    // the font dialog, anything for the print dialog); nullopt cancels.
+    std::deque<std::optional<std::string>> answers;
+    std::vector<Shown> shown;
+    // Where printing goes; handed out by Printer().
+    std::unique_ptr<RecordingCanvas> next_printer = std::make_unique<RecordingCanvas>();
+    RecordingCanvas* last_printer = nullptr;
+
+    bool ShowOpen() override { return Answer("open", FileName); }
+    bool ShowSave() override { return Answer("save", FileName); }
+    bool ShowPrinter() override {
+        std::string ignored;
+        return Answer("print", ignored);
+    }
+    bool ShowFont() override {
+        std::string font;
+        if (!Answer("font", font)) return false;
+        auto bar = font.find('|');
+        FontName = font.substr(0, bar);
+        FontSize = std::stof(font.substr(bar + 1));
+        return true;
+    }
+    std::unique_ptr<PrinterCanvas> Printer() override {
+        last_printer = next_printer.get();
+        auto p = std::move(next_printer);
+        next_printer = std::make_unique<RecordingCanvas>();
+        return p;
+    }
+
+private:
+    bool Answer(const char* kind, std::string& into) {
+        shown.push_back({kind, Filter, FileName, DialogTitle, DefaultExt, FontName, Flags, CancelError, FontSize});
+        if (answers.empty()) throw std::logic_error(std::string(kind) + " dialog shown without a scripted answer");
+        auto a = answers.front();
+        answers.pop_front();
+        if (!a) return Cancelled();
+        into = *a;
+        return true;
+    }
+};
+
+}  // namespace tw::fake

@@ -1,0 +1,95 @@
+#include "platform/qt/qt_canvas.h"
+
+#include <QPainter>
+#include <QPrinter>
+
+#include "platform/errors.h"
+#include "platform/qt/qt_services.h"
+
+namespace tw {
+
+float QtFontCanvas::UpdateFont(const Canvas& state, QPaintDevice* device) {
+    font_ = QFont(QString::fromStdString(state.FontName()));
+    font_.setStyleHint(QFont::TypeWriter, QFont::PreferMatch);
+    font_.setPointSizeF(static_cast<double>(state.FontSize()));
+    font_.setBold(state.FontBold());
+    font_.setItalic(state.FontItalic());
+    font_.setUnderline(state.FontUnderline());
+    metrics_ = std::make_unique<QFontMetricsF>(font_, device);
+    return state.FontSize();
+}
+
+double QtFontCanvas::WidthPx(std::string_view text) const {
+    return metrics_ ? metrics_->horizontalAdvance(FromCp1252(text)) : 0;
+}
+
+PixmapCanvas::PixmapCanvas() : pixmap_(1, 1) { FontChanged(); }
+
+void PixmapCanvas::Resize(int width, int height, qreal dpr) {
+    QPixmap p(QSize(std::max(width, 1), std::max(height, 1)) * dpr);
+    p.setDevicePixelRatio(dpr);
+    pixmap_ = p;
+    tpp_ = 1440.0 / (pixmap_.logicalDpiX() > 0 ? pixmap_.logicalDpiX() : 96);
+    FontChanged();
+    pixmap_.fill(background_);
+}
+
+void PixmapCanvas::Clear() { pixmap_.fill(background_); }
+
+void PixmapCanvas::DrawText(double x, double y, std::string_view text) {
+    QPainter p(&pixmap_);
+    p.setFont(font_);
+    p.setPen(text_);
+    p.drawText(QPointF(x / tpp_, y / tpp_ + AscentPx()), FromCp1252(text));
+}
+
+QtPrinterCanvas::QtPrinterCanvas(QPrinter& printer)
+    : printer_(printer), tpd_(1440.0 / (printer.resolution() > 0 ? printer.resolution() : 1200)) {
+    FontChanged();
+}
+
+QtPrinterCanvas::~QtPrinterCanvas() {
+    if (painter_ && painter_->isActive()) painter_->end();
+}
+
+double QtPrinterCanvas::ScaleWidth() { return printer_.pageRect(QPrinter::DevicePixel).width() * tpd_; }
+double QtPrinterCanvas::ScaleHeight() { return printer_.pageRect(QPrinter::DevicePixel).height() * tpd_; }
+double QtPrinterCanvas::PageWidth() { return printer_.paperRect(QPrinter::DevicePixel).width() * tpd_; }
+
+float QtPrinterCanvas::FontChanged() {
+    float size = UpdateFont(*this, &printer_);
+    if (painter_) painter_->setFont(font_);
+    return size;
+}
+
+void QtPrinterCanvas::Touch() {
+    if (!pending_) return;
+    pending_ = false;
+    if (!painter_) {
+        painter_ = std::make_unique<QPainter>();
+        if (!painter_->begin(&printer_)) throw VbError(kErrDeviceIO);
+        painter_->setFont(font_);
+        painter_->setPen(Qt::black);
+    } else if (!printer_.newPage()) {
+        throw VbError(kErrDeviceIO);
+    }
+    ++printed_;
+}
+
+void QtPrinterCanvas::DrawText(double x, double y, std::string_view text) {
+    painter_->setFont(font_);
+    painter_->drawText(QPointF(x / tpd_, y / tpd_ + AscentPx()), FromCp1252(text));
+}
+
+void QtPrinterCanvas::NewPage() {
+    ++page_;
+    pending_ = true;
+    SetCurrentX(0);
+    SetCurrentY(0);
+}
+
+void QtPrinterCanvas::EndDoc() {
+    if (painter_ && painter_->isActive() && !painter_->end()) throw VbError(kErrDeviceIO);
+}
+
+}  // namespace tw

@@ -1,0 +1,97 @@
+// Canvases over Qt painting: the screen page as a retained pixmap.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPixmap>
+#include <memory>
+
+class QPainter;
+class QPrinter;
+
+#include "platform/canvas.h"
+
+namespace tw {
+
+// State and measuring shared by the Qt canvases: a QFont built from the
+// canvas's font state, measured on the device the canvas draws on.
+class QtFontCanvas {
+protected:
+    // Rebuilds the font for `device`; returns the size in force.
+    float UpdateFont(const Canvas& state, QPaintDevice* device);
+    double WidthPx(std::string_view text) const;
+    double HeightPx() const { return metrics_ ? metrics_->height() : 0; }
+    double AscentPx() const { return metrics_ ? metrics_->ascent() : 0; }
+
+    QFont font_;
+    std::unique_ptr<QFontMetricsF> metrics_;
+};
+
+// The screen page: every drawing call paints into a pixmap, which the
+// widget only copies when it is painted, so an uncovered window shows the
+// last page drawn.
+class PixmapCanvas : public Canvas, private QtFontCanvas {
+public:
+    PixmapCanvas();
+
+    // A new surface size in device-independent pixels; the page is cleared.
+    void Resize(int width, int height, qreal device_pixel_ratio);
+    const QPixmap& Pixmap() const { return pixmap_; }
+    // Twips per pixel of this surface (15 at 96 dots per inch).
+    double TwipsPerPixel() const { return tpp_; }
+
+    void SetColors(QColor background, QColor text) {
+        background_ = background;
+        text_ = text;
+    }
+
+    double TextWidth(std::string_view text) override { return WidthPx(text) * tpp_; }
+    double TextHeight(std::string_view) override { return HeightPx() * tpp_; }
+
+protected:
+    void Clear() override;
+    void DrawText(double x, double y, std::string_view text) override;
+    float FontChanged() override { return UpdateFont(*this, &pixmap_); }
+
+private:
+    QPixmap pixmap_;
+    double tpp_ = 15;
+    QColor background_ = Qt::white, text_ = Qt::black;
+};
+
+// A printer page over QPrinter. The painter begins with the first thing
+// put on the first page, and a page counted by NewPage starts only when
+// something is put on it.
+class QtPrinterCanvas : public PrinterCanvas, private QtFontCanvas {
+public:
+    explicit QtPrinterCanvas(QPrinter& printer);
+    ~QtPrinterCanvas() override;
+
+    double TextWidth(std::string_view text) override { return WidthPx(text) * tpd_; }
+    double TextHeight(std::string_view) override { return HeightPx() * tpd_; }
+    double ScaleWidth() override;
+    double ScaleHeight() override;
+    double PageWidth() override;
+    int Page() override { return page_; }
+    void NewPage() override;
+    void EndDoc() override;
+    // Pages that got something on them.
+    int PagesPrinted() const { return printed_; }
+
+protected:
+    void Clear() override {}
+    void Touch() override;
+    void DrawText(double x, double y, std::string_view text) override;
+    float FontChanged() override;
+
+private:
+    QPrinter& printer_;
+    std::unique_ptr<QPainter> painter_;
+    double tpd_;  // twips per device unit
+    int page_ = 1;
+    int printed_ = 0;
+    bool pending_ = true;  // the current page has nothing on it yet
+};
+
+}  // namespace tw

@@ -1,0 +1,69 @@
+#include "platform/qt/qt_dialog.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QPrintDialog>
+
+#include "platform/qt/qt_canvas.h"
+#include "platform/qt/qt_services.h"
+
+namespace tw {
+
+QStringList QtFilters(const std::string& filter) {
+    QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString pattern = parts[i + 1];
+        // "*.*" means every file; on Linux names need no dot.
+        if (pattern == QLatin1String("*.*")) pattern = QStringLiteral("*");
+        QString description = parts[i];
+        description.replace(QLatin1String("(*.*)"), QStringLiteral("(*)"));
+        out << (description.contains(QLatin1Char('(')) ? description : description + " (" + pattern + ")");
+    }
+    return out;
+}
+
+QtCommonDialog::QtCommonDialog(QWidget* parent) : parent_(parent), printer_(QPrinter::HighResolution) {}
+
+bool QtCommonDialog::ShowFile(bool save) {
+    QFileDialog dialog(parent_, DialogTitle.empty() ? QString() : DisplayText(DialogTitle));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilters(QtFilters(Filter));
+    dialog.setDirectory(QDir::current());
+    if (!DefaultExt.empty()) dialog.setDefaultSuffix(QString::fromStdString(DefaultExt));
+    if (!FileName.empty()) dialog.selectFile(QString::fromLocal8Bit(FileName.c_str()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return Cancelled();
+    FileName = QFile::encodeName(dialog.selectedFiles().first()).toStdString();
+    return true;
+}
+
+bool QtCommonDialog::ShowOpen() { return ShowFile(false); }
+bool QtCommonDialog::ShowSave() { return ShowFile(true); }
+
+bool QtCommonDialog::ShowFont() {
+    bool ok = false;
+    QFont initial(QString::fromStdString(FontName));
+    if (FontSize > 0) initial.setPointSizeF(static_cast<double>(FontSize));
+    QFont chosen = QFontDialog::getFont(&ok, initial, parent_);
+    if (!ok) return Cancelled();
+    FontName = chosen.family().toStdString();
+    FontSize = static_cast<float>(chosen.pointSizeF());
+    return true;
+}
+
+bool QtCommonDialog::ShowPrinter() {
+    QPrintDialog dialog(&printer_, parent_);
+    // Keep the choice of printing to a PDF file: without it a machine
+    // with no printer could not print at all.
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+    if (dialog.exec() != QDialog::Accepted) return Cancelled();
+    return true;
+}
+
+std::unique_ptr<PrinterCanvas> QtCommonDialog::Printer() { return std::make_unique<QtPrinterCanvas>(printer_); }
+
+}  // namespace tw

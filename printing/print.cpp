@@ -1,0 +1,128 @@
+#include "printing/print.h"
+
+#include "document/markup.h"
+#include "document/numbers.h"
+#include "document/report.h"
+
+namespace tw {
+
+std::string ExpandPrintFields(std::string_view text, int page, const std::string& long_date,
+                              const std::string& title) {
+    std::string number = std::to_string(page), out;
+    FieldForms forms{number, long_date, title};
+    FieldPass(text, forms, out);
+    return out;
+}
+
+std::string LayoutHeaderLine(PrinterCanvas& printer, std::string_view text, int left_margin) {
+    std::string_view parts[3];
+    if (!text.empty()) {
+        char delimiter = text[0];  // whatever it is, it is never printed
+        std::string_view rest = text.substr(1);
+        for (auto& part : parts) {
+            std::size_t d = rest.find(delimiter);
+            part = rest.substr(0, d);
+            if (d == std::string_view::npos) break;
+            rest = rest.substr(d + 1);
+        }
+    }
+    std::string lead(static_cast<std::size_t>(left_margin > 0 ? left_margin : 0), ' ');
+    std::string all = lead;
+    for (auto p : parts) all += p;
+    double space = printer.TextWidth(" ");
+    double gap = space > 0 ? RoundHalfEven((printer.ScaleWidth() - printer.TextWidth(all)) / space / 2) : 0;
+    std::string between = gap < 1 ? std::string(" ") : std::string(static_cast<std::size_t>(gap), ' ');
+    return lead + std::string(parts[0]) + between + std::string(parts[1]) + between + std::string(parts[2]);
+}
+
+namespace {
+
+void EndLines(PrinterCanvas& p, long n) {
+    for (long i = 0; i < n; ++i) p.EndLine();
+}
+
+std::int16_t Int16(long v) {
+    if (v < -32768 || v > 32767) throw VbError(kErrOverflow);
+    return static_cast<std::int16_t>(v);
+}
+
+}  // namespace
+
+void PrintDocument(PrintJob& job) {
+    const DocumentModel& d = job.doc;
+    PrinterCanvas& p = job.printer;
+    Trap trap(job.sys, "PrintDocument", ReportFamily::A);
+    trap.LogWithTimestamp();
+    trap.Run([&] {
+        int extra = (d.OptHE.empty() ? 0 : 1) + (d.OptFO.empty() ? 0 : 1);
+        const long reserved = long{d.OptTM} + d.OptHM + d.OptFM + d.OptBM + extra;
+        trap.Step(0, [&] { p.SetFontName(job.font_name); });
+        trap.Step(0, [&] { p.SetFontSize(job.font_size); });
+        int PrinterLines = 0;
+        trap.Step(0, [&] { PrinterLines = static_cast<int>(p.ScaleHeight() / p.TextHeight("A")); });
+
+        long length = d.OptPL;
+        if (d.OptPL != PrinterLines) {
+            if (job.PrintPageLength == 0) job.PrintPageLength = static_cast<std::int16_t>(PrinterLines);
+            // When the printer page cannot hold even the margins, no answer
+            // will do; the user leaves the prompt with Cancel.
+            const bool satisfiable = PrinterLines > reserved;
+            for (;;) {
+                std::string prompt = "Document pagelength is " + std::to_string(d.OptPL) + "." + job.CrLf +
+                                     "Printer pagelength is " + std::to_string(PrinterLines) + "." + job.CrLf +
+                                     "Enter pagelength to use.";
+                std::string answer =
+                    job.sys.input.Ask(prompt, "PageLength", std::to_string(job.PrintPageLength));
+                if (answer.empty() && !satisfiable) return;
+                if (IsNumeric(answer)) trap.Step(0, [&] { job.PrintPageLength = CInt(Val(answer)); });
+                if (!(job.PrintPageLength <= reserved || job.PrintPageLength > PrinterLines)) break;
+            }
+            length = job.PrintPageLength;
+        }
+
+        long RowsPerPage = 0;
+        trap.Step(0, [&] { RowsPerPage = Int16(length - reserved); });
+        trap.Step(0, [&] {
+            if (d.OptLS == 0) throw VbError(kErrDivisionByZero);
+            RowsPerPage = Int16(RowsPerPage / d.OptLS);  // truncates toward zero
+        });
+        if (d.NumRows >= 1 && RowsPerPage + 1 < 1) {
+            // Without a row slot the pages would never get through the rows.
+            job.sys.msg.Show(kNoRowSlot, MsgButtons::OK, MsgIcon::Information);
+            return;
+        }
+
+        std::vector<double> starts;
+        for (int c = 1; c <= d.NumCols; ++c) starts.push_back(d.StartPosition(c));
+        RowReader cells(d.Cells, d.NumCols);
+        auto headerLine = [&](const std::string& text) {
+            std::string expanded = ExpandPrintFields(text, p.Page(), job.sys.process.LongDate(), d.OptDE);
+            PrintCell(p, LayoutHeaderLine(p, expanded, d.OptLM), job.flags);
+        };
+        for (long r = 1; r <= d.NumRows; r += RowsPerPage + 1) {
+            trap.Step(0, [&] { EndLines(p, d.OptTM); });
+            if (!d.OptHE.empty()) trap.Step(0, [&] { headerLine(d.OptHE); });
+            trap.Step(0, [&] { EndLines(p, d.OptHM); });
+            for (long k = r; k <= r + RowsPerPage; ++k) {
+                trap.Step(0, [&] {
+                    if (k <= d.NumRows) {
+                        for (int c = 1; c <= d.NumCols; ++c) {
+                            p.SetCurrentX(p.TextWidth("A") * starts[static_cast<std::size_t>(c - 1)]);
+                            PrintCell(p, cells.Cell(c, static_cast<int>(k)), job.flags);
+                        }
+                    }
+                    // Rows past the end print as empty slots, so the last
+                    // page's footer stands where the others' do.
+                    EndLines(p, d.OptLS);
+                });
+            }
+            trap.Step(0, [&] { EndLines(p, d.OptFM); });
+            if (!d.OptFO.empty()) trap.Step(0, [&] { headerLine(d.OptFO); });
+            trap.Step(0, [&] { EndLines(p, d.OptBM); });
+            trap.Step(0, [&] { p.NewPage(); });
+        }
+    });
+    trap.Run([&] { trap.Step(0, [&] { p.EndDoc(); }); });
+}
+
+}  // namespace tw

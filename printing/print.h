@@ -1,0 +1,51 @@
+// Printing the document with its page layout: top, header, footer and
+// bottom margins in lines, header and footer texts, line spacing, and a
+// page length the user confirms when it differs from the printer's.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "document/cell_drawing.h"
+#include "document/model.h"
+#include "platform/canvas.h"
+#include "platform/services.h"
+
+namespace tw {
+
+struct PrintJob {
+    Platform& sys;
+    const DocumentModel& doc;
+    PrinterCanvas& printer;
+    std::string font_name;  // the screen font, printed in too
+    float font_size;
+    const std::string& CrLf;
+    std::int16_t& PrintPageLength;  // the last page length chosen, kept for the run
+    ScriptFlags& flags;             // shared with the screen's cell drawing
+};
+
+// Prints the whole document; failures are reported as "PrintDocument".
+void PrintDocument(PrintJob& job);
+
+// A header or footer text with its fields replaced: "@P@" the page,
+// "@D@" the long date, "@T@" the title, "@@" one "@".
+std::string ExpandPrintFields(std::string_view text, int page, const std::string& long_date,
+                              const std::string& title);
+
+// The three-part header line: the first character delimits the left,
+// centre and right parts; the centre is centred between them, the whole
+// after `left_margin` spaces.
+std::string LayoutHeaderLine(PrinterCanvas& printer, std::string_view text, int left_margin);
+
+// Prints one cell with its highlight codes at the current position.
+inline void PrintCell(Canvas& printer, std::string_view text, ScriptFlags& flags) {
+    DrawMarkedCell(printer, text, flags);
+}
+
+// The message shown when the page length leaves no line for the rows.
+inline constexpr const char* kNoRowSlot =
+    "The page length leaves no line for the document's rows once the margins, header and footer are "
+    "taken. Nothing more is printed.";
+
+}  // namespace tw

@@ -1,0 +1,361 @@
+// The main window on Qt's offscreen platform, driven with QTest keys.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTest>
+
+#include "document/numbers.h"
+#include "platform/fake/fake_dialog.h"
+#include "settings/recent.h"
+#include "settings/settings.h"
+#include "support.h"
+#include "viewer/frmQuillon.h"
+
+namespace tw {
+namespace {
+
+using test::TempDir;
+
+std::string Rows(int n, const std::string& prefix = "row") {
+    std::string s = "%CO:A,12,72%";
+    for (int r = 1; r <= n; ++r) s += prefix + std::to_string(r) + "\n";
+    return s;
+}
+
+struct Window {
+    TempDir dir;
+    fake::FakePlatform fp;
+    fake::FakeDialog dialog;
+    ViewerServices services{fp.sys, dialog};
+    DocumentModel doc;
+    std::unique_ptr<frmQuillon> w;
+
+    explicit Window(const std::string& ini = "", std::string command_line = "") {
+        fp.process.program_folder = dir.path();
+        fp.process.current_folder = dir.path();
+        fp.process.real_chdir = true;
+        std::filesystem::current_path(dir.path());
+        if (!ini.empty()) dir.Write("Quillon.ini", "[Quillon]\n" + ini);
+        w = std::make_unique<frmQuillon>(services, doc, std::move(command_line));
+        w->Main();
+        Settle();
+    }
+    ~Window() {
+        w.reset();
+        std::filesystem::current_path("/");
+    }
+    void Settle() {
+        for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    }
+    std::string File(const std::string& name, const std::string& bytes) { return dir.Write(name, bytes); }
+    void Load(const std::string& name) {
+        w->LoadFile(name);
+        Settle();
+    }
+    void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(w->VScroll1, static_cast<Qt::Key>(key), mods);
+        Settle();
+    }
+    std::string Caption() const { return w->windowTitle().toStdString(); }
+    std::string Ini(const std::string& key) { return ReadIniValue(fp.process, key); }
+};
+
+TEST(Window, ControlsAndMenusAsDesigned) {
+    Window win;
+    frmQuillon& w = *win.w;
+    EXPECT_EQ(win.Caption(), "Tarnwick");
+    EXPECT_EQ(w.VScroll1->minimum(), 1);
+    EXPECT_EQ(w.VScroll1->value(), 1);
+    EXPECT_EQ(w.VScroll1->singleStep(), 1);
+    EXPECT_FALSE(w.VScroll2->isEnabled());
+    EXPECT_EQ(w.lblCheckCommandLine->text(), "1");  // toggled by the command-line check
+    EXPECT_EQ(w.mnuFileOpen->text(), "&Open...");
+    EXPECT_EQ(w.mnuFileOpen->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_FALSE(w.mnuFileListFile->isEnabled());
+    EXPECT_EQ(w.mnuSaveAs[0]->text(), "Save As &RTF...");
+    EXPECT_EQ(w.mnuSaveAs[1]->shortcut(), QKeySequence("Ctrl+T"));
+    EXPECT_EQ(w.mnuSaveAs[2]->shortcut(), QKeySequence("Ctrl+H"));
+    EXPECT_EQ(w.mnuFilePrint->shortcut(), QKeySequence("Ctrl+P"));
+    EXPECT_EQ(w.mnuFileExit->text(), "E&xit");
+    EXPECT_EQ(w.mnuFileExit->shortcut(), QKeySequence("Ctrl+X"));
+    for (QAction* a : w.mnuFileOld) EXPECT_FALSE(a->isVisible());
+    EXPECT_FALSE(w.mnuMaxNumCols->isVisible());
+    EXPECT_EQ(w.mnuFont->text(), "F&ont");
+    EXPECT_EQ(w.mnuAbout->text(), "&About");
+    // Tab order: VScroll1, List1, VScroll2, picPrintableArea.
+    EXPECT_EQ(w.VScroll1->nextInFocusChain(), w.List1);
+    EXPECT_EQ(w.Surface().FontName(), "Courier New");
+    EXPECT_FLOAT_EQ(w.Surface().FontSize(), 9);
+}
+
+TEST(Window, LargeChangeFollowsTheClientHeightAndTheFontsLineHeight) {
+    Window win;
+    frmQuillon& w = *win.w;
+    double client = w.centralWidget()->height() * w.Tpp();
+    double line = w.Surface().TextHeight("A");
+    EXPECT_GT(line, 0);
+    EXPECT_EQ(w.VScroll1->pageStep(), static_cast<int>(RoundHalfEven(client / line - 1)));
+
+    w.resize(w.width(), w.height() + 200);
+    win.Settle();
+    double taller = w.centralWidget()->height() * w.Tpp();
+    EXPECT_EQ(w.VScroll1->pageStep(), static_cast<int>(RoundHalfEven(taller / line - 1)));
+}
+
+TEST(Window, TheRowBarFitsTheDocument) {
+    Window win;
+    frmQuillon& w = *win.w;
+    int large = w.VScroll1->pageStep();
+    ASSERT_LT(large, 100);
+    win.Load(win.File("hundred.pd", Rows(100)));
+    EXPECT_EQ(w.VScroll1->maximum(), 100 - large);
+    EXPECT_EQ(win.Caption(), "Tarnwick - " + win.dir.path() + "/hundred.pd");
+
+    win.Load(win.File("short.pd", Rows(large - 2)));
+    EXPECT_EQ(w.VScroll1->maximum(), 1);
+    win.Key(Qt::Key_PageDown);
+    win.Key(Qt::Key_3, Qt::KeypadModifier);
+    EXPECT_EQ(w.VScroll1->value(), 1);
+}
+
+TEST(Window, KeysMoveThePage) {
+    Window win;
+    frmQuillon& w = *win.w;
+    win.Load(win.File("long.pd", Rows(300)));
+    int large = w.VScroll1->pageStep();
+    win.Key(Qt::Key_PageDown);
+    EXPECT_EQ(w.VScroll1->value(), 1 + large);
+    win.Key(Qt::Key_Down);
+    EXPECT_EQ(w.VScroll1->value(), 2 + large);
+    win.Key(Qt::Key_2, Qt::KeypadModifier);
+    EXPECT_EQ(w.VScroll1->value(), 3 + large);
+    win.Key(Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(w.VScroll1->value(), 3);
+    win.Key(Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(w.VScroll1->value(), w.VScroll1->maximum());
+    win.Key(Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(w.VScroll1->value(), 1);
+    win.Key(Qt::Key_1, Qt::KeypadModifier);
+    EXPECT_EQ(w.VScroll1->value(), w.VScroll1->maximum());
+    win.Key(Qt::Key_7, Qt::KeypadModifier);
+    EXPECT_EQ(w.VScroll1->value(), 1);
+    win.Key(Qt::Key_End);
+    EXPECT_EQ(w.VScroll1->value(), w.VScroll1->maximum());
+    // Near the end keypad 3 leaves a partial page undone.
+    win.Key(Qt::Key_Up);
+    win.Key(Qt::Key_3, Qt::KeypadModifier);
+    EXPECT_EQ(w.VScroll1->value(), w.VScroll1->maximum() - 1);
+}
+
+TEST(Window, SwallowedKeys) {
+    Window win;
+    frmQuillon& w = *win.w;
+    win.Load(win.File("long.pd", Rows(300)));
+    win.Key(Qt::Key_Down);
+    ASSERT_EQ(w.VScroll1->value(), 2);
+    for (auto [key, mods] : std::vector<std::pair<int, Qt::KeyboardModifiers>>{
+             {Qt::Key_Left, Qt::NoModifier},
+             {Qt::Key_Right, Qt::NoModifier},
+             {Qt::Key_PageDown, Qt::ShiftModifier},
+             {Qt::Key_End, Qt::ShiftModifier},
+             {Qt::Key_Home, Qt::ShiftModifier},
+             {Qt::Key_PageUp, Qt::ShiftModifier},
+             {Qt::Key_End, Qt::ControlModifier},  // Ctrl+End moves among list documents only
+             {Qt::Key_Q, Qt::ControlModifier}}) {
+        win.Key(key, mods);
+        EXPECT_EQ(w.VScroll1->value(), 2) << key;
+    }
+}
+
+TEST(Window, EscapeQuits) {
+    Window win;
+    ASSERT_TRUE(win.w->isVisible());
+    win.Key(Qt::Key_Escape);
+    EXPECT_FALSE(win.w->isVisible());
+    EXPECT_EQ(win.Ini("WindowState"), "0");
+}
+
+struct ListWindow : Window {
+    ListWindow() {
+        File("a.pd", "%OP%DEFirst\n" + Rows(200, "a"));
+        File("b.pd", "%OP%DESecond\n" + Rows(200, "b"));
+        File("c.pd", "%OP%DEThird\n" + Rows(3, "c"));
+        File("docs.l", "a.pd\n\nb.pd\nc.pd\n");
+        Load(dir / "docs.l");
+    }
+};
+
+TEST(Window, PageDownOnTheLastPageGoesOnToTheNextListedDocument) {
+    ListWindow win;
+    frmQuillon& w = *win.w;
+    ASSERT_TRUE(w.VScroll2->isEnabled());
+    EXPECT_EQ(w.VScroll2->maximum(), 2);
+    QTest::keyClick(w.List1, Qt::Key_Return);
+    win.Settle();
+    EXPECT_EQ(win.Caption(), "Tarnwick - First");
+    win.Key(Qt::Key_Down, Qt::ControlModifier);
+    ASSERT_EQ(w.VScroll1->value(), w.VScroll1->maximum());
+    win.Key(Qt::Key_PageDown);
+    EXPECT_EQ(win.Caption(), "Tarnwick - Second");
+    EXPECT_EQ(w.VScroll1->value(), 1);
+    EXPECT_EQ(w.VScroll2->value(), 1);
+    // Page Up on the first page goes back, shown from its top.
+    win.Key(Qt::Key_PageUp);
+    EXPECT_EQ(win.Caption(), "Tarnwick - First");
+    EXPECT_EQ(w.VScroll1->value(), 1);
+    win.Key(Qt::Key_PageUp);  // the first entry: nothing before it
+    EXPECT_EQ(win.Caption(), "Tarnwick - First");
+}
+
+TEST(Window, CtrlKeysStepThroughTheList) {
+    ListWindow win;
+    frmQuillon& w = *win.w;
+    QTest::keyClick(w.List1, Qt::Key_Enter);
+    win.Settle();
+    win.Key(Qt::Key_B, Qt::ControlModifier);
+    EXPECT_EQ(win.Caption(), "Tarnwick - Third");
+    win.Key(Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(win.Caption(), "Tarnwick - First");
+    win.Key(Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(win.Caption(), "Tarnwick - Second");
+    win.Key(Qt::Key_9, Qt::KeypadModifier | Qt::ControlModifier);
+    EXPECT_EQ(win.Caption(), "Tarnwick - First");
+    win.Key(Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(win.Caption(), "Tarnwick - Third");
+    // Page Down on the last document's last page does nothing.
+    win.Key(Qt::Key_PageDown);
+    EXPECT_EQ(win.Caption(), "Tarnwick - Third");
+}
+
+TEST(Window, ADocumentOpenedAfterAListDoesNotStepIntoTheList) {
+    ListWindow win;
+    frmQuillon& w = *win.w;
+    win.Load(win.File("alone.pd", "%OP%DEAlone\n" + Rows(3)));
+    EXPECT_FALSE(w.VScroll2->isEnabled());
+    win.Key(Qt::Key_PageDown);
+    win.Key(Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(win.Caption(), "Tarnwick - Alone");
+}
+
+TEST(Window, TheWindowSnapsBackToItsSmallestSize) {
+    Window win;
+    frmQuillon& w = *win.w;
+    w.resize(50, 30);
+    win.Settle();
+    EXPECT_GE(w.width() * w.Tpp(), 3240 - w.Tpp());
+    EXPECT_GE(w.height() * w.Tpp(), 1440 - w.Tpp());
+}
+
+TEST(Window, AMaximizedWindowIsLaidOutAndKeepsItsNormalPlacement) {
+    Window win("Left=1500\nTop=1200\nWidth=7500\nHeight=5400\n");
+    frmQuillon& w = *win.w;
+    EXPECT_EQ(win.Ini("Width"), "7500");
+    w.showMaximized();
+    win.Settle();
+    EXPECT_EQ(w.picPrintableArea->height(), w.centralWidget()->height());
+    EXPECT_EQ(w.VScroll2->height(), w.centralWidget()->height() + 2);
+    w.close();
+    EXPECT_EQ(win.Ini("WindowState"), "2");
+    EXPECT_EQ(win.Ini("Left"), "1500");
+    EXPECT_EQ(win.Ini("Width"), "7500");
+    EXPECT_EQ(win.Ini("Height"), "5400");
+}
+
+TEST(Window, ClosingANormalWindowStoresAllFive) {
+    Window win("Left=1500\nTop=1200\nWidth=7500\nHeight=5400\n");
+    frmQuillon& w = *win.w;
+    w.move(100, 80);
+    w.resize(700, 500);
+    win.Settle();
+    w.close();
+    EXPECT_EQ(win.Ini("WindowState"), "0");
+    EXPECT_EQ(win.Ini("Left"), FormatSingle(static_cast<float>(w.x() * w.Tpp())));
+    EXPECT_EQ(win.Ini("Width"), FormatSingle(static_cast<float>(700 * w.Tpp())));
+    EXPECT_EQ(win.Ini("Height"), FormatSingle(static_cast<float>(500 * w.Tpp())));
+}
+
+TEST(Window, APlacementOffEveryScreenIsMovedOntoThePrimaryOne) {
+    Window win("Left=-30000\nTop=-30000\n");
+    QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.intersects(win.w->frameGeometry()));
+}
+
+TEST(Window, TheCommandLineIsLoadedOnceTheWindowIsShown) {
+    TempDir docs;
+    std::string path = docs.Write("cmd.pd", "%OP%DEFrom the command line\n%CO:A,8,0%x\n");
+    Window win("", "  " + path + "  ");
+    EXPECT_EQ(win.Caption(), "Tarnwick - From the command line");
+    EXPECT_EQ(RecentPath(*win.w, 1), path);
+
+    Window blank("", "   ");
+    EXPECT_EQ(blank.Caption(), "Tarnwick");
+    EXPECT_TRUE(blank.fp.msg.shown.empty());
+}
+
+TEST(Window, FileOpenLoadsTheChosenFileAndCancelChangesNothing) {
+    Window win;
+    std::string path = win.File("open.pd", "%OP%DEOpened\n%CO:A,8,0%x\n");
+    win.dialog.answers = {path, std::nullopt};
+    win.w->mnuFileOpen_Click();
+    EXPECT_EQ(win.Caption(), "Tarnwick - Opened");
+    const auto& shown = win.dialog.shown.back();
+    EXPECT_EQ(shown.filter, "All files (*.*)|*.*|PipeDream (*.pd)|*.pd|PipeDream List file (*.l)|*.l");
+    EXPECT_EQ(shown.flags, 4);
+    EXPECT_TRUE(shown.cancel_error);
+    win.w->mnuFileOpen_Click();
+    EXPECT_EQ(win.Caption(), "Tarnwick - Opened");
+    EXPECT_TRUE(win.fp.msg.shown.empty());
+}
+
+TEST(Window, TheFontCommandChangesTheSurfaceAndTheSettings) {
+    Window win;
+    win.dialog.CancelError = true;  // left set by an earlier command
+    win.dialog.answers = {std::nullopt, std::string("Arial|10.5")};
+    win.w->mnuFont_Click();
+    EXPECT_EQ(win.w->Surface().FontName(), "Courier New");
+    EXPECT_TRUE(win.fp.msg.shown.empty());
+    EXPECT_EQ(win.Ini("FontName"), "");
+    win.w->mnuFont_Click();
+    EXPECT_EQ(win.dialog.shown.back().flags, 0x10403);
+    EXPECT_EQ(win.dialog.shown.back().font_name, "Courier New");
+    EXPECT_EQ(win.w->Surface().FontName(), "Arial");
+    EXPECT_FLOAT_EQ(win.w->Surface().FontSize(), 10.5);
+    EXPECT_EQ(win.Ini("FontName"), "Arial");
+    EXPECT_EQ(win.Ini("FontSize"), "10.5");
+    frmQuillon next(win.services, win.doc, "");  // the next start reads them back
+    EXPECT_EQ(next.Surface().FontName(), "Arial");
+    EXPECT_FLOAT_EQ(next.Surface().FontSize(), 10.5);
+}
+
+TEST(Window, MaxNumberOfColumnsAsksUntilTheAnswerFits) {
+    Window win;
+    win.fp.input.answers = {"0", "65", "x", "64.4"};
+    win.w->mnuMaxNumCols_Click();
+    EXPECT_EQ(win.doc.MaxNumCols, 64);
+    ASSERT_EQ(win.fp.input.asked.size(), 4u);
+    EXPECT_EQ(win.fp.input.asked[0].prompt, "Maximum number of columns (1-64):");
+    EXPECT_EQ(win.fp.input.asked[0].proposed, "64");
+    EXPECT_EQ(win.fp.input.asked[1].proposed, "0");
+    EXPECT_EQ(win.Ini("MaxNumCols"), "64");
+    win.fp.input.answers = {"3"};
+    win.w->mnuMaxNumCols_Click();
+    EXPECT_EQ(win.doc.MaxNumCols, 3);
+    win.fp.input.answers = {""};
+    win.w->mnuMaxNumCols_Click();
+    EXPECT_EQ(win.doc.MaxNumCols, 3);
+}
+
+}  // namespace
+}  // namespace tw
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,152 @@
+// The menu commands: the File menu's enabling, Save As, Print, the recent
+// files, Exit, the Settings menu and About.
+#include <QListWidget>
+#include <QScrollBar>
+
+#include "document/numbers.h"
+#include "document/report.h"
+#include "document/text.h"
+#include "export/html_export.h"
+#include "export/rtf_export.h"
+#include "export/text_export.h"
+#include "platform/qt/qt_metrics.h"
+#include "printing/print.h"
+#include "settings/recent.h"
+#include "viewer/frmQuillon.h"
+#include "export/save_as.h"
+
+namespace tw {
+
+void frmQuillon::mnuFile_Click() {
+    for (QAction* a : mnuSaveAs) a->setEnabled(doc_.IsPipeDreamFile);
+    mnuFilePrint->setEnabled(doc_.IsPipeDreamFile);
+}
+
+void frmQuillon::mnuSaveAs_Click(int index) {
+    Trap trap(sys_, "mnuSaveAs_Click", ReportFamily::B);
+    trap.OnFailure([](const VbError& e, int) { return e.number() == kErrCancel ? Handling::Leave : Handling::Report; });
+    trap.Run([&] {
+        if (!doc_.IsPipeDreamFile) return;
+        std::string selected;
+        if (QListWidgetItem* item = List1->currentItem()) selected = item->data(Qt::UserRole).toByteArray().toStdString();
+        const SaveAsEntry& entry = kSaveAsEntries[static_cast<std::size_t>(index)];
+        CommonDialog& d = services_.CMDialog1;
+        trap.Step(0, [&] { d.FileName = ProposedSaveName(RecentPath(*this, 1), selected); });
+        trap.Step(0, [&] { d.DialogTitle = entry.title; });
+        trap.Step(0, [&] { d.Filter = entry.filter; });
+        trap.Step(0, [&] { d.DefaultExt = entry.extension; });
+        trap.Step(0, [&] { d.Flags = kSaveAsFlags; });
+        trap.Step(0, [&] { d.CancelError = true; });
+        bool chosen = false;
+        trap.Step(0, [&] { chosen = d.ShowSave(); });
+        if (!chosen) return;
+        const std::string path = d.FileName;
+        switch (index) {
+        case 0: {
+            RtfMetrics m = MeasureRtfMetrics(Surface().FontName(), Surface().FontSize());
+            WriteRTF(sys_, doc_, m, path);
+            break;
+        }
+        case 1: WriteFileTxt(sys_, doc_, path); break;
+        default: WriteFileHTML(sys_, doc_, path); break;
+        }
+    });
+}
+
+void frmQuillon::mnuFilePrint_Click() {
+    Trap trap(sys_, "mnuFilePrint_Click", ReportFamily::A);
+    trap.LogWithTimestamp();
+    trap.OnFailure([](const VbError& e, int) { return e.number() == kErrCancel ? Handling::Leave : Handling::Report; });
+    trap.Run([&] {
+        CommonDialog& d = services_.CMDialog1;
+        trap.Step(0, [&] { d.Flags = 0x10000C; });  // no selection, no page range, no print to file box
+        trap.Step(0, [&] { d.CancelError = true; });
+        bool chosen = false;
+        trap.Step(0, [&] { chosen = d.ShowPrinter(); });
+        if (!chosen) return;
+        std::unique_ptr<PrinterCanvas> printer = d.Printer();
+        PrintJob job{sys_, doc_, *printer, Surface().FontName(), Surface().FontSize(), CrLf, PrintPageLength, Scripts};
+        PrintDocument(job);
+    });
+}
+
+void frmQuillon::mnuFileOld_Click(int index) {
+    if (index == 0) return;
+    LoadFile(RecentPath(*this, index));
+}
+
+void frmQuillon::mnuFileExit_Click() {
+    Trap trap(sys_, "mnuFileExit_Click", ReportFamily::B);
+    trap.Run([&] { trap.Step(0, [&] { close(); }); });
+}
+
+void frmQuillon::mnuFont_Click() {
+    Trap trap(sys_, "mnuFont_Click", ReportFamily::B);
+    CommonDialog& d = services_.CMDialog1;
+    trap.Run([&] {
+        trap.Step(0, [&] {
+            d.FontName = Surface().FontName();
+            d.FontSize = Surface().FontSize();
+        });
+        trap.Step(0, [&] { d.Flags = 0x10403; });  // screen and printer fonts, ANSI only, existing fonts
+        bool chosen = false;
+        // A cancelled font dialog is no failure, whatever an earlier
+        // command left in CancelError.
+        try {
+            chosen = d.ShowFont();
+        } catch (const VbError& e) {
+            if (e.number() != kErrCancel) throw;
+        }
+        if (!chosen) return;
+        trap.Step(0, [&] { Surface().SetFontName(d.FontName); });
+        trap.Step(0, [&] { Surface().SetFontSize(d.FontSize); });
+        trap.Step(0, [&] { WriteIniFile(sys_, "FontName", d.FontName); });
+        trap.Step(0, [&] { WriteIniFile(sys_, "FontSize", FormatSingle(d.FontSize)); });
+    });
+    GiveFocusToVScroll1();
+}
+
+void frmQuillon::mnuMaxNumCols_Click() {
+    std::string proposed = std::to_string(doc_.MaxNumCols);
+    for (;;) {
+        std::string answer = sys_.input.Ask("Maximum number of columns (1-64):", "", proposed);
+        if (IsNumeric(answer)) {
+            // Compared once rounded, so "64.4" is 64.
+            double v = RoundHalfEven(Val(answer));
+            if (v >= 1 && v <= 64) {
+                doc_.MaxNumCols = static_cast<int>(v);
+                WriteIniFile(sys_, "MaxNumCols", std::to_string(doc_.MaxNumCols));
+                return;
+            }
+        }
+        if (answer.empty()) return;
+        proposed = answer;
+    }
+}
+
+std::string frmQuillon::AboutText() const {
+    const char* lines[] = {
+        "Tarnwick",
+        "Version 0.19",
+        "6 February 2013",
+        "",
+        "If you find the program useful,",
+        "please send me a postcard",
+        "from your neighbourhood.",
+        "",
+        "The Tarnwick project",
+        "A viewer for PipeDream documents",
+        "Its README.md and source are in",
+        TARNWICK_SOURCE_DIR,
+        "",
+        "Read README.md there for how to build and use it.",
+        "Questions and reports: the project's issue list.",
+    };
+    std::string text;
+    for (const char* line : lines) text += std::string(line) + CrLf;
+    return text;
+}
+
+void frmQuillon::mnuAbout_Click() { sys_.msg.Show(AboutText(), MsgButtons::OK, MsgIcon::None); }
+
+}  // namespace tw

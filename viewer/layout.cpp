@@ -1,0 +1,181 @@
+// Layout and scrolling of the main window: Form_Resize, the row bar and
+// its keys, the document bar, the page redraw and the focus rule.
+#include <QApplication>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QScrollBar>
+
+#include "document/numbers.h"
+#include "document/reader.h"
+#include "document/report.h"
+#include "viewer/frmQuillon.h"
+#include "viewer/page.h"
+#include "viewer/scrolling.h"
+
+namespace tw {
+
+namespace {
+
+class QtScrollBar : public ScrollBar {
+public:
+    explicit QtScrollBar(QScrollBar* b) : b_(b) {}
+    int Value() const override { return b_->value(); }
+    void SetValue(int v) override { b_->setValue(v); }
+    int Min() const override { return b_->minimum(); }
+    int Max() const override { return b_->maximum(); }
+    int SmallChange() const override { return b_->singleStep(); }
+    int LargeChange() const override { return b_->pageStep(); }
+    bool Enabled() const override { return b_->isEnabled(); }
+
+private:
+    QScrollBar* b_;
+};
+
+// The virtual-key code of a key: keypad digits only when they come as
+// digits (Num Lock on), as 96 to 105.
+int VirtualKeyOf(const QKeyEvent* e) {
+    int k = e->key();
+    if ((e->modifiers() & Qt::KeypadModifier) && k >= Qt::Key_0 && k <= Qt::Key_9) return 96 + (k - Qt::Key_0);
+    switch (k) {
+    case Qt::Key_Escape: return kVkEscape;
+    case Qt::Key_PageUp: return kVkPageUp;
+    case Qt::Key_PageDown: return kVkPageDown;
+    case Qt::Key_End: return kVkEnd;
+    case Qt::Key_Home: return kVkHome;
+    case Qt::Key_Left: return kVkLeft;
+    case Qt::Key_Up: return kVkUp;
+    case Qt::Key_Right: return kVkRight;
+    case Qt::Key_Down: return kVkDown;
+    default: break;
+    }
+    if (k >= Qt::Key_A && k <= Qt::Key_Z) return 'A' + (k - Qt::Key_A);
+    if (k >= Qt::Key_0 && k <= Qt::Key_9) return '0' + (k - Qt::Key_0);
+    return 255;  // a key the table does not name
+}
+
+int ShiftOf(const QKeyEvent* e) {
+    Qt::KeyboardModifiers m = e->modifiers();
+    return ((m & Qt::ShiftModifier) ? kShiftMask : 0) | ((m & Qt::ControlModifier) ? kCtrlMask : 0) |
+           ((m & Qt::AltModifier) ? kAltMask : 0);
+}
+
+// Twips to whole pixels.
+int Px(double twips, double tpp) { return static_cast<int>(std::lround(twips / tpp)); }
+
+}  // namespace
+
+void frmQuillon::Form_Resize() {
+    Trap trap(sys_, "Form_Resize", ReportFamily::B);
+    trap.Run([&] {
+        if (!isMinimized()) {
+            const double px = tpp_, py = tpp_;
+            auto SW = [&] { return client_->width() * tpp_; };
+            auto SH = [&] { return client_->height() * tpp_; };
+            trap.Step(0, [&] {
+                if (width() * tpp_ < 3240) resize(Px(3240, tpp_), height());
+            });
+            trap.Step(0, [&] {
+                if (height() * tpp_ < 1440) resize(width(), Px(1440, tpp_));
+            });
+            trap.Step(0, [&] {
+                List1->setGeometry(-1, -1, Px(SW() + 2 * px, tpp_), Px(SH() + 2 * py, tpp_));
+            });
+            trap.Step(0, [&] {
+                // As many list columns as names like "filename.ext" fit.
+                QFontMetricsF fm(List1->font());
+                double w = fm.horizontalAdvance(QStringLiteral("filename.ext   ")) * tpp_;
+                double columns = RoundHalfEven((List1->width() * tpp_ - 2 * py) / w);
+                if (columns < 1) columns = 1;
+                int grid = static_cast<int>(List1->viewport()->width() / columns);
+                List1->setGridSize(QSize(std::max(grid, 1), static_cast<int>(std::ceil(fm.height())) + 2));
+            });
+            QCoreApplication::processEvents();
+            trap.Step(0, [&] {
+                // The list keeps its height whole lines only where the list
+                // box snaps; ours does not, so this rarely changes anything.
+                double listHeight = List1->height() * tpp_ - 2 * py;
+                if (!isMaximized() && !isFullScreen() && listHeight < SH() - 0.5) {
+                    resize(width(), Px(height() * tpp_ - (SH() - listHeight), tpp_));
+                }
+            });
+            QCoreApplication::processEvents();
+            trap.Step(0, [&] {
+                int w = VScroll1->sizeHint().width();
+                VScroll1->setGeometry(Px(SW() - w * tpp_ + px, tpp_), Px(240 - py, tpp_), w,
+                                      std::max(Px(SH() + 2 * px - 480, tpp_), 0));
+            });
+            trap.Step(0, [&] {
+                int w = VScroll1->width();
+                VScroll2->setGeometry(Px(SW() - w * tpp_ + px, tpp_), Px(-py, tpp_), w, Px(SH() + 2 * px, tpp_));
+            });
+            trap.Step(0, [&] {
+                picPrintableArea->setGeometry(0, 0, std::max(client_->width() - VScroll1->width(), 1),
+                                              client_->height());
+            });
+            trap.Step(0, [&] {
+                double h = Surface().TextHeight("A");
+                double large = RoundHalfEven((SH() - picPrintableArea->y() * tpp_) / h - 1);
+                // The row bar takes a page step of 1 to 32767 only.
+                if (!(large >= 1 && large <= 32767)) throw VbError(kErrInvalidPropertyValue);
+                VScroll1->setPageStep(static_cast<int>(large));
+                UpdateScrollBar();
+            });
+        }
+        trap.Step(0, [&] { SaveWindowPlacement(); });
+    });
+}
+
+void frmQuillon::UpdateScrollBar() {
+    int large = VScroll1->pageStep();
+    VScroll1->setMaximum(doc_.NumRows > large ? doc_.NumRows - large : VScroll1->minimum());
+    if (VScroll1->value() != VScroll1->minimum()) VScroll1->setValue(VScroll1->minimum());
+    if (doc_.NumRows != 0) VScroll1_Change();
+}
+
+void frmQuillon::VScroll1_Change() {
+    Trap trap(sys_, "VScroll1_Change", ReportFamily::B);
+    trap.Run([&] {
+        trap.Step(0, [&] { DrawPage(Surface(), doc_, VScroll1->value(), VScroll1->pageStep(), Scripts); });
+    });
+    // What was drawn stays, also after a failure.
+    picPrintableArea->update();
+}
+
+void frmQuillon::VScroll2_Change() {
+    List1->setCurrentRow(VScroll2->value());
+    std::string entry;
+    if (QListWidgetItem* item = List1->item(VScroll2->value())) entry = item->data(Qt::UserRole).toByteArray().toStdString();
+    ReadPipeDreamFile(sys_, *this, doc_, entry);
+    UpdateScrollBar();
+    GiveFocusToVScroll1();
+}
+
+bool frmQuillon::VScroll1_KeyDown(int KeyCode, int Shift) {
+    QtScrollBar v1(VScroll1), v2(VScroll2);
+    tw::VScroll1_KeyDown(v1, v2, KeyCode, Shift, [this] { mnuFileExit_Click(); });
+    return KeyCode != 0;
+}
+
+bool frmQuillon::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == VScroll1 && e->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        // Swallowed keys stop here; the rest get the bar's own handling.
+        return !VScroll1_KeyDown(VirtualKeyOf(k), ShiftOf(k));
+    }
+    if (watched == List1 && e->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (k->key() == Qt::Key_Escape) {  // List1_KeyDown
+            mnuFileExit_Click();
+            return true;
+        }
+        if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {  // List1_KeyPress
+            List1_DblClick();
+            return true;
+        }
+    }
+    if (watched == client_ && e->type() == QEvent::Resize) Form_Resize();
+    if (watched == client_ && e->type() == QEvent::FocusIn) GiveFocusToVScroll1();  // Form_GotFocus
+    return QMainWindow::eventFilter(watched, e);
+}
+
+}  // namespace tw

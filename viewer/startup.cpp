@@ -1,0 +1,138 @@
+// Start-up and loading: Main, Form_Load, the command line, LoadFile,
+// File Open and the window placement saved at close.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTimer>
+
+#include "document/numbers.h"
+#include "document/reader.h"
+#include "document/report.h"
+#include "document/text.h"
+#include "settings/recent.h"
+#include "viewer/frmQuillon.h"
+
+namespace tw {
+
+void frmQuillon::Form_Load() {
+    Trap trap(sys_, "Form_Load", ReportFamily::B);
+    trap.Run([&] {
+        trap.Step(0, [&] {
+            SettingsTarget target{sys_, doc_, CrLf, Placement, *this, Surface(), Screen()};
+            ReadIniFile(target);
+        });
+        trap.Step(0, [&] {
+            move(static_cast<int>(std::lround(Placement.WinLeft / tpp_)),
+                 static_cast<int>(std::lround(Placement.WinTop / tpp_)));
+            resize(static_cast<int>(std::lround(Placement.WinWidth / tpp_)),
+                   static_cast<int>(std::lround(Placement.WinHeight / tpp_)));
+            MoveOntoAScreen();
+        });
+        trap.Step(0, [&] {
+            switch (Placement.WinState) {
+            case 0: setWindowState(Qt::WindowNoState); break;
+            case 1: setWindowState(Qt::WindowMinimized); break;
+            case 2: setWindowState(Qt::WindowMaximized); break;
+            default: throw VbError(kErrInvalidPropertyValue);
+            }
+        });
+    });
+}
+
+void frmQuillon::MoveOntoAScreen() {
+    // A placement saved on a screen that is no longer there would put the
+    // window where nobody can see it.
+    QRect wanted(pos(), size());
+    for (QScreen* s : QGuiApplication::screens()) {
+        if (s->availableGeometry().intersects(wanted)) return;
+    }
+    if (QScreen* primary = QGuiApplication::primaryScreen()) {
+        QRect area = primary->availableGeometry();
+        QSize sz = size().boundedTo(area.size());
+        resize(sz);
+        move(area.center() - QPoint(sz.width() / 2, sz.height() / 2));
+    }
+}
+
+void frmQuillon::Main() {
+    Trap trap(sys_, "Main", ReportFamily::A);
+    trap.Run([&] {
+        trap.Step(0, [&] { show(); });
+        // The command line is handled from the event loop once the window
+        // is on screen: the label's caption changes, its change event loads.
+        trap.Step(0, [&] {
+            QTimer::singleShot(0, this, [this] {
+                int current = static_cast<int>(Val(lblCheckCommandLine->text().toStdString()));
+                lblCheckCommandLine->setText(QString::number(current ^ 1));
+                lblCheckCommandLine_Change();
+            });
+        });
+    });
+}
+
+void frmQuillon::lblCheckCommandLine_Change() {
+    std::string name = Trim(CommandLine_);
+    if (!name.empty()) LoadFile(name);
+}
+
+void frmQuillon::LoadFile(std::string FileName) {
+    Trap trap(sys_, "LoadFile", ReportFamily::A);
+    trap.Run([&] {
+        trap.Step(0, [&] { ReadPipeDreamFile(sys_, *this, doc_, FileName); });
+        if (!doc_.IsPipeDreamFile && doc_.NumCols == 1) {
+            bool list = false;
+            trap.Step(0, [&] { list = RecognizeList(FileName); });
+            if (list) return;
+        } else {
+            trap.Step(0, [&] { FilesOld(sys_, *this, FileName); });
+        }
+        trap.Step(0, [&] { mnuFileListFile->setEnabled(false); });
+        trap.Step(0, [&] { List1->lower(); });
+        trap.Step(0, [&] { VScroll2->setEnabled(false); });
+        trap.Step(0, [&] { UpdateScrollBar(); });
+        trap.Step(0, [&] { GiveFocusToVScroll1(); });
+    });
+}
+
+void frmQuillon::mnuFileOpen_Click() {
+    Trap trap(sys_, "mnuFileOpen_Click", ReportFamily::B);
+    trap.OnFailure([](const VbError& e, int) { return e.number() == kErrCancel ? Handling::Leave : Handling::Report; });
+    trap.Run([&] {
+        CommonDialog& d = services_.CMDialog1;
+        trap.Step(0, [&] { d.Filter = "All files (*.*)|*.*|PipeDream (*.pd)|*.pd|PipeDream List file (*.l)|*.l"; });
+        trap.Step(0, [&] { d.Flags = 4; });
+        trap.Step(0, [&] { d.CancelError = true; });
+        bool chosen = false;
+        trap.Step(0, [&] { chosen = d.ShowOpen(); });
+        if (chosen) LoadFile(d.FileName);
+    });
+}
+
+void frmQuillon::SaveWindowPlacement() {
+    int state = isMinimized() ? 1 : isMaximized() ? 2 : 0;
+    WriteIniFile(sys_, "WindowState", std::to_string(state));
+    if (state != 0) return;  // the last normal placement stays stored
+    auto twips = [this](int pixels) { return FormatSingle(static_cast<float>(pixels * tpp_)); };
+    WriteIniFile(sys_, "Left", twips(pos().x()));
+    WriteIniFile(sys_, "Top", twips(pos().y()));
+    WriteIniFile(sys_, "Width", twips(width()));
+    WriteIniFile(sys_, "Height", twips(height()));
+}
+
+void frmQuillon::Form_QueryUnload() { SaveWindowPlacement(); }
+
+void frmQuillon::closeEvent(QCloseEvent* e) {
+    Form_QueryUnload();
+    e->accept();
+}
+
+void frmQuillon::changeEvent(QEvent* e) {
+    // Minimising, maximising and restoring are resizes too.
+    if (e->type() == QEvent::WindowStateChange && isVisible()) Form_Resize();
+    QMainWindow::changeEvent(e);
+}
+
+}  // namespace tw
