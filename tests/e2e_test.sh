@@ -1,0 +1,72 @@
+#!/bin/sh
+# The real program under Xvfb with real key presses: it shows the
+# document's title, pages down, quits on Escape and leaves Quillon.ini
+# beside itself; a list file on its command line shows its list, Enter
+# opens the first document, Ctrl+N the next.
+#
+#   tests/e2e_test.sh path/to/tarnwick SAMPLES_DIR
+set -eu
+exe="$1"; samples="$2"
+work=$(mktemp -d /tmp/tarnwick-e2e-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/program" "$work/docs"
+cp "$exe" "$work/program/tarnwick"
+cp "$samples"/welcome.pd "$samples"/budget.pd "$samples"/samples.l "$work/docs/"
+{
+  printf '%%OP%%DELong test document\n%%CO:A,12,72%%'
+  i=1; while [ $i -le 300 ]; do printf 'line %d\n' $i; i=$((i+1)); done
+} > "$work/docs/long.pd"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cat > "$work/session.sh" <<'INNER'
+set -eu
+work="$1"
+fail() { echo "FAIL: $*" >&2; exit 1; }
+wait_title() {  # waits for a window whose name matches, prints its id
+  for i in $(seq 100); do
+    id=$(xdotool search --name "$1" 2>/dev/null | head -1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+distinct_colours() { convert "$1" -format '%k' info:; }
+
+# 1. A document: its title, Page Down, Escape.
+"$work/program/tarnwick" "$work/docs/long.pd" & pid=$!
+id=$(wait_title "Tarnwick - Long test document") || fail "no window titled with the document's title"
+sleep 0.5
+xdotool windowfocus --sync "$id" 2>/dev/null || true
+import -window "$id" "$work/before.png"
+[ "$(distinct_colours "$work/before.png")" -gt 2 ] || fail "the window's screenshot is blank"
+xdotool key --clearmodifiers Next
+sleep 0.5
+import -window "$id" "$work/after.png"
+if compare -metric AE "$work/before.png" "$work/after.png" null: 2>/dev/null; then
+  fail "Page Down did not change the page"
+fi
+xdotool key Escape
+for i in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+kill -0 $pid 2>/dev/null && fail "Escape did not quit"
+for key in WindowState Left Top Width Height; do
+  grep -q "^$key=" "$work/program/Quillon.ini" || fail "Quillon.ini has no $key"
+done
+
+# 2. A list file: its list, Enter, Ctrl+N, Escape.
+"$work/program/tarnwick" "$work/docs/samples.l" & pid=$!
+id=$(wait_title "Tarnwick") || fail "no window for the list"
+sleep 0.5
+xdotool windowfocus --sync "$id" 2>/dev/null || true
+xdotool key Return
+wait_title "Tarnwick - Tarnwick sample: a welcome" >/dev/null || fail "Enter did not open the first listed document"
+xdotool key ctrl+n
+wait_title "Tarnwick - Household budget" >/dev/null || fail "Ctrl+N did not open the next listed document"
+xdotool key Escape
+for i in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+kill -0 $pid 2>/dev/null && fail "Escape did not quit the list"
+grep -qx "File1=$work/docs/samples.l" "$work/program/Quillon.ini" || fail "the list file is not File1"
+echo "e2e: all checks passed"
+INNER
+
+xvfb-run -a -s "-screen 0 1280x1024x24" sh "$work/session.sh" "$work"
