@@ -30,8 +30,17 @@ private:
 
 class ConsoleInputBox : public InputBox {
 public:
-    // Takes the proposed answer.
-    std::string Ask(const std::string&, const std::string&, const std::string& proposed) override { return proposed; }
+    // Takes the proposed answer; asked the same again, gives up (Cancel)
+    // rather than go round for ever.
+    std::string Ask(const std::string& prompt, const std::string&, const std::string& proposed) override {
+        std::string key = prompt + '\n' + proposed;
+        if (key == last_) return "";
+        last_ = key;
+        return proposed;
+    }
+
+private:
+    std::string last_;
 };
 
 class NoPointer : public Pointer {

@@ -9,7 +9,15 @@
 #include <string>
 #include <vector>
 
+#include <QLocale>
+#include <QPageSize>
+#include <QPrinter>
+
 #include "app/console.h"
+#include "document/numbers.h"
+#include "platform/qt/qt_canvas.h"
+#include "printing/print.h"
+#include "settings/settings.h"
 #include "document/reader.h"
 #include "export/html_export.h"
 #include "export/rtf_export.h"
@@ -35,6 +43,7 @@ const char* kUsage =
     "  rtf         Rich Text with the page layout, header and footer\n"
     "  txt         tab-separated plain text, one line per row\n"
     "  htm, html   an HTML page\n"
+    "  pdf         printed to a PDF file with the page layout, header and footer\n"
     "\n"
     "Options:\n"
     "  --convert-to FORMAT  the format to write\n"
@@ -48,7 +57,7 @@ const char* kUsage =
     "Exit status: 0 when every file converted, 1 when one or more did not,\n"
     "2 when the command line is wrong.\n";
 
-enum class Format { Rtf, Txt, Htm };
+enum class Format { Rtf, Txt, Htm, Pdf };
 
 struct Options {
     Format format = Format::Txt;
@@ -66,6 +75,7 @@ bool ParseFormat(const std::string& name, Format& f) {
     if (name == "rtf") f = Format::Rtf;
     else if (name == "txt") f = Format::Txt;
     else if (name == "htm" || name == "html") f = Format::Htm;
+    else if (name == "pdf") f = Format::Pdf;
     else return false;
     return true;
 }
@@ -75,6 +85,7 @@ const char* Extension(Format f) {
     case Format::Rtf: return ".rtf";
     case Format::Txt: return ".txt";
     case Format::Htm: return ".htm";
+    case Format::Pdf: return ".pdf";
     }
     return "";
 }
@@ -87,6 +98,28 @@ std::string OutputPath(const std::string& file, const Options& o) {
     if (dot != std::string::npos && dot > 0) name.erase(dot);
     fs::path folder = o.outdir.empty() ? in.parent_path() : fs::path(o.outdir);
     return (folder / (name + Extension(o.format))).string();
+}
+
+// Prints through the same path as File > Print, onto a PDF printer with
+// the locale's paper size.
+void PrintToPdf(Platform& sys, const DocumentModel& doc, const std::string& out, const std::string& font_name,
+                float font_size, const std::string& CrLf, std::int16_t& PrintPageLength) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromLocal8Bit(out.c_str()));
+    bool us = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem;
+    printer.setPageSize(QPageSize(us ? QPageSize::Letter : QPageSize::A4));
+    printer.setDocName(QString::fromLocal8Bit(out.c_str()));
+    QtPrinterCanvas canvas(printer);
+    ScriptFlags flags;
+    PrintJob job{sys, doc, canvas, font_name, font_size, CrLf, PrintPageLength, flags};
+    PrintDocument(job);
+    if (canvas.PagesPrinted() == 0) {
+        // Nothing was printed: leave no empty file behind.
+        std::error_code ec;
+        fs::remove(out, ec);
+        if (doc.NumRows > 0) sys.msg.Show("nothing was printed", MsgButtons::OK, MsgIcon::Information);
+    }
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -135,7 +168,7 @@ int RunConverter(int argc, char** argv) {
         } else if (a == "--convert-to" || a.rfind("--convert-to=", 0) == 0) {
             std::string f;
             if (!value("--convert-to", f)) return Usage("--convert-to needs a format: rtf, txt or htm");
-            if (!ParseFormat(f, o.format)) return Usage("unknown format '" + f + "': use rtf, txt or htm");
+            if (!ParseFormat(f, o.format)) return Usage("unknown format '" + f + "': use rtf, txt, htm or pdf");
             o.have_format = true;
         } else if (a == "--outdir" || a.rfind("--outdir=", 0) == 0) {
             if (!value("--outdir", o.outdir) || o.outdir.empty()) return Usage("--outdir needs a folder");
@@ -150,11 +183,24 @@ int RunConverter(int argc, char** argv) {
         return 2;
     }
 
-    // Font metrics for RTF come from Qt, on its offscreen platform so that
-    // no display is needed.
+    ConsoleMessageBox msg;
+    ConsoleInputBox input;
+    SystemProcess process;
+    NoPointer pointer;
+    NoWindow window;
+    Platform sys{msg, input, process, pointer};
+
+    // The screen font the viewer would use, from its settings.
+    std::string font_name = "Courier New";
+    float font_size = 9;
+    if (std::string n = ReadIniValue(process, "FontName"); !n.empty()) font_name = n;
+    if (double s = Val(ReadIniValue(process, "FontSize")); s > 0 && s <= 2160) font_size = static_cast<float>(s);
+
+    // Font metrics and printing come from Qt, on its offscreen platform so
+    // that no display is needed.
     std::unique_ptr<QGuiApplication> gui;
     RtfMetrics metrics;
-    if (o.format == Format::Rtf) {
+    if (o.format == Format::Rtf || o.format == Format::Pdf) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         // Qt's own chatter (a missing runtime folder, font fallbacks) is
         // not the user's business here; our reports say what went wrong.
@@ -164,16 +210,12 @@ int RunConverter(int argc, char** argv) {
         static int qt_argc = 1;
         static char* qt_argv[] = {argv[0], nullptr};
         gui = std::make_unique<QGuiApplication>(qt_argc, qt_argv);
-        metrics = MeasureRtfMetrics("Courier New", 9);
+        if (o.format == Format::Rtf) metrics = MeasureRtfMetrics(font_name, font_size);
     }
 
-    ConsoleMessageBox msg;
-    ConsoleInputBox input;
-    SystemProcess process;
-    NoPointer pointer;
-    NoWindow window;
-    Platform sys{msg, input, process, pointer};
     DocumentModel doc;
+    std::int16_t PrintPageLength = 0;  // kept from file to file, as in the viewer
+    const std::string CrLf = "\r\n";
     std::map<std::string, std::string> written;  // output path -> input
     int failed = 0;
     for (const std::string& file : o.files) {
@@ -208,6 +250,7 @@ int RunConverter(int argc, char** argv) {
         case Format::Rtf: WriteRTF(sys, doc, metrics, out); break;
         case Format::Txt: WriteFileTxt(sys, doc, out); break;
         case Format::Htm: WriteFileHTML(sys, doc, out); break;
+        case Format::Pdf: PrintToPdf(sys, doc, out, font_name, font_size, CrLf, PrintPageLength); break;
         }
         if (msg.Reports() != before) {
             std::fprintf(stderr, "tarnwick: %s: not converted\n", file.c_str());

@@ -164,10 +164,61 @@ TEST(Converter, CommandLineMistakes) {
     EXPECT_EQ(version.out, "tarnwick 0.19\n");
 }
 
+std::string Output(const std::string& command) {
+    std::string out;
+    std::FILE* p = ::popen(command.c_str(), "r");
+    std::array<char, 4096> buf;
+    std::size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
+    ::pclose(p);
+    return out;
+}
+
+std::vector<std::string> Split(const std::string& s, char sep) {
+    std::vector<std::string> parts;
+    std::size_t start = 0, at;
+    while ((at = s.find(sep, start)) != std::string::npos) {
+        parts.push_back(s.substr(start, at - start));
+        start = at + 1;
+    }
+    parts.push_back(s.substr(start));
+    return parts;
+}
+
+TEST(Converter, PrintsToPdfWithHeadersFootersAndEveryRowOnce) {
+    TempDir dir, scratch;
+    std::string doc = "%OP%DEQuarterly figures\n%OP%HE/Report/@T@/Page @P@\n%OP%FO//Tarnwick print test//\n"
+                      "%CO:A,20,72%";
+    for (int r = 1; r <= 150; ++r) doc += "Row " + std::to_string(r) + " of the report\n";
+    dir.Write("report.pd", doc);
+    Result r = Convert({"--convert-to", "pdf", dir / "report.pd"}, scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string text = Output("pdftotext -layout " + Quote(dir / "report.pdf") + " -");
+    std::vector<std::string> pages = Split(text, '\f');
+    while (!pages.empty() && pages.back().find_first_not_of(" \n") == std::string::npos) pages.pop_back();
+    ASSERT_GE(pages.size(), 3u) << text;
+    int next_row = 1;
+    for (std::size_t p = 0; p < pages.size(); ++p) {
+        const std::string& page = pages[p];
+        std::string first_line = page.substr(0, page.find('\n'));
+        EXPECT_NE(first_line.find("Report"), std::string::npos) << first_line;
+        EXPECT_NE(first_line.find("Quarterly figures"), std::string::npos) << first_line;
+        EXPECT_NE(first_line.find("Page " + std::to_string(p + 1)), std::string::npos) << first_line;
+        EXPECT_NE(page.find("Tarnwick print test"), std::string::npos) << "page " << p + 1;
+        for (const std::string& line : Split(page, '\n')) {
+            auto at = line.find("Row ");
+            if (at == std::string::npos) continue;
+            EXPECT_EQ(line.substr(at), "Row " + std::to_string(next_row) + " of the report");
+            ++next_row;
+        }
+    }
+    EXPECT_EQ(next_row, 151);
+}
+
 TEST(Converter, EveryRealDocumentConverts) {
     auto docs = test::RealDocuments();
     if (docs.empty()) GTEST_SKIP() << "no real documents";
-    for (std::string format : {"txt", "htm", "rtf"}) {
+    for (std::string format : {"txt", "htm", "rtf", "pdf"}) {
         TempDir out, scratch;
         std::vector<std::string> args = {"--convert-to", format, "--outdir", out.path()};
         args.insert(args.end(), docs.begin(), docs.end());

@@ -22,9 +22,13 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 cat > "$work/session.sh" <<'INNER'
 set -eu
 work="$1"
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() {
+  echo "FAIL: $*" >&2
+  for w in $(xdotool search --name . 2>/dev/null); do echo "  window $w: $(xdotool getwindowname "$w")" >&2; done
+  exit 1
+}
 wait_title() {  # waits for a window whose name matches, prints its id
-  for i in $(seq 100); do
+  for i in $(seq 300); do
     id=$(xdotool search --name "$1" 2>/dev/null | head -1 || true)
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.1
@@ -47,7 +51,7 @@ if compare -metric AE "$work/before.png" "$work/after.png" null: 2>/dev/null; th
   fail "Page Down did not change the page"
 fi
 xdotool key Escape
-for i in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+for i in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 kill -0 $pid 2>/dev/null && fail "Escape did not quit"
 for key in WindowState Left Top Width Height; do
   grep -q "^$key=" "$work/program/Quillon.ini" || fail "Quillon.ini has no $key"
@@ -63,10 +67,10 @@ wait_title "Tarnwick - Tarnwick sample: a welcome" >/dev/null || fail "Enter did
 xdotool key ctrl+n
 wait_title "Tarnwick - Household budget" >/dev/null || fail "Ctrl+N did not open the next listed document"
 xdotool key Escape
-for i in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+for i in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 kill -0 $pid 2>/dev/null && fail "Escape did not quit the list"
 grep -qx "File1=$work/docs/samples.l" "$work/program/Quillon.ini" || fail "the list file is not File1"
 echo "e2e: all checks passed"
 INNER
 
-xvfb-run -a -s "-screen 0 1280x1024x24" sh "$work/session.sh" "$work"
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" sh "$work/session.sh" "$work"

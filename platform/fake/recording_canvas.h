@@ -15,6 +15,7 @@ struct Drawn {
     double x, y;
     float size;
     bool bold, italic, underline;
+    int page;
 };
 
 class RecordingCanvas : public PrinterCanvas {
@@ -63,7 +64,7 @@ protected:
         pages_started.push_back(page);
     }
     void DrawText(double x, double y, std::string_view text) override {
-        drawn.push_back({std::string(text), x, y, size_, bold_, italic_, underline_});
+        drawn.push_back({std::string(text), x, y, size_, bold_, italic_, underline_, page});
     }
 };
 

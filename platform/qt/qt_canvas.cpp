@@ -1,6 +1,8 @@
 #include "platform/qt/qt_canvas.h"
 
 #include <QPainter>
+#include <algorithm>
+#include <iterator>
 #include <QPrinter>
 
 #include "platform/errors.h"
@@ -16,11 +18,22 @@ float QtFontCanvas::UpdateFont(const Canvas& state, QPaintDevice* device) {
     font_.setItalic(state.FontItalic());
     font_.setUnderline(state.FontUnderline());
     metrics_ = std::make_unique<QFontMetricsF>(font_, device);
+    std::fill(std::begin(measured_), std::end(measured_), false);
     return state.FontSize();
 }
 
 double QtFontCanvas::WidthPx(std::string_view text) const {
-    return metrics_ ? metrics_->horizontalAdvance(FromCp1252(text)) : 0;
+    if (!metrics_) return 0;
+    double width = 0;
+    for (char ch : text) {
+        auto c = static_cast<unsigned char>(ch);
+        if (!measured_[c]) {
+            advance_[c] = metrics_->horizontalAdvance(FromCp1252(std::string_view(&ch, 1)));
+            measured_[c] = true;
+        }
+        width += advance_[c];
+    }
+    return width;
 }
 
 PixmapCanvas::PixmapCanvas() : pixmap_(1, 1) { FontChanged(); }

@@ -26,6 +26,10 @@ protected:
 
     QFont font_;
     std::unique_ptr<QFontMetricsF> metrics_;
+    // Advance of each byte in the current font, measured when first used:
+    // a text is as wide as its characters, without shaping it each time.
+    mutable double advance_[256];
+    mutable bool measured_[256] = {};
 };
 
 // The screen page: every drawing call paints into a pixmap, which the
