@@ -1,0 +1,62 @@
+// The viewer on Qt's offscreen platform: the median time of one page step
+// (Page Down on the row bar, redraw included) through the 1,000,000-row
+// document against the same step on a 100-row document.
+//
+//   build/bench/viewer_bench [steps] [rows]
+#include <QApplication>
+#include <QScrollBar>
+#include <cstdio>
+#include <sys/stat.h>
+
+#include "bench/generate.h"
+#include "bench/timing.h"
+#include "platform/fake/fake_dialog.h"
+#include "platform/fake/fakes.h"
+#include "viewer/frmQuillon.h"
+
+namespace {
+
+// Median of `steps` page steps: down a page, wrapping to the top at the end.
+double PageStep(const std::string& path, int steps) {
+    tw::fake::FakePlatform fp;
+    fp.process.program_folder = "/tmp";
+    fp.process.settings_folder = "/tmp/tarnwick-bench-settings";
+    std::system("mkdir -p /tmp/tarnwick-bench-settings");
+    tw::fake::FakeDialog dialog;
+    tw::ViewerServices services{fp.sys, dialog};
+    tw::DocumentModel doc;
+    tw::frmQuillon w(services, doc, "");
+    w.resize(900, 700);
+    w.show();
+    QApplication::processEvents();
+    w.LoadFile(path);
+    QApplication::processEvents();
+    QScrollBar* bar = w.VScroll1;
+    std::vector<double> times;
+    for (int i = 0; i < steps; ++i) {
+        int next = bar->value() + bar->pageStep();
+        if (next > bar->maximum()) next = bar->minimum() + (i % 2);
+        times.push_back(tw::bench::Seconds([&] { bar->setValue(next); }));
+    }
+    return tw::bench::Median(times);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    int steps = argc > 1 ? std::atoi(argv[1]) : 400;
+    int rows = argc > 2 ? std::atoi(argv[2]) : 1000000;
+    std::string big = "/tmp/tarnwick-bench-" + std::to_string(rows) + "x8.pd";
+    std::string small = "/tmp/tarnwick-bench-100x8.pd";
+    struct stat st {};
+    if (stat(big.c_str(), &st) != 0) tw::bench::GenerateDocument(big, rows, 8);
+    tw::bench::GenerateDocument(small, 100, 8);
+    double s = PageStep(small, steps);
+    double b = PageStep(big, steps);
+    std::printf("page step, 100 rows        median %6.3f ms over %d steps\n", s * 1000, steps);
+    std::printf("page step, %d rows  median %6.3f ms over %d steps  = %.2f x the 100-row step\n", rows, b * 1000,
+                steps, b / s);
+    return 0;
+}
