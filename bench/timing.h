@@ -31,24 +31,6 @@ struct ChildRun {
     int status = 0;
 };
 
-// Runs a shell command in a child; stdout goes to /dev/null.
-inline ChildRun RunCommand(const std::string& command) {
-    ChildRun r;
-    auto t0 = std::chrono::steady_clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        execl("/bin/sh", "sh", "-c", (command + " >/dev/null").c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    rusage ru{};
-    wait4(pid, &status, 0, &ru);
-    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    r.peak_kb = ru.ru_maxrss;
-    r.status = status;
-    return r;
-}
-
 // Runs `f` in a forked child and reports its time and peak memory.
 inline ChildRun RunInChild(const std::function<void()>& f) {
     ChildRun r;
@@ -64,6 +46,17 @@ inline ChildRun RunInChild(const std::function<void()>& f) {
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     r.peak_kb = ru.ru_maxrss;
     r.status = status;
+    return r;
+}
+
+// Runs a shell command in a child; stdout goes to /dev/null.
+inline ChildRun RunCommand(const std::string& command) {
+    std::string line = command + " >/dev/null";
+    ChildRun r = RunInChild([&] {
+        execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    });
+    r.status = WIFEXITED(r.status) ? WEXITSTATUS(r.status) : -1;
     return r;
 }
 

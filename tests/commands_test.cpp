@@ -15,6 +15,7 @@
 #include "settings/settings.h"
 #include "support.h"
 #include "viewer/frmQuillon.h"
+#include "window_support.h"
 
 namespace tw {
 namespace {
@@ -22,47 +23,7 @@ namespace {
 using test::ReadFile;
 using test::TempDir;
 
-struct Window {
-    TempDir dir;
-    fake::FakePlatform fp;
-    fake::FakeDialog dialog;
-    ViewerServices services{fp.sys, dialog};
-    DocumentModel doc;
-    std::unique_ptr<frmQuillon> w;
-
-    Window() {
-        fp.process.program_folder = dir.path();
-        fp.process.real_chdir = true;
-        std::filesystem::current_path(dir.path());
-        w = std::make_unique<frmQuillon>(services, doc, "");
-        w->Main();
-        Settle();
-    }
-    ~Window() {
-        w.reset();
-        std::filesystem::current_path("/");
-    }
-    void Settle() {
-        for (int i = 0; i < 5; ++i) QApplication::processEvents();
-    }
-    std::string File(const std::string& name, const std::string& bytes) { return dir.Write(name, bytes); }
-    void Load(const std::string& name) {
-        w->LoadFile(name);
-        Settle();
-    }
-    std::string Caption() const { return w->windowTitle().toStdString(); }
-    std::vector<std::string> ListEntries() const {
-        std::vector<std::string> e;
-        for (int i = 0; i < w->List1->count(); ++i) {
-            e.push_back(w->List1->item(i)->data(Qt::UserRole).toByteArray().toStdString());
-        }
-        return e;
-    }
-    void OpenFileMenu() {
-        emit w->mnuFile->aboutToShow();
-        Settle();
-    }
-};
+using test::Window;
 
 TEST(ProposedSaveName, FromTheMostRecentFile) {
     const struct {
@@ -300,9 +261,4 @@ TEST(About, FifteenLinesEachEnded) {
 }  // namespace
 }  // namespace tw
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
+TARNWICK_QT_TEST_MAIN

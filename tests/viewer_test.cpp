@@ -15,6 +15,7 @@
 #include "settings/settings.h"
 #include "support.h"
 #include "viewer/frmQuillon.h"
+#include "window_support.h"
 
 namespace tw {
 namespace {
@@ -27,43 +28,7 @@ std::string Rows(int n, const std::string& prefix = "row") {
     return s;
 }
 
-struct Window {
-    TempDir dir;
-    fake::FakePlatform fp;
-    fake::FakeDialog dialog;
-    ViewerServices services{fp.sys, dialog};
-    DocumentModel doc;
-    std::unique_ptr<frmQuillon> w;
-
-    explicit Window(const std::string& ini = "", std::string command_line = "") {
-        fp.process.program_folder = dir.path();
-        fp.process.current_folder = dir.path();
-        fp.process.real_chdir = true;
-        std::filesystem::current_path(dir.path());
-        if (!ini.empty()) dir.Write("Quillon.ini", "[Quillon]\n" + ini);
-        w = std::make_unique<frmQuillon>(services, doc, std::move(command_line));
-        w->Main();
-        Settle();
-    }
-    ~Window() {
-        w.reset();
-        std::filesystem::current_path("/");
-    }
-    void Settle() {
-        for (int i = 0; i < 5; ++i) QApplication::processEvents();
-    }
-    std::string File(const std::string& name, const std::string& bytes) { return dir.Write(name, bytes); }
-    void Load(const std::string& name) {
-        w->LoadFile(name);
-        Settle();
-    }
-    void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QTest::keyClick(w->VScroll1, static_cast<Qt::Key>(key), mods);
-        Settle();
-    }
-    std::string Caption() const { return w->windowTitle().toStdString(); }
-    std::string Ini(const std::string& key) { return ReadIniValue(fp.process, key); }
-};
+using test::Window;
 
 TEST(Window, ControlsAndMenusAsDesigned) {
     Window win;
@@ -353,9 +318,4 @@ TEST(Window, MaxNumberOfColumnsAsksUntilTheAnswerFits) {
 }  // namespace
 }  // namespace tw
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
+TARNWICK_QT_TEST_MAIN
