@@ -138,6 +138,21 @@ TEST(Converter, NeverOverwritesItsInputOrItsOwnOutput) {
     EXPECT_EQ(ReadFile(out / "notes.txt").find("Household"), std::string::npos);
 }
 
+TEST(Converter, TakesTheScreenFontFromTheSettings) {
+    // A copy of the program in a folder of its own, with its settings.
+    TempDir program, out, scratch;
+    std::string exe = program / "tarnwick";
+    fs::copy_file(TARNWICK_EXE, exe);
+    fs::permissions(exe, fs::perms::owner_all);
+    program.Write("Quillon.ini", "[Quillon]\nFontName=Arial\nFontSize=12\n");
+    std::string cmd = Quote(exe) + " --convert-to rtf --outdir " + Quote(out.path()) + " " +
+                      Quote(kSamples + "/welcome.pd") + " 2>" + Quote(scratch / "err");
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << ReadFile(scratch / "err");
+    std::string rtf = ReadFile(out / "welcome.rtf");
+    EXPECT_NE(rtf.find("\r\n\\f2\\fs24\r\n"), std::string::npos) << rtf.substr(0, 300);
+    EXPECT_NE(rtf.find("{\\header\\f2\\fs24"), std::string::npos);
+}
+
 TEST(Converter, CommandLineMistakes) {
     TempDir scratch, out;
     const struct {
