@@ -30,7 +30,7 @@ int RunViewer(int argc, char** argv) {
     if (!HaveDisplay()) {
         std::fprintf(stderr,
                      "tarnwick: no display to open the window on; run it as 'xvfb-run tarnwick FILE', "
-                     "or convert without a window: 'tarnwick --convert-to rtf|txt|htm FILE...'\n");
+                     "or convert without a window: 'tarnwick --convert-to rtf|txt|htm|pdf FILE...'\n");
         return 1;
     }
     int qt_argc = 1;
