@@ -229,6 +229,7 @@ long long MarkupCellWriter::Write(std::string_view text, std::string& LineBuf) {
 namespace {
 
 enum class RowClass { Empty, Text, Table };
+constexpr double kMaxPadding = 1 << 24;
 
 }  // namespace
 
@@ -255,6 +256,9 @@ void WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& L
                     double start = starts[static_cast<std::size_t>(col - 1)];
                     if (start > pos) {
                         double gap = start - pos;
+                        // A column placed millions of characters out (a width
+                        // like "1E30") cannot be padded to.
+                        if (!(gap <= kMaxPadding)) throw VbError(kErrOutOfStringSpace);
                         auto spaces = static_cast<long long>(gap);
                         if (static_cast<double>(spaces) != gap) spaces = static_cast<long long>(RoundHalfEven(gap));
                         LineBuf.append(static_cast<std::size_t>(spaces), ' ');

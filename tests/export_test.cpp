@@ -305,3 +305,18 @@ TEST(FileWriters, IgnoreGoesOnAfterAFailedOpen) {
 
 }  // namespace
 }  // namespace tw
+
+namespace tw {
+namespace {
+
+TEST(FileWriters, AColumnTooFarOutIsReportedNotPadded) {
+    test::Fixture f;
+    f.Load("%CO:A,1E30,0%a\nb\n%CO:B,4,0%x\ny\n");
+    f.fp.msg.answers = {MsgResult::Ignore, MsgResult::Abort};
+    WriteFileHTML(f.fp.sys, f.doc, f.dir / "far.htm");
+    EXPECT_EQ(f.fp.msg.Texts(), (std::vector<std::string>{"Error 14 'Out of string space' at line 3 in WriteFileHTML",
+                                                          "Error 14 'Out of string space' at line 3 in WriteFileHTML"}));
+}
+
+}  // namespace
+}  // namespace tw

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <QPrinter>
 
@@ -49,7 +50,16 @@ void PixmapCanvas::Resize(int width, int height, qreal dpr) {
 
 void PixmapCanvas::Clear() { pixmap_.fill(background_); }
 
+namespace {
+
+// Text placed far outside any page (a column at position 1E30) is not
+// drawn: painting coordinates are not made for such numbers.
+bool Drawable(double x, double y) { return std::fabs(x) < 1e7 && std::fabs(y) < 1e7; }
+
+}  // namespace
+
 void PixmapCanvas::DrawText(double x, double y, std::string_view text) {
+    if (!Drawable(x / tpp_, y / tpp_)) return;
     QPainter p(&pixmap_);
     p.setFont(font_);
     p.setPen(text_);
@@ -90,6 +100,7 @@ void QtPrinterCanvas::Touch() {
 }
 
 void QtPrinterCanvas::DrawText(double x, double y, std::string_view text) {
+    if (!Drawable(x / tpd_, y / tpd_)) return;
     painter_->setFont(font_);
     painter_->drawText(QPointF(x / tpd_, y / tpd_ + AscentPx()), FromCp1252(text));
 }
