@@ -1,6 +1,7 @@
 #include "document/model.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "document/numbers.h"
@@ -25,8 +26,7 @@ std::string_view CellGrid::operator()(int column, int row) const {
     auto index = static_cast<std::size_t>(row - 1);
     if (index >= c.count) return {};
     const char* begin = text_->Data();
-    auto [block, slot] = Locate(index);
-    const char* p = begin + c.blocks[block][slot];
+    const char* p = begin + Offset(c, index);
     return {p, LineLength(p, begin + text_->Size())};
 }
 
@@ -35,25 +35,43 @@ void CellGrid::SetAttribute(int column, int row, std::string value) {
     columns_[static_cast<std::size_t>(column - 1)].attr[row + 3] = std::move(value);
 }
 
-void CellGrid::AppendCell(int column, int row, std::size_t offset) {
+void CellGrid::AppendCellSlowly(int column, int row, std::size_t offset) {
     if (column < 1 || column > Columns()) throw VbError(kErrSubscript);
     Column& c = columns_[static_cast<std::size_t>(column - 1)];
     if (row != static_cast<int>(c.count) + 1) throw VbError(kErrSubscript);
     // The grid grows to the row first; storing the cell may then fail.
     if (row > upper_row_) upper_row_ = row;
-    std::size_t n = c.count;
-    if (n == 0 || (n >= kFirstBlock && ((n - kFirstBlock) & (kBlockSize - 1)) == 0)) {
-        try {
-            c.blocks.push_back(MakeLargeArray<std::uint64_t>(n == 0 ? kFirstBlock : kBlockSize));
-        } catch (const std::bad_alloc&) {
-            throw VbError(kErrOutOfStringSpace);
-        } catch (const std::length_error&) {
-            throw VbError(kErrOutOfStringSpace);
-        }
+    std::size_t size = (c.count == 0 ? kFirstBlock : kBlockSize) * width_;
+    try {
+        c.blocks.push_back(MakeLargeArray<unsigned char>(size));
+    } catch (const std::bad_alloc&) {
+        throw VbError(kErrOutOfStringSpace);
+    } catch (const std::length_error&) {
+        throw VbError(kErrOutOfStringSpace);
     }
-    auto [block, slot] = Locate(n);
-    c.blocks[block][slot] = offset;
+    c.next = c.blocks.back().get();
+    c.limit = c.next + size;
+    Store(c.next, offset);
+    c.next += width_;
     ++c.count;
+}
+
+void CellGrid::AttachText(std::shared_ptr<const ByteBuffer> text) {
+    text_ = std::move(text);
+    width_ = text_->Size() > UINT32_MAX ? 8 : 4;
+}
+
+std::uint64_t CellGrid::Offset(const Column& c, std::size_t index) const {
+    auto [block, slot] = Locate(index);
+    const unsigned char* at = c.blocks[block].get() + slot * width_;
+    if (width_ == 4) {
+        std::uint32_t narrow;
+        std::memcpy(&narrow, at, 4);
+        return narrow;
+    }
+    std::uint64_t wide;
+    std::memcpy(&wide, at, 8);
+    return wide;
 }
 
 std::pair<std::size_t, std::size_t> CellGrid::Locate(std::size_t index) {
@@ -68,10 +86,7 @@ void CellGrid::ReadColumn(int column, int first, int count, std::string_view* ou
     const Column& c = columns_[static_cast<std::size_t>(column - 1)];
     const char* begin = text_->Data();
     const char* end = begin + text_->Size();
-    auto offset = [&](std::size_t index) {
-        auto [block, slot] = Locate(index);
-        return c.blocks[block][slot];
-    };
+    auto offset = [&](std::size_t index) { return static_cast<std::size_t>(Offset(c, index)); };
     std::size_t next = 0;
     bool have_next = false;
     for (int i = count - 1; i >= 0; --i) {

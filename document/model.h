@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -19,15 +20,16 @@ namespace tw {
 // Cell texts are never copied on load: a cell is always a whole line of
 // the file or the rest of one, so each is kept as the offset of its first
 // byte in the file's bytes, and ends at the next CR or LF. A document of
-// a million rows by eight columns then costs its file size plus eight
-// bytes a cell.
+// a million rows by eight columns then costs its file size plus four
+// bytes a cell (eight for a file of over 4 GB).
 class CellGrid {
 public:
     CellGrid() = default;
     explicit CellGrid(int columns);
 
     // The file's bytes that the cell offsets point into.
-    void AttachText(std::shared_ptr<const ByteBuffer> text) { text_ = std::move(text); }
+    // Set before any cell is stored.
+    void AttachText(std::shared_ptr<const ByteBuffer> text);
 
     int Columns() const { return static_cast<int>(columns_.size()); }
     // The grid's upper row bound: the larger of 1 and the rows stored.
@@ -42,7 +44,20 @@ public:
     // Stores the line starting at `offset` of the text as the next cell of
     // `column`, at `row`; rows are stored in order 1, 2, ... per column.
     // Throws VbError 14 when memory for the grid runs out.
-    void AppendCell(int column, int row, std::size_t offset);
+    void AppendCell(int column, int row, std::size_t offset) {
+        // Most cells go into room the column's last block still has.
+        if (column >= 1 && column <= Columns()) {
+            Column& c = columns_[static_cast<std::size_t>(column - 1)];
+            if (c.next < c.limit && row == static_cast<int>(c.count) + 1) {
+                if (row > upper_row_) upper_row_ = row;
+                Store(c.next, offset);
+                c.next += width_;
+                ++c.count;
+                return;
+            }
+        }
+        AppendCellSlowly(column, row, offset);
+    }
 
     // Rows stored in one column.
     int RowsIn(int column) const;
@@ -54,21 +69,34 @@ public:
 
 private:
     // Offsets are kept in blocks, so growing a column never moves what is
-    // stored: a small first block, then blocks of 2 MB.
+    // stored: a small first block, then blocks of 256K offsets.
     static constexpr std::size_t kFirstBlock = 4096;
     static constexpr int kBlockShift = 18;
     static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockShift;
     struct Column {
         std::string attr[4];  // rows -3 .. 0
-        std::vector<LargeArray<std::uint64_t>> blocks;  // offsets of rows 1 ..
+        std::vector<LargeArray<unsigned char>> blocks;  // offsets of rows 1 .., 4 or 8 bytes each
         std::size_t count = 0;
+        unsigned char* next = nullptr;   // room left in the last block
+        unsigned char* limit = nullptr;
     };
+    void AppendCellSlowly(int column, int row, std::size_t offset);
+    void Store(unsigned char* at, std::uint64_t offset) const {
+        if (width_ == 4) {
+            auto narrow = static_cast<std::uint32_t>(offset);
+            std::memcpy(at, &narrow, 4);
+        } else {
+            std::memcpy(at, &offset, 8);
+        }
+    }
+    std::uint64_t Offset(const Column& c, std::size_t index) const;
     // Block and slot of the offset of row index + 1.
     static std::pair<std::size_t, std::size_t> Locate(std::size_t index);
     void Check(int column, int row) const;
 
     std::vector<Column> columns_;
     std::shared_ptr<const ByteBuffer> text_;
+    std::size_t width_ = 4;  // bytes an offset takes
     int upper_row_ = 1;
 };
 

@@ -188,8 +188,39 @@ std::size_t LineLength(const char* p, const char* end) {
     return static_cast<std::size_t>(p - start);
 }
 
+void LineCursor::LoadBlock(std::size_t base) {
+    base_ = base;
+    loaded_ = true;
+    const char* p = data_.data() + base;
+    std::size_t n = data_.size() - base;
+    mask_ = 0;
+#if defined(__SSE2__)
+    if (n >= 64) {
+        const __m128i cr = _mm_set1_epi8('\r');
+        const __m128i lf = _mm_set1_epi8('\n');
+        for (int i = 0; i < 4; ++i) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+            auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
+            mask_ |= static_cast<std::uint64_t>(m) << (16 * i);
+        }
+        return;
+    }
+#endif
+    for (std::size_t i = 0; i < n && i < 64; ++i) {
+        if (p[i] == '\r' || p[i] == '\n') mask_ |= std::uint64_t{1} << i;
+    }
+}
+
 std::size_t LineCursor::FindEnd(std::size_t from) {
-    return from + LineLength(data_.data() + from, data_.data() + data_.size());
+    std::size_t n = data_.size();
+    if (!loaded_ || from < base_ || from >= base_ + 64) LoadBlock(from);
+    for (;;) {
+        std::uint64_t m = mask_ >> (from - base_);
+        if (m != 0) return from + static_cast<std::size_t>(__builtin_ctzll(m));
+        if (base_ + 64 >= n) return n;
+        LoadBlock(base_ + 64);
+        from = base_;
+    }
 }
 
 std::string_view LineCursor::Next() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -94,9 +95,15 @@ public:
 
 private:
     std::size_t FindEnd(std::size_t from);
+    void LoadBlock(std::size_t base);
 
     std::string_view data_;
     std::size_t pos_ = 0;
+    // Line endings are found 64 bytes at a time: a bit per CR or LF byte
+    // of the block at base_.
+    std::size_t base_ = 0;
+    std::uint64_t mask_ = 0;
+    bool loaded_ = false;
 };
 
 // Length of the line starting at `p`: up to the first CR or LF or the end.

@@ -102,9 +102,9 @@ std::string InLimitedChild(rlim_t bytes, const std::function<std::string()>& bod
 }
 
 TEST(HostileInput, OutOfMemoryWhileStoringCellsIsReported) {
-    // 24 million empty cells need 192 MB of offsets; the file itself 24 MB.
+    // 48 million empty cells need 192 MB of offsets; the file itself 48 MB.
     Fixture f;
-    std::string path = f.dir.Write("many.pd", "%CO:Q,4,0%\n" + std::string(24u << 20, '\n'));
+    std::string path = f.dir.Write("many.pd", "%CO:Q,4,0%\n" + std::string(48u << 20, '\n'));
     std::string out = InLimitedChild(160u << 20, [&] {
         ReadPipeDreamFile(f.fp.sys, f.fp.window, f.doc, path);
         std::string texts;
