@@ -14,6 +14,7 @@
 #include "settings/recent.h"
 #include "settings/settings.h"
 #include "support.h"
+#include "real_documents.h"
 #include "viewer/frmQuillon.h"
 #include "window_support.h"
 
@@ -313,6 +314,26 @@ TEST(Window, MaxNumberOfColumnsAsksUntilTheAnswerFits) {
     win.fp.input.answers = {""};
     win.w->mnuMaxNumCols_Click();
     EXPECT_EQ(win.doc.MaxNumCols, 3);
+}
+
+TEST(Window, EveryRealDocumentOpensAndDraws) {
+    auto docs = test::RealDocuments();
+    if (docs.empty()) GTEST_SKIP() << "no real documents";
+    Window win;
+    for (const std::string& path : docs) {
+        win.Load(path);
+        EXPECT_TRUE(win.fp.msg.shown.empty()) << path;
+        EXPECT_EQ(win.w->VScroll1->value(), 1) << path;
+        QImage page = win.w->Surface().Pixmap().toImage();
+        bool ink = false;
+        QRgb background = page.pixel(0, 0);
+        for (int y = 0; y < page.height() && !ink; y += 2) {
+            for (int x = 0; x < page.width() && !ink; ++x) ink = page.pixel(x, y) != background;
+        }
+        // The templates hold only empty cells; the others show text.
+        bool has_text = path.find("template") == std::string::npos && path.find("choices") == std::string::npos;
+        EXPECT_EQ(ink, has_text) << path;
+    }
 }
 
 }  // namespace
