@@ -99,13 +99,10 @@ public:
             return true;
         } catch (const Leave& l) {
             if (l.from != this) throw;
-            left_ = true;
             return false;
         }
     }
 
-    // True once any block of this trap was left early.
-    bool LeftEarly() const { return left_; }
 
 private:
     struct Leave {
@@ -120,7 +117,6 @@ private:
     ReportFamily family_;
     bool timestamp_ = false;
     bool hourglass_ = false;
-    bool left_ = false;
     std::function<Handling(const VbError&, int)> handler_;
 };
 

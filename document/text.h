@@ -19,12 +19,6 @@ inline std::string_view TrimView(std::string_view s) {
 }
 inline std::string Trim(std::string_view s) { return std::string(TrimView(s)); }
 
-inline std::string TrimRight(std::string_view s) {
-    std::size_t e = s.size();
-    while (e > 0 && s[e - 1] == ' ') --e;
-    return std::string(s.substr(0, e));
-}
-
 inline std::string ToUpperAscii(std::string_view s) {
     std::string r(s);
     for (char& c : r) {

@@ -152,7 +152,7 @@ void EscapeRtf(std::string_view in, std::string& out) {
 
 const WriterForms& HtmlForms() {
     static const WriterForms f{
-        "WriteCellHTML", EscapeHtml, Tables().html, Tables().special_html, AnyHtmlSpecial, "@P@", "@D@", 3, 3,
+        "WriteCellHTML", EscapeHtml, Tables().html, AnyHtmlSpecial, "@P@", "@D@", 3, 3,
         {"<u>", "<b>", "<i>", "<sub>", "<sup>"}, {"</u>", "</b>", "</i>", "</sub>", "</sup>"},
     };
     return f;
@@ -161,7 +161,7 @@ const WriterForms& HtmlForms() {
 const WriterForms& RtfForms() {
     // "@D@" counts as long as the date "Sunday 24 January 1988".
     static const WriterForms f{
-        "WriteCellRTF", EscapeRtf, Tables().rtf, Tables().special_rtf, AnyRtfSpecial, "\\chpgn ", "\\chdate ", 1, 22,
+        "WriteCellRTF", EscapeRtf, Tables().rtf, AnyRtfSpecial, "\\chpgn ", "\\chdate ", 1, 22,
         {"\\ul ", "\\b ", "\\i ", "\\dn ", "\\up "}, {"\\ul0 ", "\\b0 ", "\\i0 ", "\\dn0 ", "\\up0 "},
     };
     return f;

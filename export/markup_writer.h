@@ -18,8 +18,7 @@ struct WriterForms {
     const char* procedure;  // named in the cell writer's reports
     void (*escape)(std::string_view in, std::string& out);
     const bool* needs_escape;  // per byte: the escape pass changes it
-    const bool* special;       // per byte: needs escaping, or "@" or "%"
-    bool (*any_special)(std::string_view text);  // a fast test of `special` over a text
+    bool (*any_special)(std::string_view text);  // some byte needs escaping, or is "@" or "%"
     std::string page, date;    // what "@P@" and "@D@" become
     long long page_width, date_width;
     std::array<std::string_view, 5> on, off;  // highlight forms, by Highlight

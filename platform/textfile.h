@@ -54,7 +54,6 @@ public:
     std::string ReadAll();
     void ReadAll(ByteBuffer& into);
     void Close();
-    bool IsOpen() const { return fd_ >= 0; }
 
 private:
     int fd_ = -1;
@@ -75,7 +74,6 @@ public:
     void Flush();
     // Flushes and closes; safe to call when not open.
     void Close();
-    bool IsOpen() const { return fd_ >= 0; }
 
 private:
     int fd_ = -1;
