@@ -195,6 +195,7 @@ void ResetOptions(DocumentModel& m) {
 void DocumentModel::Reset() {
     NumRows = 0;
     NumCols = 0;
+    SourceFile.reset();
     Cells = CellGrid(MaxNumCols);
     ResetOptions(*this);
 }

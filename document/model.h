@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -110,6 +111,9 @@ struct DocumentModel {
     int NumRows = 0;
     bool IsPipeDreamFile = false;
     CellGrid Cells;
+    // The file the document was read from, so that nothing is ever
+    // written over it; empty until a file is opened.
+    std::optional<FileIdentity> SourceFile;
 
     std::string OptAM, OptBO, OptDE, OptFO, OptHE, OptIW, OptJU, OptLP, OptMB, OptRC, OptTN, OptTP, OptWR;
     std::int16_t OptBM = 0, OptDP = 0, OptFM = 0, OptHM = 0, OptLM = 0, OptLS = 0, OptPA = 0, OptPL = 0,

@@ -39,7 +39,10 @@ public:
 
 private:
     void Read() {
-        trap_.Step(kOpening, [&] { file_.Open(Trim(name_)); });
+        trap_.Step(kOpening, [&] {
+            file_.Open(Trim(name_));
+            doc_.SourceFile = file_.Identity();
+        });
         trap_.Step(kOpening, [&] {
             auto text = std::make_shared<ByteBuffer>();
             file_.ReadAll(*text);

@@ -43,17 +43,20 @@ enum WriterLabel { kWriterOpen = 1, kWriterHeader = 2, kWriterRow = 3, kWriterEn
 
 // Opens `path` for output, runs `body` with a sink over it under a trap of
 // family A with line named `procedure`, and closes the file in the
-// closing steps, also after an Abort.
+// closing steps. The file replaces `path` only when it was written to the
+// end: after an Abort, or a close that did not succeed, the earlier file
+// of that name stays whole.
 template <class F>
 void WriteFileUnderTrap(Platform& sys, const char* procedure, const std::string& path, F&& body) {
     OutputFile file;
     FileSink sink(file);
     Trap trap(sys, procedure, ReportFamily::AWithLine);
-    trap.Run([&] {
+    bool finished = trap.Run([&] {
         trap.Step(kWriterOpen, [&] { file.Open(path, OutputFile::Mode::Output); });
         body(sink, trap);
     });
-    trap.Run([&] { trap.Step(kWriterClose, [&] { file.Close(); }); });
+    if (finished) trap.Run([&] { trap.Step(kWriterClose, [&] { file.Close(); }); });
+    file.Discard();
 }
 
 }  // namespace tw

@@ -41,7 +41,8 @@ int ErrorFromErrno(int err, bool opening_for_input) {
     case EROFS: return kErrPermissionDenied;
     case EISDIR: return kErrPathFileAccess;
     case ENOSPC:
-    case EDQUOT: return kErrDiskFull;
+    case EDQUOT:
+    case EFBIG: return kErrDiskFull;
     case EIO: return kErrDeviceIO;
     case ENOMEM: return kErrOutOfMemory;
     case ENAMETOOLONG: return kErrBadFileNumber;

@@ -38,9 +38,23 @@ InputFile::~InputFile() { Close(); }
 void InputFile::Open(const std::string& path) {
     Close();
     if (path.empty()) throw VbError(kErrBadFileNumber);
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a pipe opens at once and is then refused with the
+    // rest of what is not a regular file.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) ThrowErrno(errno, true, path);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw VbError(kErrPathFileAccess);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     fd_ = fd;
+}
+
+FileIdentity InputFile::Identity() const {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) return {};
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 void FreeDeleter::operator()(void* p) const { std::free(p); }
@@ -107,21 +121,20 @@ void InputFile::Close() {
     fd_ = -1;
 }
 
-OutputFile::~OutputFile() {
-    try {
-        Close();
-    } catch (...) {
-        // A destructor cannot report; the owner closes explicitly to see failures.
-    }
-}
+// An output never closed is dropped: only a complete file replaces its target.
+OutputFile::~OutputFile() { Discard(); }
 
 void OutputFile::Open(const std::string& path, Mode mode) {
-    if (fd_ >= 0) Close();
+    if (fd_ >= 0) Discard();
     if (path.empty()) throw VbError(kErrBadFileNumber);
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Mode::Append ? O_APPEND : O_TRUNC);
-    int fd = ::open(path.c_str(), flags, 0666);
-    if (fd < 0) ThrowErrno(errno, false, path);
-    fd_ = fd;
+    if (mode == Mode::Output) {
+        output_.Open(path);
+        fd_ = output_.Fd();
+    } else {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_APPEND, 0666);
+        if (fd < 0) ThrowErrno(errno, false, path);
+        fd_ = fd;
+    }
     buffer_.clear();
     buffer_.reserve(kWriteBuffer);
 }
@@ -156,17 +169,31 @@ void OutputFile::Flush() {
 
 void OutputFile::Close() {
     if (fd_ < 0) return;
-    try {
-        Flush();
-    } catch (...) {
-        ::close(fd_);
+    Flush();
+    if (output_.IsOpen()) {
+        output_.Commit();
         fd_ = -1;
-        buffer_.clear();
-        throw;
+        return;
     }
     int rc = ::close(fd_);
     fd_ = -1;
     if (rc != 0 && errno != EINTR) throw VbError(ErrorFromErrno(errno, false));
+}
+
+void OutputFile::Discard() {
+    if (fd_ < 0) return;
+    if (output_.IsOpen()) {
+        output_.Discard();
+    } else {
+        try {
+            Flush();
+        } catch (const VbError&) {
+            // What could not be appended is lost with the file's closing.
+        }
+        ::close(fd_);
+    }
+    fd_ = -1;
+    buffer_.clear();
 }
 
 std::size_t LineLength(const char* p, const char* end) {

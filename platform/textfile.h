@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/atomic_output.h"
+
 namespace tw {
 
 // Memory for large buffers: big requests are asked for in huge pages
@@ -42,6 +44,8 @@ private:
 };
 
 // A file opened for input and read whole. Its bytes are kept as they are.
+// Only a regular file opens: a folder, a pipe, a device or a socket fails
+// at once with 75, and opening never waits on a pipe with no writer.
 class InputFile {
 public:
     InputFile() = default;
@@ -50,6 +54,8 @@ public:
     ~InputFile();
 
     void Open(const std::string& path);
+    // The identity of the open file.
+    FileIdentity Identity() const;
     // Reads everything from the current position to the end.
     std::string ReadAll();
     void ReadAll(ByteBuffer& into);
@@ -59,8 +65,10 @@ private:
     int fd_ = -1;
 };
 
-// A file opened for output (created or truncated) or for appending.
-// Writes are buffered; a failing flush throws the mapped error number.
+// A file opened for output or for appending. Writes are buffered; a
+// failing flush throws the mapped error number. Output goes to a temporary
+// file that replaces the target when Close succeeds; until then, and after
+// Discard, the earlier file of that name is untouched.
 class OutputFile {
 public:
     enum class Mode { Output, Append };
@@ -72,11 +80,17 @@ public:
     void Open(const std::string& path, Mode mode);
     void Write(std::string_view bytes);
     void Flush();
-    // Flushes and closes; safe to call when not open.
+    // Flushes and closes, putting an output in place of its target; safe
+    // to call when not open. On failure the file stays open, so Close can
+    // be tried again.
     void Close();
+    // Closes without putting an output in place: the target stays as it
+    // was. An appended file keeps what was written.
+    void Discard();
 
 private:
     int fd_ = -1;
+    AtomicOutput output_;
     std::string buffer_;
 };
 
