@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/services.h"
 
@@ -12,20 +13,28 @@ namespace tw {
 class ConsoleMessageBox : public MessageBox {
 public:
     // Abort for Abort/Retry/Ignore, No for Yes/No: nothing is retried and
-    // no error log is written behind the user's back.
+    // no error log is written behind the user's back. Reports are kept
+    // for the caller to print, one line per file; a question is answered
+    // and never printed, since nobody is asked.
     MsgResult Show(const std::string& text, MsgButtons buttons, MsgIcon) override {
-        std::fprintf(stderr, "%s: %s\n", prefix_.c_str(), text.c_str());
-        ++reports_;
-        if (buttons == MsgButtons::AbortRetryIgnore) return MsgResult::Abort;
         if (buttons == MsgButtons::YesNo) return MsgResult::No;
+        reports_.push_back(text);
+        if (buttons == MsgButtons::AbortRetryIgnore) return MsgResult::Abort;
         return MsgResult::OK;
     }
-    void SetPrefix(std::string p) { prefix_ = std::move(p); }
-    int Reports() const { return reports_; }
+    int Reports() const { return static_cast<int>(reports_.size()); }
+    // The reports since `from`, joined with "; ".
+    std::string Since(int from) const {
+        std::string joined;
+        for (std::size_t i = static_cast<std::size_t>(from); i < reports_.size(); ++i) {
+            if (!joined.empty()) joined += "; ";
+            joined += reports_[i];
+        }
+        return joined;
+    }
 
 private:
-    std::string prefix_ = "tarnwick";
-    int reports_ = 0;
+    std::vector<std::string> reports_;
 };
 
 class ConsoleInputBox : public InputBox {

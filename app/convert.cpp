@@ -2,9 +2,14 @@
 
 #include <QGuiApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +20,8 @@
 
 #include "app/console.h"
 #include "document/numbers.h"
+#include "platform/atomic_output.h"
+#include "platform/errors.h"
 #include "platform/qt/qt_canvas.h"
 #include "printing/print.h"
 #include "settings/settings.h"
@@ -100,32 +107,128 @@ std::string OutputPath(const std::string& file, const Options& o) {
     return (folder / (name + Extension(o.format))).string();
 }
 
-// Prints through the same path as File > Print, onto a PDF printer with
-// the locale's paper size.
-void PrintToPdf(Platform& sys, const DocumentModel& doc, const std::string& out, const std::string& font_name,
-                float font_size, const std::string& CrLf, std::int16_t& PrintPageLength) {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromLocal8Bit(out.c_str()));
-    bool us = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem;
-    printer.setPageSize(QPageSize(us ? QPageSize::Letter : QPageSize::A4));
-    printer.setDocName(QString::fromLocal8Bit(out.c_str()));
-    QtPrinterCanvas canvas(printer);
-    ScriptFlags flags;
-    PrintJob job{sys, doc, canvas, font_name, font_size, CrLf, PrintPageLength, flags};
-    PrintDocument(job);
-    if (canvas.PagesPrinted() == 0) {
-        // Nothing was printed: leave no empty file behind.
-        std::error_code ec;
-        fs::remove(out, ec);
-        if (doc.NumRows > 0) sys.msg.Show("nothing was printed", MsgButtons::OK, MsgIcon::Information);
-    }
+// A finished PDF ends with its trailer, and the cross-reference table
+// stands where the trailer says: a write lost anywhere on the way (a full
+// disk, a size limit) shifts or cuts one of them. The PDF printer does not
+// report its own write failures, so this is how they are seen.
+bool PdfComplete(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_size < 64) return false;
+    std::string tail(64, '\0');
+    if (::pread(fd, tail.data(), tail.size(), st.st_size - 64) != 64) return false;
+    std::size_t startxref = tail.rfind("startxref");
+    if (startxref == std::string::npos || tail.find("%%EOF", startxref) == std::string::npos) return false;
+    long long offset = std::atoll(tail.c_str() + startxref + 9);
+    char xref[4];
+    return offset > 0 && offset + 4 <= st.st_size && ::pread(fd, xref, 4, offset) == 4 &&
+           std::string_view(xref, 4) == "xref";
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return fs::equivalent(a, b, ec);
+// The failure behind an incomplete PDF: no room on the disk or under the
+// file size limit, or else the device.
+int PdfWriteError(int fd) {
+    struct stat st {};
+    struct statvfs vfs {};
+    struct rlimit limit {};
+    if (::fstatvfs(fd, &vfs) == 0 && vfs.f_bavail == 0) return kErrDiskFull;
+    if (::fstat(fd, &st) == 0 && ::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        static_cast<rlim_t>(st.st_size) >= limit.rlim_cur) {
+        return kErrDiskFull;
+    }
+    return kErrDeviceIO;
 }
+
+// One line on stderr for each file that was not converted; reports that
+// span lines are joined into it.
+void Problem(const std::string& file, std::string what) {
+    for (char& c : what) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    std::fprintf(stderr, "tarnwick: %s: %s\n", file.c_str(), what.c_str());
+}
+
+std::string FileError(const VbError& e) { return e.description() + " (error " + std::to_string(e.number()) + ")"; }
+
+// Prints through the same path as File > Print, onto a PDF printer with
+// the locale's paper size, into a temporary file that replaces `out` only
+// once the PDF is complete. Returns what went wrong, empty on success.
+std::string PrintToPdf(Platform& sys, ConsoleMessageBox& msg, const DocumentModel& doc, const std::string& out,
+                       const std::string& font_name, float font_size, const std::string& CrLf,
+                       std::int16_t& PrintPageLength, FileIdentity& written) {
+    AtomicOutput file;
+    try {
+        file.Open(out, AtomicOutput::Access::ByName);
+    } catch (const VbError& e) {
+        return "cannot write " + out + ": " + FileError(e);
+    }
+    int before = msg.Reports();
+    int pages = 0;
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        // The temporary file's name is plain ASCII, so no byte of the
+        // target's name goes through a text conversion.
+        printer.setOutputFileName(QString::fromLatin1(file.PathForOthers().c_str()));
+        bool us = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem;
+        printer.setPageSize(QPageSize(us ? QPageSize::Letter : QPageSize::A4));
+        printer.setDocName(QString::fromStdString(doc.OptDE.empty() ? fs::path(out).stem().string() : doc.OptDE));
+        QtPrinterCanvas canvas(printer);
+        ScriptFlags flags;
+        PrintJob job{sys, doc, canvas, font_name, font_size, CrLf, PrintPageLength, flags};
+        PrintDocument(job);
+        pages = canvas.PagesPrinted();
+    }
+    if (msg.Reports() != before) {
+        // The printer says no more than that the device failed; a disk
+        // with no room left is named as the other formats name it.
+        if (PdfWriteError(file.Fd()) == kErrDiskFull) return "cannot write " + out + ": " + FileError(VbError(kErrDiskFull));
+        return msg.Since(before) + "; no PDF written";
+    }
+    // Nothing printed leaves any earlier PDF of that name as it was.
+    if (pages == 0) {
+        if (doc.NumRows == 0) return "the document has no rows, so there is nothing to print; no PDF written";
+        return "nothing was printed: the PDF page holds no more lines than the document's margins, header and "
+               "footer take; no PDF written";
+    }
+    if (!PdfComplete(file.Fd())) return "cannot write " + out + ": " + FileError(VbError(PdfWriteError(file.Fd())));
+    try {
+        file.Commit();
+    } catch (const VbError& e) {
+        return "cannot write " + out + ": " + FileError(e);
+    }
+    written = file.Committed();
+    return "";
+}
+
+// What stands in the way of reading FILE as a document, empty when it can
+// be tried: the reader refuses the same things, this only words them.
+std::string InputProblem(const std::string& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) return FileError(VbError(ErrorFromErrno(errno, true)));
+    if (S_ISREG(st.st_mode)) return "";
+    const char* what = S_ISDIR(st.st_mode)    ? "a folder"
+                       : S_ISFIFO(st.st_mode) ? "a named pipe"
+                       : S_ISSOCK(st.st_mode) ? "a socket"
+                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                                                                     : "not a regular file";
+    return std::string("is ") + what + ", not a document file; not converted";
+}
+
+// The files this run reads, by identity: an output must never replace one.
+struct Inputs {
+    std::vector<std::pair<FileIdentity, std::string>> files;
+    void Add(const std::string& name) {
+        for (bool follow : {true, false}) {
+            if (auto id = IdentityOf(name, follow)) files.emplace_back(*id, name);
+        }
+    }
+    const std::string* Find(const FileIdentity& id) const {
+        for (const auto& [fid, name] : files) {
+            if (fid == id) return &name;
+        }
+        return nullptr;
+    }
+};
 
 }  // namespace
 
@@ -216,48 +319,72 @@ int RunConverter(int argc, char** argv) {
     DocumentModel doc;
     std::int16_t PrintPageLength = 0;  // kept from file to file, as in the viewer
     const std::string CrLf = "\r\n";
-    std::map<std::string, std::string> written;  // output path -> input
+    Inputs inputs;
+    for (const std::string& file : o.files) inputs.Add(file);
+    std::vector<std::pair<FileIdentity, std::string>> written;  // output -> its input
     int failed = 0;
     for (const std::string& file : o.files) {
-        msg.SetPrefix("tarnwick: " + file);
+        ++failed;  // until it is converted
+        if (std::string problem = InputProblem(file); !problem.empty()) {
+            Problem(file, problem.find("not converted") == std::string::npos ? problem + "; not converted" : problem);
+            continue;
+        }
         int before = msg.Reports();
         ReadPipeDreamFile(sys, window, doc, file);
         if (msg.Reports() != before) {
-            std::fprintf(stderr, "tarnwick: %s: not converted\n", file.c_str());
-            ++failed;
+            Problem(file, msg.Since(before) + "; not converted");
             continue;
         }
         if (!doc.IsPipeDreamFile) {
-            std::fprintf(stderr, "tarnwick: %s: not a PipeDream document; nothing written\n", file.c_str());
-            ++failed;
+            Problem(file, "not a PipeDream document; nothing written");
             continue;
         }
+        // Compared by identity, not by spelling: "./a.txt", "a.txt", a hard
+        // link and a symbolic link to it are all one file.
         std::string out = OutputPath(file, o);
-        std::string canonical = fs::weakly_canonical(out).string();
-        if (SameFile(out, file)) {
-            std::fprintf(stderr, "tarnwick: %s: the output %s is the input itself; nothing written\n", file.c_str(),
-                         out.c_str());
-            ++failed;
-            continue;
+        bool refused = false;
+        for (bool follow : {true, false}) {
+            std::optional<FileIdentity> id = IdentityOf(out, follow);
+            if (!id || refused) continue;
+            if (const std::string* other = inputs.Find(*id)) {
+                Problem(file, *other == file || (doc.SourceFile && *doc.SourceFile == *id)
+                                  ? "the output " + out + " is the input itself; nothing written"
+                                  : "the output " + out + " is " + *other +
+                                        ", which this run converts too; nothing written");
+                refused = true;
+            }
+            for (const auto& [wid, from] : written) {
+                if (!refused && wid == *id) {
+                    Problem(file, out + " was already written from " + from + " in this run; not overwritten");
+                    refused = true;
+                }
+            }
         }
-        if (auto it = written.find(canonical); it != written.end()) {
-            std::fprintf(stderr, "tarnwick: %s: %s was already written from %s; not overwritten\n", file.c_str(),
-                         out.c_str(), it->second.c_str());
-            ++failed;
+        if (refused) continue;
+        before = msg.Reports();
+        if (o.format == Format::Pdf) {
+            FileIdentity id;
+            std::string problem = PrintToPdf(sys, msg, doc, out, font_name, font_size, CrLf, PrintPageLength, id);
+            if (!problem.empty()) {
+                Problem(file, problem);
+                continue;
+            }
+            written.emplace_back(id, file);
+            --failed;
             continue;
         }
         switch (o.format) {
         case Format::Rtf: WriteRTF(sys, doc, metrics, out); break;
         case Format::Txt: WriteFileTxt(sys, doc, out); break;
         case Format::Htm: WriteFileHTML(sys, doc, out); break;
-        case Format::Pdf: PrintToPdf(sys, doc, out, font_name, font_size, CrLf, PrintPageLength); break;
+        case Format::Pdf: break;
         }
         if (msg.Reports() != before) {
-            std::fprintf(stderr, "tarnwick: %s: not converted\n", file.c_str());
-            ++failed;
+            Problem(file, "cannot write " + out + ": " + msg.Since(before) + "; nothing written");
             continue;
         }
-        written[canonical] = file;
+        if (auto id = IdentityOf(out, false)) written.emplace_back(*id, file);
+        --failed;
     }
     return failed == 0 ? 0 : 1;
 }
