@@ -25,4 +25,7 @@ inline constexpr long kSaveAsFlags = 0x2 | 0x4;
 // extension; for a list file, the selected entry in the list's folder.
 std::string ProposedSaveName(const std::string& recent, const std::string& selected_entry);
 
+// The message when the chosen file is the document on show.
+std::string SaveOverDocumentText(const std::string& path);
+
 }  // namespace tw

@@ -94,6 +94,38 @@ TEST(SaveAs, NothingForAFileThatIsNoPipeDreamDocumentAndCancelWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(win.dir / "doc.htm"));
 }
 
+TEST(SaveAs, NeverOverTheDocumentOnShow) {
+    // The name proposed for "report.txt" is "report": with the Text entry
+    // the dialog adds ".txt" and names the document itself.
+    const struct {
+        const char* what;
+        const char* chosen;  // in the document's folder, the current one
+        const char* link;    // "" or "hard" or "soft": `chosen` made a link to the document
+    } cases[] = {
+        {"the same name", "report.txt", ""},
+        {"another spelling", "./sub/../report.txt", ""},
+        {"a hard link", "other.txt", "hard"},
+        {"a symbolic link", "other.txt", "soft"},
+    };
+    for (const auto& c : cases) {
+        for (int entry = 0; entry < 3; ++entry) {
+            Window win;
+            const std::string bytes = "%OP%DEReport\n%CO:A,8,0%%H2%Total%H2%\n";
+            std::string doc = win.File("report.txt", bytes);
+            std::filesystem::create_directory(win.dir / "sub");
+            std::string chosen = win.dir / c.chosen;
+            if (std::string(c.link) == "hard") std::filesystem::create_hard_link(doc, chosen);
+            if (std::string(c.link) == "soft") std::filesystem::create_symlink(doc, chosen);
+            win.Load(doc);
+            win.dialog.answers = {chosen};
+            win.w->mnuSaveAs_Click(entry);
+            EXPECT_EQ(win.fp.msg.Texts(), std::vector<std::string>{SaveOverDocumentText(chosen)}) << c.what << entry;
+            EXPECT_EQ(ReadFile(doc), bytes) << c.what << entry;
+            EXPECT_EQ(std::filesystem::is_symlink(chosen), std::string(c.link) == "soft") << c.what;
+        }
+    }
+}
+
 TEST(SaveAs, AWritersFailureIsReportedByTheWriter) {
     Window win;
     win.Load(win.File("doc.pd", "%CO:A,8,0%x\n"));

@@ -14,6 +14,7 @@
 #include "settings/recent.h"
 #include "viewer/frmQuillon.h"
 #include "export/save_as.h"
+#include "platform/atomic_output.h"
 
 namespace tw {
 
@@ -41,6 +42,12 @@ void frmQuillon::mnuSaveAs_Click(int index) {
         trap.Step(0, [&] { chosen = d.ShowSave(); });
         if (!chosen) return;
         const std::string path = d.FileName;
+        // Exporting over the document on show would destroy it: the name
+        // proposed for a document named "report.txt" is its own.
+        if (doc_.SourceFile && IdentityOf(path) == doc_.SourceFile) {
+            sys_.msg.Show(SaveOverDocumentText(path), MsgButtons::OK, MsgIcon::Warning);
+            return;
+        }
         switch (index) {
         case 0: {
             RtfMetrics m = MeasureRtfMetrics(Surface().FontName(), Surface().FontSize());
