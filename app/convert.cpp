@@ -45,6 +45,8 @@ const char* kUsage =
     "Converts PipeDream documents without opening a window. Each FILE is\n"
     "written as its name without the extension plus the format's own, in DIR\n"
     "or else beside FILE. Files that are not PipeDream documents are refused.\n"
+    "An output takes its name only once it is complete, and never replaces a\n"
+    "file that the same run reads or has already written.\n"
     "\n"
     "FORMAT is one of:\n"
     "  rtf         Rich Text with the page layout, header and footer\n"
