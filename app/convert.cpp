@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include <QFile>
 #include <QLocale>
 #include <QPageSize>
 #include <QPrinter>
@@ -173,7 +174,7 @@ std::string PrintToPdf(Platform& sys, ConsoleMessageBox& msg, const DocumentMode
         printer.setOutputFileName(QString::fromLatin1(file.PathForOthers().c_str()));
         bool us = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem;
         printer.setPageSize(QPageSize(us ? QPageSize::Letter : QPageSize::A4));
-        printer.setDocName(QString::fromStdString(doc.OptDE.empty() ? fs::path(out).stem().string() : doc.OptDE));
+        printer.setDocName(QFile::decodeName(out.c_str()));
         QtPrinterCanvas canvas(printer);
         ScriptFlags flags;
         PrintJob job{sys, doc, canvas, font_name, font_size, CrLf, PrintPageLength, flags};
@@ -213,7 +214,7 @@ std::string InputProblem(const std::string& file) {
                        : S_ISSOCK(st.st_mode) ? "a socket"
                        : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
                                                                      : "not a regular file";
-    return std::string("is ") + what + ", not a document file; not converted";
+    return std::string("is ") + what + ", not a document file";
 }
 
 // The files this run reads, by identity: an output must never replace one.
@@ -324,22 +325,21 @@ int RunConverter(int argc, char** argv) {
     Inputs inputs;
     for (const std::string& file : o.files) inputs.Add(file);
     std::vector<std::pair<FileIdentity, std::string>> written;  // output -> its input
-    int failed = 0;
-    for (const std::string& file : o.files) {
-        ++failed;  // until it is converted
+    // Converts one file; false when it was not converted, after saying why.
+    auto convert = [&](const std::string& file) {
         if (std::string problem = InputProblem(file); !problem.empty()) {
-            Problem(file, problem.find("not converted") == std::string::npos ? problem + "; not converted" : problem);
-            continue;
+            Problem(file, problem + "; not converted");
+            return false;
         }
         int before = msg.Reports();
         ReadPipeDreamFile(sys, window, doc, file);
         if (msg.Reports() != before) {
             Problem(file, msg.Since(before) + "; not converted");
-            continue;
+            return false;
         }
         if (!doc.IsPipeDreamFile) {
             Problem(file, "not a PipeDream document; nothing written");
-            continue;
+            return false;
         }
         // Compared by identity, not by spelling: "./a.txt", "a.txt", a hard
         // link and a symbolic link to it are all one file.
@@ -362,18 +362,17 @@ int RunConverter(int argc, char** argv) {
                 }
             }
         }
-        if (refused) continue;
+        if (refused) return false;
         before = msg.Reports();
         if (o.format == Format::Pdf) {
             FileIdentity id;
             std::string problem = PrintToPdf(sys, msg, doc, out, font_name, font_size, CrLf, PrintPageLength, id);
             if (!problem.empty()) {
                 Problem(file, problem);
-                continue;
+                return false;
             }
             written.emplace_back(id, file);
-            --failed;
-            continue;
+            return true;
         }
         switch (o.format) {
         case Format::Rtf: WriteRTF(sys, doc, metrics, out); break;
@@ -383,10 +382,14 @@ int RunConverter(int argc, char** argv) {
         }
         if (msg.Reports() != before) {
             Problem(file, "cannot write " + out + ": " + msg.Since(before) + "; nothing written");
-            continue;
+            return false;
         }
         if (auto id = IdentityOf(out, false)) written.emplace_back(*id, file);
-        --failed;
+        return true;
+    };
+    int failed = 0;
+    for (const std::string& file : o.files) {
+        if (!convert(file)) ++failed;
     }
     return failed == 0 ? 0 : 1;
 }
