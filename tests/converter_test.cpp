@@ -406,6 +406,28 @@ TEST(Converter, RefusesWhatIsNoRegularFileAtOnceAndGoesOn) {
     EXPECT_NE(ReadFile(dir / "good.txt").find("Welcome to Tarnwick"), std::string::npos);
 }
 
+TEST(Converter, APdfWithNothingPrintedKeepsTheEarlierOneAndSaysWhy) {
+    const struct {
+        const char* bytes;
+        const char* why;
+    } cases[] = {
+        {"%OP%DENo rows\n", "the document has no rows, so there is nothing to print; no PDF written"},
+        {"%OP%TM30000\n%CO:A,8,72%x\n",
+         "nothing was printed: the PDF page holds no more lines than the document's margins, header and footer "
+         "take; no PDF written"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir, scratch;
+        std::string doc = dir.Write("doc.pd", c.bytes);
+        dir.Write("doc.pdf", "the earlier PDF");
+        Result r = Convert({"--convert-to", "pdf", doc}, scratch);
+        EXPECT_EQ(r.status, 1) << c.why;
+        EXPECT_EQ(r.err, "tarnwick: " + doc + ": " + c.why + "\n");
+        EXPECT_EQ(Snapshot(dir.path()),
+                  (std::map<std::string, std::string>{{"doc.pd", c.bytes}, {"doc.pdf", "the earlier PDF"}}));
+    }
+}
+
 TEST(Converter, TakesTheScreenFontFromTheSettings) {
     // A copy of the program in a folder of its own, with its settings.
     TempDir program, out, scratch;
