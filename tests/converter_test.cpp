@@ -324,7 +324,7 @@ TEST(Converter, AFullDiskLeavesTheEarlierFileWholeAndNothingElse) {
     }
     struct Unmount {
         std::string path;
-        ~Unmount() { std::system(("umount " + Quote(path)).c_str()); }
+        ~Unmount() { EXPECT_EQ(std::system(("umount " + Quote(path)).c_str()), 0); }
     } unmount{mount.path()};
     for (std::string format : {"txt", "pdf"}) {
         TempDir scratch;
@@ -351,7 +351,7 @@ TEST(Converter, AKilledConversionLeavesTheEarlierFileWholeAndNothingElse) {
         pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            ::freopen("/dev/null", "w", stderr);
+            if (!std::freopen("/dev/null", "w", stderr)) ::_exit(126);
             ::execl(TARNWICK_EXE, TARNWICK_EXE, "--convert-to", c.format, "--outdir", out.path().c_str(), doc.c_str(),
                     static_cast<char*>(nullptr));
             ::_exit(127);
