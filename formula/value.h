@@ -1,0 +1,151 @@
+// The value of a number cell or of any part of a formula.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw::formula {
+
+// The errors a number cell can show. ErrorName gives each its text.
+enum class ErrorCode : std::uint8_t {
+    AccuracyLost,
+    ArrayNotExpected,
+    BadComplexNumber,
+    BadDate,
+    BadIdentifier,
+    BadIndex,
+    BadLogarithm,
+    BadTime,
+    CircularReference,
+    ControlFunctionOutsideCustomFunction,
+    CustomFunctionNotDefined,
+    DateNotExpected,
+    DivideByZero,
+    FileNotLoaded,
+    FormulaTooLong,
+    FPError,
+    Irr,
+    Lookup,
+    MatrixNotNumeric,
+    MatrixWrongSize,
+    MismatchedMatrices,
+    MistakeInFormula,
+    MixedSigns,
+    NameNotDefined,
+    NegativeRoot,
+    NestedArray,
+    NoDateValue,
+    NoTimeValue,
+    NumberNotExpected,
+    OutOfRange,
+    ParameterOutOfRange,
+    Propagated,
+    RangeNotExpected,
+    CellDeleted,
+    StackOverflow,
+    StringNotExpected,
+    ValueNotDefined,
+    BadCell,
+};
+
+// "Divide by zero", "Circular reference", ...
+std::string_view ErrorName(ErrorCode code);
+
+// A date, a time of day, or both.
+// `day` counts days, day 0 being 1 January of year 1 in the Gregorian
+// calendar carried back; kNoDate when the value holds only a time.
+// `seconds` is the time of day, 0 to 86399; kNoTime when only a date.
+struct DateTime {
+    static constexpr std::int32_t kNoDate = INT32_MIN;
+    static constexpr std::int32_t kNoTime = -1;
+    std::int32_t day = kNoDate;
+    std::int32_t seconds = kNoTime;
+
+    bool HasDate() const { return day != kNoDate; }
+    bool HasTime() const { return seconds != kNoTime; }
+    // Days and fractions of a day, for ordering and arithmetic.
+    double Serial() const {
+        return (HasDate() ? day : 0) + (HasTime() ? seconds / 86400.0 : 0.0);
+    }
+    bool operator==(const DateTime&) const = default;
+};
+
+// A block of cells of the sheet, columns and rows counted from 1,
+// corners inclusive. A single cell has c1 == c2 and r1 == r2.
+struct CellRange {
+    int c1 = 0, r1 = 0, c2 = 0, r2 = 0;
+    bool IsCell() const { return c1 == c2 && r1 == r2; }
+    int Cols() const { return c2 - c1 + 1; }
+    int Rows() const { return r2 - r1 + 1; }
+    bool operator==(const CellRange&) const = default;
+};
+
+class Value;
+
+// A two-dimensional array of values, stored row by row.
+struct Array {
+    int cols = 0;
+    int rows = 0;
+    std::vector<Value> items;
+
+    Array() = default;
+    Array(int c, int r);
+    Value& at(int col, int row);              // 0-based
+    const Value& at(int col, int row) const;  // 0-based
+};
+
+// A value: blank, number, string, date/time, error, array, or a reference
+// to cells (what a cell reference or range evaluates to before a function
+// or operator takes its contents).
+class Value {
+public:
+    enum class Type : std::uint8_t { Blank, Number, String, Date, Error, Array, Reference };
+
+    Value() : ref_{} {}
+    static Value Number(double n);
+    static Value Bool(bool b) { return Number(b ? 1.0 : 0.0); }
+    static Value String(std::string s);
+    static Value Date(DateTime d);
+    static Value Error(ErrorCode e);
+    static Value MakeArray(Array a);
+    static Value Reference(CellRange r);
+
+    Type type() const { return type_; }
+    bool IsBlank() const { return type_ == Type::Blank; }
+    bool IsNumber() const { return type_ == Type::Number; }
+    bool IsString() const { return type_ == Type::String; }
+    bool IsDate() const { return type_ == Type::Date; }
+    bool IsError() const { return type_ == Type::Error; }
+    bool IsArray() const { return type_ == Type::Array; }
+    bool IsReference() const { return type_ == Type::Reference; }
+
+    // Accessors; each is valid only for its own type.
+    double number() const { return num_; }
+    const std::string& text() const;
+    DateTime date() const { return date_; }
+    ErrorCode error() const { return err_; }
+    const Array& array() const;
+    CellRange reference() const { return ref_; }
+
+    // Exact equality of type and content (for tests and caching).
+    bool operator==(const Value& other) const;
+
+private:
+    Type type_ = Type::Blank;
+    ErrorCode err_ = ErrorCode::MistakeInFormula;
+    double num_ = 0.0;
+    union {
+        DateTime date_;
+        CellRange ref_;
+    };
+    std::shared_ptr<const void> ptr_;  // the string or the array
+};
+
+// A readable form of a value for test failure messages: 3.5, "abc",
+// date(day,seconds), #Divide by zero, {1,2;3,4}, ref(A1B2).
+std::string Describe(const Value& v);
+
+}  // namespace tw::formula
