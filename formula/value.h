@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "formula/dates.h"
+
 namespace tw::formula {
 
 // The errors a number cell can show. ErrorName gives each its text.
@@ -54,24 +56,7 @@ enum class ErrorCode : std::uint8_t {
 // "Divide by zero", "Circular reference", ...
 std::string_view ErrorName(ErrorCode code);
 
-// A date, a time of day, or both.
-// `day` counts days, day 0 being 1 January of year 1 in the Gregorian
-// calendar carried back; kNoDate when the value holds only a time.
-// `seconds` is the time of day, 0 to 86399; kNoTime when only a date.
-struct DateTime {
-    static constexpr std::int32_t kNoDate = INT32_MIN;
-    static constexpr std::int32_t kNoTime = -1;
-    std::int32_t day = kNoDate;
-    std::int32_t seconds = kNoTime;
-
-    bool HasDate() const { return day != kNoDate; }
-    bool HasTime() const { return seconds != kNoTime; }
-    // Days and fractions of a day, for ordering and arithmetic.
-    double Serial() const {
-        return (HasDate() ? day : 0) + (HasTime() ? seconds / 86400.0 : 0.0);
-    }
-    bool operator==(const DateTime&) const = default;
-};
+// Dates and times are the DateTime of formula/dates.h.
 
 // A block of cells of the sheet, columns and rows counted from 1,
 // corners inclusive. A single cell has c1 == c2 and r1 == r2.
