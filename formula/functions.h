@@ -28,11 +28,12 @@ public:
     // The formula text of a cell ("" for a text or blank cell).
     virtual std::string FormulaText(int col, int row) = 0;
     // For functions flagged kLazy: evaluates argument `index` (from 0).
-    // With an offset, as a database condition is evaluated: every block of
-    // cells in the argument stands for its one cell `dcol` columns and
-    // `drow` rows from its top left corner; single cell references stay.
     // References come back dereferenced.
-    virtual Value EvalArg(int index, int dcol = 0, int drow = 0) = 0;
+    virtual Value EvalArg(int index) = 0;
+    // The same, as a database condition is evaluated for one record: every
+    // block of cells in the argument stands for its one cell `dcol` columns
+    // and `drow` rows from its top left corner; single cell references stay.
+    virtual Value EvalArgAt(int index, int dcol, int drow) = 0;
     // The number of arguments of the call (for kLazy functions).
     virtual int ArgCount() const = 0;
     // Random numbers in [0, 1); Seed(0) seeds from the clock.
