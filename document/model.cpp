@@ -198,6 +198,13 @@ void DocumentModel::Reset() {
     SourceFile.reset();
     Cells = CellGrid(MaxNumCols);
     ResetOptions(*this);
+    RawOptions.clear();
+}
+
+std::optional<std::string_view> DocumentModel::RawOption(std::string_view key) const {
+    for (auto it = RawOptions.rbegin(); it != RawOptions.rend(); ++it)
+        if (it->first == key) return std::string_view(it->second);
+    return std::nullopt;
 }
 
 void InitVariables(Platform& sys, DocumentModel& doc) {

@@ -119,6 +119,13 @@ struct DocumentModel {
     std::int16_t OptBM = 0, OptDP = 0, OptFM = 0, OptHM = 0, OptLM = 0, OptLS = 0, OptPA = 0, OptPL = 0,
                  OptPS = 0, OptTM = 0;
 
+    // Every option line as read, key and value in file order, the keys
+    // without a global above included (TH, DF, ND, DP of "F" ...). Number
+    // formats and names need them; the globals stay as they are.
+    std::vector<std::pair<std::string, std::string>> RawOptions;
+    // The value of the last option line of a key, or nothing.
+    std::optional<std::string_view> RawOption(std::string_view key) const;
+
     DocumentModel() { Reset(); }
 
     // Resets the model: no rows or columns, a fresh empty grid of

@@ -62,7 +62,9 @@ private:
                 cells_follow = true;
                 break;
             }
-            trap_.Step(kOpening, [&] { StoreOption(line.substr(op + 4)); });
+            std::string_view rest = line.substr(op + 4);
+            doc_.RawOptions.emplace_back(rest.substr(0, 2), rest.substr(rest.size() < 2 ? rest.size() : 2));
+            trap_.Step(kOpening, [&] { StoreOption(rest); });
         }
         if (!cells_follow) return;
 
