@@ -1,0 +1,201 @@
+#include "formula/format.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace tw::formula {
+
+namespace {
+
+// Digits of |n| in fixed notation with `decimals` places, halves rounded
+// away from zero (2.5 shows as 3) where the scaled value is exact enough.
+std::string Fixed(double n, int decimals) {
+    char buf[400];
+    double a = std::fabs(n);
+    double scale = std::pow(10.0, decimals);
+    double scaled = a * scale;
+    if (scaled < 1e15) a = std::round(scaled) / scale;
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, a);
+    return buf;
+}
+
+// |n| with up to `digits` significant figures, trailing zeros and a bare
+// point dropped; fixed notation unless `exponent`.
+std::string Significant(double n, int digits, bool exponent) {
+    char buf[400];
+    double a = std::fabs(n);
+    if (exponent) {
+        std::snprintf(buf, sizeof buf, "%.*e", digits > 0 ? digits - 1 : 0, a);
+    } else {
+        int magnitude = a == 0.0 ? 0 : static_cast<int>(std::floor(std::log10(a)));
+        int decimals = digits - 1 - magnitude;
+        if (decimals < 0) decimals = 0;
+        if (decimals > 340) decimals = 340;
+        std::snprintf(buf, sizeof buf, "%.*f", decimals, a);
+    }
+    std::string s = buf;
+    std::string exp;
+    if (std::size_t e = s.find('e'); e != std::string::npos) {
+        exp = s.substr(e);
+        s.resize(e);
+    }
+    if (s.find('.') != std::string::npos) {
+        while (s.back() == '0') s.pop_back();
+        if (s.back() == '.') s.pop_back();
+    }
+    if (!exp.empty()) {
+        // "e+04" is written "E4", "e-05" "E-5".
+        int power = std::atoi(exp.c_str() + 1);
+        s += "E" + std::to_string(power);
+    }
+    return s;
+}
+
+// A mantissa with `decimals` places and PipeDream's short exponent.
+std::string Exponent(double n, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*e", decimals, std::fabs(n));
+    std::string s = buf;
+    std::size_t e = s.find('e');
+    int power = std::atoi(s.c_str() + e + 1);
+    return s.substr(0, e) + "E" + std::to_string(power);
+}
+
+// Puts the separator between groups of three integer digits and turns
+// the point into a comma where the separator is a point.
+std::string Group(std::string digits, char thousands) {
+    if (thousands == 0) return digits;
+    std::size_t point = digits.find('.');
+    std::size_t exp = digits.find('E');
+    if (exp != std::string::npos) return thousands == '.' && point != std::string::npos
+                                              ? digits.replace(point, 1, ",")
+                                              : digits;
+    std::string whole = digits.substr(0, point);
+    std::string rest = point == std::string::npos ? "" : digits.substr(point);
+    if (thousands == '.' && !rest.empty()) rest[0] = ',';
+    std::string out;
+    int count = 0;
+    for (std::size_t i = whole.size(); i-- > 0;) {
+        out.insert(out.begin(), whole[i]);
+        if (++count % 3 == 0 && i > 0) out.insert(out.begin(), thousands);
+    }
+    return out + rest;
+}
+
+std::string Decorate(const std::string& body, bool negative, const NumberFormat& fmt) {
+    std::string inner = fmt.leading + body + fmt.trailing;
+    if (!negative) return inner;
+    return fmt.brackets ? "(" + inner + ")" : "-" + inner;
+}
+
+bool IsZeroText(const std::string& s) {
+    for (char c : s)
+        if (c >= '1' && c <= '9') return false;
+    return true;
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
+}
+
+std::string FitNumber(double n, const NumberFormat& fmt, int room) {
+    bool negative = n < 0.0;
+    auto finish = [&](const std::string& digits) {
+        // A value that rounds to zero shows no sign.
+        return Decorate(Group(digits, fmt.thousands), negative && !IsZeroText(digits), fmt);
+    };
+    auto fits = [&](const std::string& s) { return room <= 0 || static_cast<int>(s.size()) <= room; };
+    if (!fmt.floating) {
+        std::string s = finish(Fixed(n, fmt.decimals));
+        if (fits(s)) return s;
+        s = finish(Exponent(n, fmt.decimals));
+        if (fits(s)) return s;
+        return std::string(static_cast<std::size_t>(room), '%');
+    }
+    // Floating: the most significant figures that fit, fixed notation
+    // while the value's size allows it, else E notation.
+    double a = std::fabs(n);
+    bool fixed_ok = a == 0.0 || (a >= 1e-4 && a < 1e15);
+    for (int digits = 15; digits >= 1; --digits) {
+        if (fixed_ok) {
+            std::string s = finish(Significant(n, digits, false));
+            if (fits(s)) return s;
+        }
+    }
+    for (int digits = 15; digits >= 1; --digits) {
+        std::string s = finish(Significant(n, digits, true));
+        if (fits(s)) return s;
+    }
+    return std::string(static_cast<std::size_t>(room), '%');
+}
+
+}  // namespace
+
+NumberFormat DocumentNumberFormat(const DocumentModel& doc) {
+    NumberFormat f;
+    auto dp = doc.RawOption("DP");
+    if (dp && !Trim(*dp).empty() && (Trim(*dp)[0] == 'F' || Trim(*dp)[0] == 'f')) {
+        f.floating = true;
+    } else {
+        f.decimals = doc.OptDP < 0 ? 0 : doc.OptDP > 9 ? 9 : doc.OptDP;
+    }
+    f.brackets = !doc.OptMB.empty() && (doc.OptMB[0] == 'B' || doc.OptMB[0] == 'b');
+    if (auto th = doc.RawOption("TH"); th && !th->empty()) {
+        char c = (*th)[0];
+        if (c == ',' || c == '.' || c == ' ') f.thousands = c;
+    }
+    if (auto df = doc.RawOption("DF")) f.dates = DateStyleFromOption(*df);
+    return f;
+}
+
+NumberFormat CellNumberFormat(const NumberFormat& defaults, const DocumentModel& doc, const CellConstructs& cell) {
+    NumberFormat f = defaults;
+    if (cell.floating) {
+        f.floating = true;
+    } else if (cell.decimals >= 0) {
+        f.floating = false;
+        f.decimals = cell.decimals;
+    }
+    if (cell.brackets) f.brackets = true;
+    f.leading = cell.leading ? doc.OptLP : std::string();
+    f.trailing = cell.trailing ? doc.OptTP : std::string();
+    return f;
+}
+
+NumberFormat CellNumberFormat(const DocumentModel& doc, const CellConstructs& cell) {
+    return CellNumberFormat(DocumentNumberFormat(doc), doc, cell);
+}
+
+std::string FormatNumber(double n, const NumberFormat& fmt) {
+    NumberFormat bare = fmt;
+    bare.leading.clear();
+    bare.trailing.clear();
+    return FitNumber(n, bare, 0);
+}
+
+std::string FormatValue(const Value& v, const NumberFormat& fmt, int width) {
+    int room = width > 0 ? width - 1 : 0;
+    if (width == 1) room = 1;
+    switch (v.type()) {
+        case Value::Type::Blank: return {};
+        case Value::Type::Number: return FitNumber(v.number(), fmt, room);
+        case Value::Type::String: return v.text();
+        case Value::Type::Error: return std::string(ErrorName(v.error()));
+        case Value::Type::Date: {
+            std::string s = FormatDateTime(v.date(), fmt.dates);
+            if (room > 0 && static_cast<int>(s.size()) > room) return std::string(static_cast<std::size_t>(room), '%');
+            return s;
+        }
+        case Value::Type::Array: {
+            const Array& a = v.array();
+            if (a.items.empty()) return {};
+            return FormatValue(a.items[0], fmt, width);
+        }
+        case Value::Type::Reference: return {};
+    }
+    return {};
+}
+
+}  // namespace tw::formula
