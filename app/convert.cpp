@@ -27,6 +27,7 @@
 #include "printing/print.h"
 #include "settings/settings.h"
 #include "document/reader.h"
+#include "export/csv_export.h"
 #include "export/html_export.h"
 #include "export/rtf_export.h"
 #include "export/text_export.h"
@@ -54,6 +55,7 @@ const char* kUsage =
     "  txt         tab-separated plain text, one line per row\n"
     "  htm, html   an HTML page\n"
     "  pdf         printed to a PDF file with the page layout, header and footer\n"
+    "  csv         comma-separated values, number cells computed\n"
     "\n"
     "Options:\n"
     "  --convert-to FORMAT  the format to write\n"
@@ -67,7 +69,7 @@ const char* kUsage =
     "Exit status: 0 when every file converted, 1 when one or more did not,\n"
     "2 when the command line is wrong.\n";
 
-enum class Format { Rtf, Txt, Htm, Pdf };
+enum class Format { Rtf, Txt, Htm, Pdf, Csv };
 
 struct Options {
     Format format = Format::Txt;
@@ -86,6 +88,7 @@ bool ParseFormat(const std::string& name, Format& f) {
     else if (name == "txt") f = Format::Txt;
     else if (name == "htm" || name == "html") f = Format::Htm;
     else if (name == "pdf") f = Format::Pdf;
+    else if (name == "csv") f = Format::Csv;
     else return false;
     return true;
 }
@@ -96,6 +99,7 @@ const char* Extension(Format f) {
     case Format::Txt: return ".txt";
     case Format::Htm: return ".htm";
     case Format::Pdf: return ".pdf";
+    case Format::Csv: return ".csv";
     }
     return "";
 }
@@ -274,7 +278,7 @@ int RunConverter(int argc, char** argv) {
         } else if (a == "--convert-to" || a.rfind("--convert-to=", 0) == 0) {
             std::string f;
             if (!value("--convert-to", f)) return Usage("--convert-to needs a format: rtf, txt or htm");
-            if (!ParseFormat(f, o.format)) return Usage("unknown format '" + f + "': use rtf, txt, htm or pdf");
+            if (!ParseFormat(f, o.format)) return Usage("unknown format '" + f + "': use rtf, txt, htm, pdf or csv");
             o.have_format = true;
         } else if (a == "--outdir" || a.rfind("--outdir=", 0) == 0) {
             if (!value("--outdir", o.outdir) || o.outdir.empty()) return Usage("--outdir needs a folder");
@@ -379,6 +383,7 @@ int RunConverter(int argc, char** argv) {
         case Format::Txt: WriteFileTxt(sys, doc, out); break;
         case Format::Htm: WriteFileHTML(sys, doc, out); break;
         case Format::Pdf: break;
+        case Format::Csv: WriteFileCsv(sys, doc, out); break;
         }
         if (msg.Reports() != before) {
             Problem(file, "cannot write " + out + ": " + msg.Since(before) + "; nothing written");

@@ -13,7 +13,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <map>
+#include <set>
+
+#include "document/constructs.h"
 #include "export/html_export.h"
+#include "formula/parser.h"
+#include "formula/value.h"
 #include "export/text_export.h"
 #include "real_documents.h"
 #include "support.h"
@@ -520,6 +526,123 @@ TEST(Converter, EveryRealDocumentConverts) {
         Result r = Convert(args, scratch);
         EXPECT_EQ(r.status, 0) << format << r.err;
         EXPECT_EQ(Files(out.path()).size(), docs.size()) << format;
+    }
+}
+
+}  // namespace
+}  // namespace tw
+
+namespace tw {
+namespace {
+
+// Fields of an RFC 4180 text, row by row; lines must end with CR LF.
+std::vector<std::vector<std::string>> ParseCsv(const std::string& text, bool& well_formed) {
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> row;
+    std::string field;
+    well_formed = true;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == '"') {
+            for (++i;; ++i) {
+                if (i >= text.size()) return well_formed = false, rows;
+                if (text[i] == '"') {
+                    if (i + 1 < text.size() && text[i + 1] == '"') field += text[++i];
+                    else break;
+                } else {
+                    field += text[i];
+                }
+            }
+            ++i;
+        }
+        while (i < text.size() && text[i] != ',' && text[i] != '\r' && text[i] != '\n') field += text[i++];
+        row.push_back(field);
+        field.clear();
+        if (i < text.size() && text[i] == ',') {
+            ++i;
+            continue;
+        }
+        if (text.compare(i, 2, "\r\n") != 0) return well_formed = false, rows;
+        i += 2;
+        rows.push_back(row);
+        row.clear();
+    }
+    return rows;
+}
+
+std::string SpreadsheetsFolder() {
+    std::string own = TARNWICK_SOURCE_DIR "/tests/data/real-documents/spreadsheets";
+    if (fs::is_directory(own)) return own;
+    return test::RealDocumentsFolder() + "/spreadsheets";
+}
+
+// Every number cell of the fifteen example spreadsheets computes: its CSV
+// field is never an error name; a few results are checked against the
+// values the examples are about.
+TEST(Converter, RealSpreadsheetsComputeEveryNumberCell) {
+    std::vector<std::string> docs;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(SpreadsheetsFolder(), ec))
+        if (e.path().extension() == ".pd") docs.push_back(e.path().string());
+    std::sort(docs.begin(), docs.end());
+    ASSERT_EQ(docs.size(), 15u) << SpreadsheetsFolder();
+
+    std::set<std::string> error_names;
+    for (int e = 0; e <= static_cast<int>(formula::ErrorCode::BadCell); ++e)
+        error_names.insert(std::string(formula::ErrorName(static_cast<formula::ErrorCode>(e))));
+
+    TempDir out, scratch;
+    std::vector<std::string> args = {"--convert-to", "csv", "--outdir", out.path()};
+    args.insert(args.end(), docs.begin(), docs.end());
+    Result r = Convert(args, scratch);
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    std::map<std::string, std::vector<std::vector<std::string>>> sheets;
+    int number_cells = 0;
+    for (const std::string& doc : docs) {
+        std::string name = fs::path(doc).stem().string();
+        bool ok = false;
+        auto rows = ParseCsv(ReadFile(out / (name + ".csv")), ok);
+        ASSERT_TRUE(ok) << name;
+        test::Fixture f;
+        f.Load(ReadFile(doc));
+        ASSERT_EQ(static_cast<int>(rows.size()), f.doc.NumRows) << name;
+        for (int row = 1; row <= f.doc.NumRows; ++row) {
+            ASSERT_EQ(static_cast<int>(rows[row - 1].size()), f.doc.NumCols) << name << " row " << row;
+            for (int col = 1; col <= f.doc.NumCols; ++col) {
+                if (!ParseCellConstructs(f.doc.Cells(col, row)).is_number) continue;
+                ++number_cells;
+                const std::string& field = rows[row - 1][col - 1];
+                EXPECT_FALSE(error_names.count(field))
+                    << name << " " << formula::ColumnName(col) << row << ": " << f.doc.Cells(col, row) << " gave " << field;
+            }
+        }
+        sheets[name] = std::move(rows);
+    }
+    EXPECT_GT(number_cells, 700);
+
+    struct Spot { const char* sheet; int row, col; const char* field; double number; };
+    const Spot spots[] = {
+        {"pd4-example-financial", 5, 5, nullptr, 7.2725},         // CTERM: doubling at 10%
+        {"pd4-example-financial", 9, 5, nullptr, 2000},           // DDB, first year
+        {"pd4-example-financial", 41, 5, nullptr, 80},            // SLN
+        {"pd4-example-financial", 49, 5, nullptr, 31.9433},       // TERM
+        {"pd4-example-date", 5, 5, "1961-03-17", 0},
+        {"pd4-example-date", 6, 5, "1991-06-30", 0},
+        {"pd4-example-date", 14, 5, "17:12:35", 0},
+        {"pd4-example-string", 9, 6, "Colton Software", 0},
+        {"pd4-example-string", 13, 6, "respond", 0},
+        {"pd4-example-database", 19, 5, nullptr, 20},             // DSUM
+        {"pd4-example-maths-maths", 13, 5, nullptr, 3},           // MOD(51,8)
+        {"pd4-example-maths-mod", 7, 6, nullptr, 3},     // MOD(11,4)
+    };
+    for (const Spot& s : spots) {
+        SCOPED_TRACE(std::string(s.sheet) + " row " + std::to_string(s.row));
+        const auto& rows = sheets[s.sheet];
+        ASSERT_GE(rows.size(), static_cast<std::size_t>(s.row));
+        const std::string& field = rows[s.row - 1][s.col - 1];
+        if (s.field) EXPECT_EQ(field, s.field);
+        else EXPECT_NEAR(std::strtod(field.c_str(), nullptr), s.number, 1e-4) << field;
     }
 }
 
