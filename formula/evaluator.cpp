@@ -1,0 +1,756 @@
+#include "formula/evaluator.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+
+namespace tw::formula {
+
+namespace {
+
+constexpr int kChunkShift = 12;
+constexpr int kChunkRows = 1 << kChunkShift;
+constexpr std::uint32_t kNumberTag = 0xFFFFFFFFu;
+constexpr int kMaxNameDepth = 32;
+
+// Thrown when a formula reads a number cell not yet computed; the cells
+// it needs are in `missing_`, and the formula runs again once they are.
+struct NeedCells {};
+// Thrown when a formula reads a cell whose computation is under way.
+struct CycleFound {};
+
+bool Truth(const Value& v, bool& out, Value& error) {
+    double d;
+    if (v.IsDate()) {
+        out = true;
+        return true;
+    }
+    if (!GetNumber(v, d, error)) return false;
+    out = d != 0.0;
+    return true;
+}
+
+char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// A formula that is just a number ("12", "-3.5"), read without the
+// parser: most number cells of a large sheet are such constants.
+bool PlainNumber(std::string_view t, double& out) {
+    std::size_t i = 0, digits = 0;
+    if (i < t.size() && t[i] == '-') ++i;
+    std::size_t start = i;
+    bool point = false;
+    for (; i < t.size(); ++i) {
+        char c = t[i];
+        if (c >= '0' && c <= '9') {
+            ++digits;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0 || digits > 15) return false;
+    // Leave "1.2.3"-like dates and anything odd to the parser.
+    auto r = std::from_chars(t.data() + start, t.data() + t.size(), out);
+    if (r.ec != std::errc() || r.ptr != t.data() + t.size()) return false;
+    if (t[0] == '-') out = -out;
+    if (out == 0.0) out = 0.0;
+    return true;
+}
+
+}  // namespace
+
+struct Evaluator::Chunk {
+    std::uint8_t state[kChunkRows] = {};
+    std::uint32_t tag[kChunkRows] = {};
+    double num[kChunkRows] = {};
+};
+
+Evaluator::Evaluator(const CellSource& source)
+    : source_(source), cols_(std::max(0, source.Cols())), rows_(std::max(0, source.Rows())),
+      year_(source.ReferenceYear()), chunks_(static_cast<std::size_t>(cols_) + 1), rng_(0x9E3779B97F4A7C15ull) {
+    others_.push_back(Value());
+}
+
+Evaluator::~Evaluator() = default;
+
+Evaluator::State Evaluator::GetState(int col, int row) const {
+    const auto& cv = chunks_[static_cast<std::size_t>(col)];
+    std::size_t ci = static_cast<std::size_t>((row - 1) >> kChunkShift);
+    if (ci >= cv.size() || !cv[ci]) return kUnvisited;
+    return static_cast<State>(cv[ci]->state[(row - 1) & (kChunkRows - 1)]);
+}
+
+void Evaluator::SetState(int col, int row, State s) {
+    auto& cv = chunks_[static_cast<std::size_t>(col)];
+    std::size_t ci = static_cast<std::size_t>((row - 1) >> kChunkShift);
+    if (ci >= cv.size()) cv.resize(ci + 1);
+    if (!cv[ci]) cv[ci] = std::make_unique<Chunk>();
+    cv[ci]->state[(row - 1) & (kChunkRows - 1)] = s;
+}
+
+Value Evaluator::Stored(int col, int row) const {
+    const Chunk& ch = *chunks_[static_cast<std::size_t>(col)][static_cast<std::size_t>((row - 1) >> kChunkShift)];
+    int i = (row - 1) & (kChunkRows - 1);
+    if (ch.tag[i] == kNumberTag) return Value::Number(ch.num[i]);
+    return others_[ch.tag[i]];
+}
+
+void Evaluator::Store(int col, int row, const Value& v) {
+    SetState(col, row, kDone);
+    Chunk& ch = *chunks_[static_cast<std::size_t>(col)][static_cast<std::size_t>((row - 1) >> kChunkShift)];
+    int i = (row - 1) & (kChunkRows - 1);
+    if (v.IsNumber()) {
+        ch.tag[i] = kNumberTag;
+        ch.num[i] = v.number();
+    } else if (v.IsBlank()) {
+        ch.tag[i] = 0;
+    } else {
+        ch.tag[i] = static_cast<std::uint32_t>(others_.size());
+        others_.push_back(v);
+    }
+}
+
+Value Evaluator::CellValue(int col, int row) {
+    if (!InSheet(col, row)) return Value();
+    if (GetState(col, row) != kDone) Compute(Id(col, row));
+    return Stored(col, row);
+}
+
+void Evaluator::PushIfNeeded(int col, int row, std::int64_t parent) {
+    if (!InSheet(col, row)) return;
+    State st = GetState(col, row);
+    if (st == kDone || st == kInProgress) return;
+    std::int64_t id = Id(col, row);
+    if (st == kUnvisited) {
+        CellInput in = source_.Cell(col, row);
+        if (in.kind == CellInput::Kind::Blank) {
+            Store(col, row, Value());
+            return;
+        }
+        if (in.kind == CellInput::Kind::Text) {
+            Store(col, row, Value::String(std::move(in.text)));
+            return;
+        }
+        double n;
+        if (PlainNumber(in.text, n)) {
+            Store(col, row, Value::Number(n));
+            ++formulas_computed_;
+            return;
+        }
+        SetState(col, row, kPending);
+        waiting_.emplace(id, ParseFormula(in.text, year_));
+    }
+    stack_.push_back({id, parent});
+}
+
+// Pushes the number cells a formula names outright, so that they are
+// computed before it runs rather than found missing one at a time.
+void Evaluator::PreScan(const Formula& f, int node, int depth) {
+    const Node& n = f.node(node);
+    switch (n.kind) {
+    case Node::Kind::Ref:
+        PushIfNeeded(n.a.col, n.a.row, cur_cell_);
+        return;
+    case Node::Kind::Range: {
+        int c2 = std::min(n.b.col, cols_), r2 = std::min(n.b.row, rows_);
+        for (int c = n.a.col; c <= c2; ++c)
+            for (int r = n.a.row; r <= r2; ++r) PushIfNeeded(c, r, cur_cell_);
+        return;
+    }
+    case Node::Kind::Name:
+        if (depth < kMaxNameDepth)
+            if (const Formula* nf = NameFormula(n.text)) PreScan(*nf, nf->root, depth + 1);
+        return;
+    default:
+        for (int k = 0; k < n.kid_count; ++k) PreScan(f, f.kid(n, k), depth);
+        return;
+    }
+}
+
+// Marks the cells from `from` back along the cells that asked for them
+// up to `to`: the cycle just closed.
+void Evaluator::MarkCycle(std::int64_t from, std::int64_t to) {
+    // The latest entry of each cell on the stack says who asked for it.
+    std::size_t pos = stack_.size();
+    std::int64_t x = from;
+    for (;;) {
+        while (pos > 0 && stack_[pos - 1].id != x) --pos;
+        Store(ColOf(x), RowOf(x), Value::Error(ErrorCode::CircularReference));
+        ++formulas_computed_;
+        if (x == to || pos == 0) return;
+        x = stack_[pos - 1].parent;
+        if (x < 0) return;
+    }
+}
+
+void Evaluator::Compute(std::int64_t target) {
+    std::size_t base = stack_.size();
+    PushIfNeeded(ColOf(target), RowOf(target), -1);
+    while (stack_.size() > base) {
+        std::int64_t id = stack_.back().id;
+        int c = ColOf(id), r = RowOf(id);
+        State st = GetState(c, r);
+        if (st == kDone) {
+            stack_.pop_back();
+            waiting_.erase(id);
+            continue;
+        }
+        auto it = waiting_.find(id);
+        if (it == waiting_.end()) {
+            // Pushed before this run began and since forgotten: read again.
+            CellInput in = source_.Cell(c, r);
+            double n;
+            if (in.kind != CellInput::Kind::Formula) {
+                Store(c, r, in.kind == CellInput::Kind::Text ? Value::String(std::move(in.text)) : Value());
+                continue;
+            }
+            if (PlainNumber(in.text, n)) {
+                Store(c, r, Value::Number(n));
+                ++formulas_computed_;
+                continue;
+            }
+            it = waiting_.emplace(id, ParseFormula(in.text, year_)).first;
+        }
+        const Formula& f = it->second;
+        cur_col_ = c;
+        cur_row_ = r;
+        cur_cell_ = id;
+        if (st != kInProgress) {
+            SetState(c, r, kInProgress);
+            std::size_t before = stack_.size();
+            PreScan(f, f.root, 0);
+            if (stack_.size() > before) continue;
+        }
+        missing_.clear();
+        frames_.clear();
+        offset_mode_ = false;
+        name_depth_ = 0;
+        try {
+            Value v = Deref(Eval(f, f.root));
+            if (v.IsReference()) v = Value::Error(ErrorCode::RangeNotExpected);
+            Store(c, r, v);
+            ++formulas_computed_;
+        } catch (const NeedCells&) {
+            std::vector<std::int64_t> need;
+            need.swap(missing_);
+            for (std::int64_t m : need) PushIfNeeded(ColOf(m), RowOf(m), id);
+        } catch (const CycleFound&) {
+            // The cells of the cycle are marked; the rest carry on.
+        }
+    }
+}
+
+Value Evaluator::ReadCell(int col, int row) {
+    if (!InSheet(col, row)) return Value();
+    State st = GetState(col, row);
+    if (st == kDone) {
+        Value v = Stored(col, row);
+        return v.IsError() ? Value::Error(ErrorCode::Propagated) : v;
+    }
+    std::int64_t id = Id(col, row);
+    if (st == kInProgress) {
+        if (cur_cell_ < 0) return Value::Error(ErrorCode::CircularReference);
+        if (!missing_.empty()) throw NeedCells{};
+        MarkCycle(cur_cell_, id);
+        throw CycleFound{};
+    }
+    CellInput in = source_.Cell(col, row);
+    if (in.kind == CellInput::Kind::Blank) {
+        Store(col, row, Value());
+        return Value();
+    }
+    if (in.kind == CellInput::Kind::Text) {
+        Value v = Value::String(std::move(in.text));
+        Store(col, row, v);
+        return v;
+    }
+    missing_.push_back(id);
+    return Value();
+}
+
+Value Evaluator::Deref(const Value& v) {
+    if (!v.IsReference()) return v;
+    CellRange rg = v.reference();
+    if (rg.IsCell()) {
+        Value out = ReadCell(rg.c1, rg.r1);
+        if (!missing_.empty()) throw NeedCells{};
+        return out;
+    }
+    // A block reaching past the sheet reads blanks there. A vast one is
+    // cut to the sheet, which changes no sum, count or search over it.
+    constexpr double kMaxCells = 20e6;
+    if (static_cast<double>(rg.Cols()) * rg.Rows() > kMaxCells) {
+        rg.c2 = std::min(rg.c2, std::max(cols_, rg.c1));
+        rg.r2 = std::min(rg.r2, std::max(rows_, rg.r1));
+        if (static_cast<double>(rg.Cols()) * rg.Rows() > kMaxCells) return Value::Error(ErrorCode::OutOfRange);
+    }
+    Array a(rg.Cols(), rg.Rows());
+    for (int c = rg.c1; c <= std::min(rg.c2, cols_); ++c)
+        for (int r = rg.r1; r <= std::min(rg.r2, rows_); ++r) a.at(c - rg.c1, r - rg.r1) = ReadCell(c, r);
+    if (!missing_.empty()) throw NeedCells{};
+    return Value::MakeArray(std::move(a));
+}
+
+std::string Evaluator::FormulaText(int col, int row) {
+    if (!InSheet(col, row)) return "";
+    CellInput in = source_.Cell(col, row);
+    return in.kind == CellInput::Kind::Formula ? in.text : std::string();
+}
+
+Value Evaluator::EvaluateFormula(std::string_view text, int col, int row) {
+    Formula f = ParseFormula(text, year_);
+    for (int attempt = 0; attempt < 1000000; ++attempt) {
+        cur_col_ = col;
+        cur_row_ = row;
+        cur_cell_ = -1;
+        missing_.clear();
+        frames_.clear();
+        offset_mode_ = false;
+        name_depth_ = 0;
+        try {
+            Value v = Deref(Eval(f, f.root));
+            return v.IsReference() ? Value::Error(ErrorCode::RangeNotExpected) : v;
+        } catch (const NeedCells&) {
+            std::vector<std::int64_t> need = missing_;
+            for (std::int64_t m : need) Compute(m);
+        } catch (const CycleFound&) {
+            return Value::Error(ErrorCode::CircularReference);
+        }
+    }
+    return Value::Error(ErrorCode::StackOverflow);
+}
+
+const Formula* Evaluator::NameFormula(const std::string& name) {
+    auto it = names_.find(name);
+    if (it != names_.end()) return it->second.get();
+    std::optional<std::string> def = source_.NameDefinition(name);
+    std::unique_ptr<Formula> f;
+    if (def) f = std::make_unique<Formula>(ParseFormula(*def, year_));
+    const Formula* out = f.get();
+    names_.emplace(name, std::move(f));
+    return out;
+}
+
+Value Evaluator::EvalName(const std::string& name) {
+    const Formula* f = NameFormula(name);
+    if (!f) return Value::Error(ErrorCode::NameNotDefined);
+    if (name_depth_ >= kMaxNameDepth) return Value::Error(ErrorCode::StackOverflow);
+    ++name_depth_;
+    struct Restore {
+        int& d;
+        ~Restore() { --d; }
+    } restore{name_depth_};
+    // A name's references are its own: no database offset reaches them.
+    bool saved = offset_mode_;
+    offset_mode_ = false;
+    struct RestoreMode {
+        bool& m;
+        bool v;
+        ~RestoreMode() { m = v; }
+    } restore_mode{offset_mode_, saved};
+    return Eval(*f, f->root);
+}
+
+Value Evaluator::Eval(const Formula& f, int index) {
+    const Node& n = f.node(index);
+    switch (n.kind) {
+    case Node::Kind::Constant:
+    case Node::Kind::Error:
+        return n.value;
+    case Node::Kind::Ref:
+        return Value::Reference({n.a.col, n.a.row, n.a.col, n.a.row});
+    case Node::Kind::Range:
+        if (offset_mode_) {
+            int c = n.a.col + off_col_, r = n.a.row + off_row_;
+            return Value::Reference({c, r, c, r});
+        }
+        return Value::Reference({n.a.col, n.a.row, n.b.col, n.b.row});
+    case Node::Kind::Name:
+        return EvalName(n.text);
+    case Node::Kind::External:
+        return Value::Error(ErrorCode::FileNotLoaded);
+    case Node::Kind::Unary:
+        return ApplyUnary(n.op, EvalDeref(f, f.kid(n, 0)));
+    case Node::Kind::Binary: {
+        Value a = EvalDeref(f, f.kid(n, 0));
+        if (n.op == Op::And || n.op == Op::Or) {
+            if (!a.IsArray()) {
+                bool t;
+                Value err;
+                if (!Truth(a, t, err)) return err;
+                // The right side is not evaluated when the left decides.
+                if (n.op == Op::And && !t) return Value::Bool(false);
+                if (n.op == Op::Or && t) return Value::Bool(true);
+            }
+        }
+        Value b = EvalDeref(f, f.kid(n, 1));
+        return ApplyBinary(n.op, a, b);
+    }
+    case Node::Kind::Call:
+        return EvalCall(f, n);
+    case Node::Kind::ArrayLit:
+        return EvalArray(f, n);
+    }
+    return Value::Error(ErrorCode::MistakeInFormula);
+}
+
+Value Evaluator::EvalArray(const Formula& f, const Node& n) {
+    if (n.cols == 0) return Value::MakeArray(Array(0, 0));
+    // Each row of the literal: its elements side by side; a block or
+    // array element contributes all its columns and rows.
+    std::vector<Array> rows;
+    int width = 0;
+    for (int r = 0; r < n.rows; ++r) {
+        std::vector<Array> parts;
+        int h = 1, w = 0;
+        for (int c = 0; c < n.cols; ++c) {
+            Value v = EvalDeref(f, f.kid(n, r * n.cols + c));
+            parts.push_back(AsArray(v));
+            h = std::max(h, parts.back().rows);
+            w += parts.back().cols;
+        }
+        Array row(w, h);
+        int x = 0;
+        for (const Array& p : parts) {
+            for (int pr = 0; pr < p.rows; ++pr)
+                for (int pc = 0; pc < p.cols; ++pc) row.at(x + pc, pr) = p.at(pc, pr);
+            x += p.cols;
+        }
+        width = std::max(width, w);
+        rows.push_back(std::move(row));
+    }
+    int height = 0;
+    for (const Array& a : rows) height += a.rows;
+    Array out(width, height);
+    int y = 0;
+    for (const Array& a : rows) {
+        for (int r = 0; r < a.rows; ++r)
+            for (int c = 0; c < a.cols; ++c) out.at(c, y + r) = a.at(c, r);
+        y += a.rows;
+    }
+    return Value::MakeArray(std::move(out));
+}
+
+Value Evaluator::EvalCall(const Formula& f, const Node& n) {
+    if (!n.fn) return Value::Error(ErrorCode::CustomFunctionNotDefined);
+    const FunctionSpec& fn = *n.fn;
+    struct PopFrame {
+        std::vector<Frame>& frames;
+        ~PopFrame() { frames.pop_back(); }
+    };
+    if (fn.flags & kLazy) {
+        frames_.push_back({&f, static_cast<int>(&n - f.nodes.data())});
+        PopFrame pop{frames_};
+        std::vector<Value> none;
+        return fn.impl(*this, none);
+    }
+    std::vector<Value> args;
+    args.reserve(static_cast<std::size_t>(n.kid_count));
+    bool lift = false;
+    int cols = 1, rows = 1;
+    for (int k = 0; k < n.kid_count; ++k) {
+        std::uint32_t bit = Arg(std::min(k, 31));
+        Value v = Eval(f, f.kid(n, k));
+        if (!(fn.reference_args & bit)) v = Deref(v);
+        if (v.IsArray() && !(fn.whole_args & bit)) {
+            lift = true;
+            cols = std::max(cols, v.array().cols);
+            rows = std::max(rows, v.array().rows);
+        }
+        args.push_back(std::move(v));
+    }
+    if (!lift) return fn.impl(*this, args);
+    // A function of single values given arrays is applied element by element.
+    Array out(cols, rows);
+    std::vector<Value> one(args.size());
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) {
+            for (std::size_t k = 0; k < args.size(); ++k) {
+                std::uint32_t bit = Arg(std::min(static_cast<int>(k), 31));
+                one[k] = (args[k].IsArray() && !(fn.whole_args & bit)) ? ExpandedAt(args[k], c, r, cols, rows) : args[k];
+            }
+            out.at(c, r) = fn.impl(*this, one);
+        }
+    return Value::MakeArray(std::move(out));
+}
+
+int Evaluator::ArgCount() const {
+    if (frames_.empty()) return 0;
+    const Frame& fr = frames_.back();
+    return fr.formula->node(fr.node).kid_count;
+}
+
+Value Evaluator::EvalArg(int index) {
+    if (frames_.empty() || index < 0 || index >= ArgCount()) return Value();
+    Frame fr = frames_.back();
+    // Arguments run in the caller's frame, not the function's own.
+    frames_.pop_back();
+    struct Repush {
+        std::vector<Frame>& frames;
+        Frame fr;
+        ~Repush() { frames.push_back(fr); }
+    } repush{frames_, fr};
+    const Node& n = fr.formula->node(fr.node);
+    return EvalDeref(*fr.formula, fr.formula->kid(n, index));
+}
+
+Value Evaluator::EvalArgAt(int index, int dcol, int drow) {
+    bool saved = offset_mode_;
+    int sc = off_col_, sr = off_row_;
+    offset_mode_ = true;
+    off_col_ = dcol;
+    off_row_ = drow;
+    struct Restore {
+        Evaluator& e;
+        bool m;
+        int c, r;
+        ~Restore() {
+            e.offset_mode_ = m;
+            e.off_col_ = c;
+            e.off_row_ = r;
+        }
+    } restore{*this, saved, sc, sr};
+    return EvalArg(index);
+}
+
+double Evaluator::Random() {
+    // xorshift64*
+    rng_ ^= rng_ >> 12;
+    rng_ ^= rng_ << 25;
+    rng_ ^= rng_ >> 27;
+    std::uint64_t x = rng_ * 0x2545F4914F6CDD1Dull;
+    return static_cast<double>(x >> 11) * (1.0 / 9007199254740992.0);
+}
+
+void Evaluator::Seed(double seed) {
+    std::uint64_t s;
+    if (seed == 0.0)
+        s = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    else
+        s = static_cast<std::uint64_t>(std::fabs(seed) * 2654435761.0) ^ 0x9E3779B97F4A7C15ull;
+    rng_ = s ? s : 1;
+}
+
+// ---- Operators ----
+
+Value ExpandedAt(const Value& v, int col, int row, int cols, int rows) {
+    if (!v.IsArray()) return v;
+    const Array& a = v.array();
+    if (a.cols == 0 || a.rows == 0) return Value::Error(ErrorCode::ValueNotDefined);
+    if (a.cols == 1 && a.rows == 1) return a.at(0, 0);
+    if (col < a.cols && row < a.rows) return a.at(col, row);
+    if (a.rows == rows && col >= a.cols) return a.at(a.cols - 1, row);
+    if (a.cols == cols && row >= a.rows) return a.at(col, a.rows - 1);
+    return Value::Error(ErrorCode::ValueNotDefined);
+}
+
+int CompareText(std::string_view a, std::string_view b) {
+    std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(Fold(a[i])), y = static_cast<unsigned char>(Fold(b[i]));
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool WildcardMatch(std::string_view text, std::string_view pat) {
+    // Iterative matching with one back-track point for the last "^#".
+    std::size_t t = 0, p = 0;
+    std::size_t star_p = std::string_view::npos, star_t = 0;
+    while (t < text.size()) {
+        if (p + 1 < pat.size() && pat[p] == '^' && pat[p + 1] == '#') {
+            star_p = p + 2;
+            star_t = t;
+            p += 2;
+            continue;
+        }
+        bool ok = false;
+        std::size_t step = 1;
+        if (p + 1 < pat.size() && pat[p] == '^' && pat[p + 1] == '?') {
+            ok = text[t] != ' ';
+            step = 2;
+        } else if (p + 1 < pat.size() && pat[p] == '^' && pat[p + 1] == '^') {
+            ok = text[t] == '^';
+            step = 2;
+        } else if (p < pat.size()) {
+            ok = Fold(text[t]) == Fold(pat[p]);
+        }
+        if (ok) {
+            ++t;
+            p += step;
+        } else if (star_p != std::string_view::npos) {
+            p = star_p;
+            t = ++star_t;
+        } else {
+            return false;
+        }
+    }
+    while (p + 1 < pat.size() && pat[p] == '^' && pat[p + 1] == '#') p += 2;
+    return p == pat.size();
+}
+
+namespace {
+
+template <typename F>
+Value Lift2(const Value& a, const Value& b, F f) {
+    if (!a.IsArray() && !b.IsArray()) return f(a, b);
+    int cols = 1, rows = 1;
+    for (const Value* v : {&a, &b})
+        if (v->IsArray()) {
+            cols = std::max(cols, v->array().cols);
+            rows = std::max(rows, v->array().rows);
+        }
+    Array out(cols, rows);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) out.at(c, r) = f(ExpandedAt(a, c, r, cols, rows), ExpandedAt(b, c, r, cols, rows));
+    return Value::MakeArray(std::move(out));
+}
+
+// Type rank for ordering values of different types.
+int Rank(const Value& v) {
+    switch (v.type()) {
+    case Value::Type::Number: return 0;
+    case Value::Type::Date: return 1;
+    case Value::Type::String: return 2;
+    default: return 3;
+    }
+}
+
+Value Compare(Op op, const Value& a0, const Value& b0) {
+    if (a0.IsError()) return a0;
+    if (b0.IsError()) return b0;
+    // A blank reads as 0 beside a number and as "" beside a string.
+    Value a = a0, b = b0;
+    if (a.IsBlank()) a = b.IsString() ? Value::String("") : Value::Number(0);
+    if (b.IsBlank()) b = a.IsString() ? Value::String("") : Value::Number(0);
+    int cmp;
+    bool equal;
+    if (a.IsString() && b.IsString()) {
+        cmp = CompareText(a.text(), b.text());
+        equal = WildcardMatch(a.text(), b.text());
+    } else if (a.type() == b.type()) {
+        double x = a.IsDate() ? a.date().Serial() : a.number();
+        double y = b.IsDate() ? b.date().Serial() : b.number();
+        cmp = x < y ? -1 : (x > y ? 1 : 0);
+        equal = cmp == 0;
+    } else {
+        cmp = Rank(a) < Rank(b) ? -1 : 1;
+        equal = false;
+    }
+    switch (op) {
+    case Op::Eq: return Value::Bool(equal);
+    case Op::Ne: return Value::Bool(!equal);
+    case Op::Lt: return Value::Bool(cmp < 0);
+    case Op::Gt: return Value::Bool(cmp > 0);
+    case Op::Le: return Value::Bool(cmp < 0 || equal);
+    case Op::Ge: return Value::Bool(cmp > 0 || equal);
+    default: return Value::Error(ErrorCode::MistakeInFormula);
+    }
+}
+
+Value DateArith(Op op, const Value& a, const Value& b) {
+    auto seconds_of = [](double days) { return static_cast<std::int64_t>(std::llround(days * kSecondsPerDay)); };
+    if (op == Op::Add || op == Op::Sub) {
+        if (a.IsDate() && (b.IsNumber() || b.IsBlank())) {
+            double d = b.IsNumber() ? b.number() : 0.0;
+            if (!std::isfinite(d) || std::fabs(d) > 4e6) return Value::Error(ErrorCode::BadDate);
+            DateTime base = a.date();
+            DateTime r = AddSeconds(base, seconds_of(op == Op::Add ? d : -d));
+            return Value::Date(r);
+        }
+        if (op == Op::Add && b.IsDate() && (a.IsNumber() || a.IsBlank())) return DateArith(op, b, a);
+        if (a.IsDate() && b.IsDate()) {
+            DateTime x = a.date(), y = b.date();
+            if (op == Op::Sub) {
+                double diff = x.Serial() - y.Serial();
+                if (!x.has_date && !y.has_date) return NumberResult(diff * kSecondsPerDay);
+                return NumberResult(diff);
+            }
+            // A date plus a time of day makes the two into one.
+            if (x.has_date != y.has_date) {
+                DateTime d = x.has_date ? x : y;
+                DateTime t = x.has_date ? y : x;
+                DateTime out = AddSeconds(d, t.seconds);
+                out.has_time = true;
+                return Value::Date(out);
+            }
+            if (!x.has_date && !y.has_date) return Value::Date(AddSeconds(x, y.seconds));
+        }
+    }
+    return Value::Error(ErrorCode::DateNotExpected);
+}
+
+Value Arith(Op op, const Value& a, const Value& b) {
+    if (a.IsError()) return a;
+    if (b.IsError()) return b;
+    if (a.IsDate() || b.IsDate()) return DateArith(op, a, b);
+    double x, y;
+    Value err;
+    if (!GetNumber(a, x, err) || !GetNumber(b, y, err)) return err;
+    switch (op) {
+    case Op::Add: return NumberResult(x + y);
+    case Op::Sub: return NumberResult(x - y);
+    case Op::Mul: return NumberResult(x * y);
+    case Op::Div:
+        if (y == 0.0) return Value::Error(ErrorCode::DivideByZero);
+        return NumberResult(x / y);
+    case Op::Pow:
+        if (x == 0.0 && y < 0.0) return Value::Error(ErrorCode::DivideByZero);
+        return NumberResult(std::pow(x, y));
+    default: return Value::Error(ErrorCode::MistakeInFormula);
+    }
+}
+
+}  // namespace
+
+Value ApplyBinary(Op op, const Value& a, const Value& b) {
+    switch (op) {
+    case Op::Add:
+    case Op::Sub:
+    case Op::Mul:
+    case Op::Div:
+    case Op::Pow:
+        return Lift2(a, b, [op](const Value& x, const Value& y) { return Arith(op, x, y); });
+    case Op::Eq:
+    case Op::Ne:
+    case Op::Lt:
+    case Op::Gt:
+    case Op::Le:
+    case Op::Ge:
+        return Lift2(a, b, [op](const Value& x, const Value& y) { return Compare(op, x, y); });
+    case Op::And:
+    case Op::Or:
+        return Lift2(a, b, [op](const Value& x, const Value& y) {
+            bool s, t;
+            Value err;
+            if (!Truth(x, s, err) || !Truth(y, t, err)) return err;
+            return Value::Bool(op == Op::And ? (s && t) : (s || t));
+        });
+    default:
+        return Value::Error(ErrorCode::MistakeInFormula);
+    }
+}
+
+Value ApplyUnary(Op op, const Value& a) {
+    if (a.IsArray()) {
+        const Array& in = a.array();
+        Array out(in.cols, in.rows);
+        for (std::size_t i = 0; i < in.items.size(); ++i) out.items[i] = ApplyUnary(op, in.items[i]);
+        return Value::MakeArray(std::move(out));
+    }
+    if (a.IsError()) return a;
+    if (op == Op::Not) {
+        bool t;
+        Value err;
+        if (!Truth(a, t, err)) return err;
+        return Value::Bool(!t);
+    }
+    if (a.IsString()) return Value::Error(ErrorCode::StringNotExpected);
+    if (a.IsDate()) return op == Op::Plus ? a : Value::Error(ErrorCode::DateNotExpected);
+    double x = a.IsNumber() ? a.number() : 0.0;
+    return NumberResult(op == Op::Neg ? -x : x);
+}
+
+}  // namespace tw::formula

@@ -1,0 +1,150 @@
+// Computes number cells: lazily, each cell once, in dependency order.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "formula/functions.h"
+#include "formula/parser.h"
+#include "formula/value.h"
+
+namespace tw::formula {
+
+// What a cell holds, as the evaluator sees it.
+struct CellInput {
+    enum class Kind : unsigned char { Blank, Text, Formula };
+    Kind kind = Kind::Blank;
+    std::string text;  // the text a text cell shows, or a number cell's formula
+};
+
+// The sheet the evaluator reads: cells by column and row (from 1), and
+// the names the document defines.
+class CellSource {
+public:
+    virtual ~CellSource() = default;
+    virtual int Cols() const = 0;
+    virtual int Rows() const = 0;
+    virtual CellInput Cell(int col, int row) const = 0;
+    // What a name (lower case) refers to, as formula text; nothing when the
+    // document does not define it.
+    virtual std::optional<std::string> NameDefinition(std::string_view name) const {
+        (void)name;
+        return std::nullopt;
+    }
+    // The year two-digit years in date literals are taken against.
+    virtual int ReferenceYear() const { return CurrentYear(); }
+};
+
+class Evaluator final : public CallContext {
+public:
+    explicit Evaluator(const CellSource& source);
+    ~Evaluator() override;
+    Evaluator(const Evaluator&) = delete;
+    Evaluator& operator=(const Evaluator&) = delete;
+
+    // The value of a cell, computing it and what it needs the first time:
+    // blank, a text cell's string, or a number cell's result (never a
+    // reference). Cells outside the sheet are blank.
+    Value CellValue(int col, int row);
+
+    // Evaluates a formula as though it stood in cell (col, row), which
+    // itself is not recorded.
+    Value EvaluateFormula(std::string_view text, int col, int row);
+
+    // Number cells whose formulas have been computed so far.
+    std::size_t FormulasComputed() const { return formulas_computed_; }
+
+    // CallContext
+    int CurrentCol() const override { return cur_col_; }
+    int CurrentRow() const override { return cur_row_; }
+    int SheetCols() const override { return cols_; }
+    int SheetRows() const override { return rows_; }
+    Value Deref(const Value& v) override;
+    std::string FormulaText(int col, int row) override;
+    Value EvalArg(int index) override;
+    Value EvalArgAt(int index, int dcol, int drow) override;
+    int ArgCount() const override;
+    double Random() override;
+    void Seed(double seed) override;
+
+private:
+    struct Chunk;
+    struct Frame {
+        const Formula* formula;
+        int node;
+    };
+    enum State : std::uint8_t { kUnvisited = 0, kPending = 1, kInProgress = 2, kDone = 3 };
+
+    const CellSource& source_;
+    int cols_;
+    int rows_;
+    int year_;
+    // Per column, chunks of rows: state and result of each cell touched.
+    std::vector<std::vector<std::unique_ptr<Chunk>>> chunks_;
+    std::vector<Value> others_;  // results that are not plain numbers
+    // Cells waiting to be computed, each with the cell that asked for it.
+    struct Pending {
+        std::int64_t id;
+        std::int64_t parent;
+    };
+    std::vector<Pending> stack_;
+    std::vector<std::int64_t> missing_;
+    std::unordered_map<std::string, std::unique_ptr<Formula>> names_;
+    // Parsed formulas of the cells waiting on the stack, read once.
+    std::unordered_map<std::int64_t, Formula> waiting_;
+    std::vector<Frame> frames_;
+    std::size_t formulas_computed_ = 0;
+    int cur_col_ = 0, cur_row_ = 0;
+    std::int64_t cur_cell_ = -1;
+    bool offset_mode_ = false;
+    int off_col_ = 0, off_row_ = 0;
+    int name_depth_ = 0;
+    std::uint64_t rng_;
+
+    std::int64_t Id(int col, int row) const { return (static_cast<std::int64_t>(col) << 32) | static_cast<std::uint32_t>(row); }
+    static int ColOf(std::int64_t id) { return static_cast<int>(id >> 32); }
+    static int RowOf(std::int64_t id) { return static_cast<int>(id & 0xFFFFFFFF); }
+    bool InSheet(int col, int row) const { return col >= 1 && col <= cols_ && row >= 1 && row <= rows_; }
+
+    State GetState(int col, int row) const;
+    void SetState(int col, int row, State s);
+    Value Stored(int col, int row) const;
+    void Store(int col, int row, const Value& v);
+
+    void Compute(std::int64_t id);
+    void PreScan(const Formula& f, int node, int depth);
+    void PushIfNeeded(int col, int row, std::int64_t parent);
+    void MarkCycle(std::int64_t from, std::int64_t to);
+    Value ReadCell(int col, int row);
+
+    Value Eval(const Formula& f, int node);
+    Value EvalDeref(const Formula& f, int node) { return Deref(Eval(f, node)); }
+    Value EvalName(const std::string& name);
+    const Formula* NameFormula(const std::string& name);
+    Value EvalCall(const Formula& f, const Node& n);
+    Value EvalArray(const Formula& f, const Node& n);
+};
+
+// Applies an operator to two values (not references), array by array as
+// the language lifts them.
+Value ApplyBinary(Op op, const Value& a, const Value& b);
+Value ApplyUnary(Op op, const Value& a);
+
+// String comparison with the wildcards "^?" (one character, not a blank),
+// "^#" (any run of characters) and "^^" (a caret) in `pattern`; letters
+// compare without regard to case.
+bool WildcardMatch(std::string_view text, std::string_view pattern);
+// Case-blind ordering of two strings: <0, 0, >0.
+int CompareText(std::string_view a, std::string_view b);
+
+// An element of `a` as seen from an array of `cols` x `rows` it is
+// expanded to: a single value everywhere, the last column or row repeated
+// where the other size agrees, "Value not defined" elsewhere.
+Value ExpandedAt(const Value& a, int col, int row, int cols, int rows);
+
+}  // namespace tw::formula

@@ -1,0 +1,301 @@
+// Complex number functions: a complex number is a 1 x 2 array {re, im},
+// or a text such as "2-3i".
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "formula/functions.h"
+
+namespace tw::formula {
+
+namespace {
+
+using Args = std::vector<Value>;
+using Cx = std::complex<double>;
+
+bool ParseText(const std::string& s0, Cx& out) {
+    std::string s;
+    for (char c : s0)
+        if (c != ' ') s += c;
+    if (s.empty()) return false;
+    char unit = s.back();
+    if (unit != 'i' && unit != 'j') {
+        char* end = nullptr;
+        double re = std::strtod(s.c_str(), &end);
+        if (end != s.c_str() + s.size()) return false;
+        out = Cx(re, 0);
+        return true;
+    }
+    s.pop_back();
+    // Split at the last sign that is not part of an exponent.
+    std::size_t split = std::string::npos;
+    for (std::size_t i = s.size(); i-- > 1;)
+        if ((s[i] == '+' || s[i] == '-') && s[i - 1] != 'e' && s[i - 1] != 'E') {
+            split = i;
+            break;
+        }
+    std::string re = split == std::string::npos ? "" : s.substr(0, split);
+    std::string im = split == std::string::npos ? s : s.substr(split);
+    if (im.empty() || im == "+") im = "1";
+    else if (im == "-") im = "-1";
+    char* end = nullptr;
+    double y = std::strtod(im.c_str(), &end);
+    if (end != im.c_str() + im.size()) return false;
+    double x = 0;
+    if (!re.empty()) {
+        x = std::strtod(re.c_str(), &end);
+        if (end != re.c_str() + re.size()) return false;
+    }
+    out = Cx(x, y);
+    return true;
+}
+
+bool GetComplex(const Value& v, Cx& out, Value& e) {
+    if (v.IsError()) {
+        e = v;
+        return false;
+    }
+    if (v.IsString()) {
+        if (ParseText(v.text(), out)) return true;
+        e = Value::Error(ErrorCode::BadComplexNumber);
+        return false;
+    }
+    if (!v.IsArray() || v.array().cols != 2 || v.array().rows != 1 || !v.array().items[0].IsNumber() ||
+        !v.array().items[1].IsNumber()) {
+        if (v.IsArray())
+            for (const Value& x : v.array().items)
+                if (x.IsError()) {
+                    e = x;
+                    return false;
+                }
+        e = Value::Error(ErrorCode::BadComplexNumber);
+        return false;
+    }
+    out = Cx(v.array().items[0].number(), v.array().items[1].number());
+    return true;
+}
+
+std::string Text(double x) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15g", x);
+    return buf;
+}
+
+Value Result(const Cx& z, bool as_text) {
+    if (!std::isfinite(z.real()) || !std::isfinite(z.imag()))
+        return Value::Error(std::isnan(z.real()) || std::isnan(z.imag()) ? ErrorCode::FPError : ErrorCode::OutOfRange);
+    double re = z.real() == 0 ? 0.0 : z.real(), im = z.imag() == 0 ? 0.0 : z.imag();
+    if (as_text) {
+        std::string s;
+        if (re != 0 || im == 0) s = Text(re);
+        if (im != 0) {
+            if (!s.empty() && im > 0) s += "+";
+            if (im == 1) s += "";
+            else if (im == -1) s += "-";
+            else s += Text(im);
+            s += "i";
+        }
+        return Value::String(s);
+    }
+    Array a(2, 1);
+    a.items[0] = Value::Number(re);
+    a.items[1] = Value::Number(im);
+    return Value::MakeArray(std::move(a));
+}
+
+enum class Fn {
+    Acos, Acosec, Acosech, Acosh, Acot, Acoth, Asec, Asech, Asin, Asinh, Atan, Atanh,
+    Cos, Cosec, Cosech, Cosh, Cot, Coth, Exp, Ln, Sec, Sech, Sin, Sinh, Tan, Tanh,
+};
+
+bool Inv(const Cx& z, Cx& out) {
+    if (z == Cx(0, 0)) return false;
+    out = 1.0 / z;
+    return true;
+}
+
+template <Fn F>
+Value Unary(CallContext&, Args& a) {
+    Cx z, r, w;
+    Value e;
+    if (!GetComplex(a[0], z, e)) return e;
+    bool text = a[0].IsString();
+    auto div0 = Value::Error(ErrorCode::DivideByZero);
+    switch (F) {
+    case Fn::Acos: r = std::acos(z); break;
+    case Fn::Asin: r = std::asin(z); break;
+    case Fn::Atan:
+        if (z == Cx(0, 1) || z == Cx(0, -1)) return div0;
+        r = std::atan(z);
+        break;
+    case Fn::Acosh: r = std::acosh(z); break;
+    case Fn::Asinh: r = std::asinh(z); break;
+    case Fn::Atanh:
+        if (z == Cx(1, 0) || z == Cx(-1, 0)) return div0;
+        r = std::atanh(z);
+        break;
+    case Fn::Acosec:
+        if (!Inv(z, w)) return div0;
+        r = std::asin(w);
+        break;
+    case Fn::Asec:
+        if (!Inv(z, w)) return div0;
+        r = std::acos(w);
+        break;
+    case Fn::Acot:
+        if (!Inv(z, w) || w == Cx(0, 1) || w == Cx(0, -1)) return div0;
+        r = std::atan(w);
+        break;
+    case Fn::Acosech:
+        if (!Inv(z, w)) return div0;
+        r = std::asinh(w);
+        break;
+    case Fn::Asech:
+        if (!Inv(z, w)) return div0;
+        r = std::acosh(w);
+        break;
+    case Fn::Acoth:
+        if (!Inv(z, w) || w == Cx(1, 0) || w == Cx(-1, 0)) return div0;
+        r = std::atanh(w);
+        break;
+    case Fn::Cos: r = std::cos(z); break;
+    case Fn::Sin: r = std::sin(z); break;
+    case Fn::Tan: r = std::tan(z); break;
+    case Fn::Cosh: r = std::cosh(z); break;
+    case Fn::Sinh: r = std::sinh(z); break;
+    case Fn::Tanh: r = std::tanh(z); break;
+    case Fn::Sec:
+        if (!Inv(std::cos(z), r)) return div0;
+        break;
+    case Fn::Cosec:
+        if (!Inv(std::sin(z), r)) return div0;
+        break;
+    case Fn::Cot:
+        if (!Inv(std::tan(z), r)) return div0;
+        break;
+    case Fn::Sech:
+        if (!Inv(std::cosh(z), r)) return div0;
+        break;
+    case Fn::Cosech:
+        if (!Inv(std::sinh(z), r)) return div0;
+        break;
+    case Fn::Coth:
+        if (!Inv(std::tanh(z), r)) return div0;
+        break;
+    case Fn::Exp: r = std::exp(z); break;
+    case Fn::Ln:
+        if (z == Cx(0, 0)) return Value::Error(ErrorCode::BadLogarithm);
+        r = std::log(z);
+        break;
+    }
+    return Result(r, text);
+}
+
+enum class Op2 { Add, Sub, Mul, Div, Power };
+
+template <Op2 O>
+Value Binary(CallContext&, Args& a) {
+    Cx x, y, r;
+    Value e;
+    if (!GetComplex(a[0], x, e) || !GetComplex(a[1], y, e)) return e;
+    bool text = a[0].IsString() || a[1].IsString();
+    switch (O) {
+    case Op2::Add: r = x + y; break;
+    case Op2::Sub: r = x - y; break;
+    case Op2::Mul: r = x * y; break;
+    case Op2::Div:
+        if (y == Cx(0, 0)) return Value::Error(ErrorCode::DivideByZero);
+        r = x / y;
+        break;
+    case Op2::Power:
+        if (x == Cx(0, 0)) {
+            if (y == Cx(0, 0)) return Value::Error(ErrorCode::FPError);
+            if (y.real() <= 0) return Value::Error(ErrorCode::DivideByZero);
+            r = Cx(0, 0);
+        } else {
+            r = std::exp(y * std::log(x));
+        }
+        break;
+    }
+    return Result(r, text);
+}
+
+Value Radius(CallContext&, Args& a) {
+    Cx z;
+    Value e;
+    if (!GetComplex(a[0], z, e)) return e;
+    return NumberResult(std::abs(z));
+}
+
+Value Theta(CallContext&, Args& a) {
+    Cx z;
+    Value e;
+    if (!GetComplex(a[0], z, e)) return e;
+    if (z == Cx(0, 0)) return Value::Error(ErrorCode::DivideByZero);
+    return NumberResult(std::arg(z));
+}
+
+double RoundPlaces(double x, int places) {
+    double scale = std::pow(10.0, places);
+    double y = x * scale;
+    if (!std::isfinite(y)) return x;
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15g", y);
+    return std::round(std::strtod(buf, nullptr)) / scale;
+}
+
+Value Round(CallContext&, Args& a) {
+    Cx z;
+    Value e;
+    if (!GetComplex(a[0], z, e)) return e;
+    long long d = 2;
+    if (a.size() > 1 && !GetInteger(a[1], d, e)) return e;
+    if (d < -300 || d > 300) return Value::Error(ErrorCode::ParameterOutOfRange);
+    int p = static_cast<int>(d);
+    return Result(Cx(RoundPlaces(z.real(), p), RoundPlaces(z.imag(), p)), a[0].IsString());
+}
+
+const FunctionSpec kComplex[] = {
+    {"c_acos", 1, 1, Unary<Fn::Acos>, kAllArgs},
+    {"c_acosec", 1, 1, Unary<Fn::Acosec>, kAllArgs},
+    {"c_acosech", 1, 1, Unary<Fn::Acosech>, kAllArgs},
+    {"c_acosh", 1, 1, Unary<Fn::Acosh>, kAllArgs},
+    {"c_acot", 1, 1, Unary<Fn::Acot>, kAllArgs},
+    {"c_acoth", 1, 1, Unary<Fn::Acoth>, kAllArgs},
+    {"c_add", 2, 2, Binary<Op2::Add>, kAllArgs},
+    {"c_asec", 1, 1, Unary<Fn::Asec>, kAllArgs},
+    {"c_asech", 1, 1, Unary<Fn::Asech>, kAllArgs},
+    {"c_asin", 1, 1, Unary<Fn::Asin>, kAllArgs},
+    {"c_asinh", 1, 1, Unary<Fn::Asinh>, kAllArgs},
+    {"c_atan", 1, 1, Unary<Fn::Atan>, kAllArgs},
+    {"c_atanh", 1, 1, Unary<Fn::Atanh>, kAllArgs},
+    {"c_cos", 1, 1, Unary<Fn::Cos>, kAllArgs},
+    {"c_cosec", 1, 1, Unary<Fn::Cosec>, kAllArgs},
+    {"c_cosech", 1, 1, Unary<Fn::Cosech>, kAllArgs},
+    {"c_cosh", 1, 1, Unary<Fn::Cosh>, kAllArgs},
+    {"c_cot", 1, 1, Unary<Fn::Cot>, kAllArgs},
+    {"c_coth", 1, 1, Unary<Fn::Coth>, kAllArgs},
+    {"c_div", 2, 2, Binary<Op2::Div>, kAllArgs},
+    {"c_exp", 1, 1, Unary<Fn::Exp>, kAllArgs},
+    {"c_ln", 1, 1, Unary<Fn::Ln>, kAllArgs},
+    {"c_mul", 2, 2, Binary<Op2::Mul>, kAllArgs},
+    {"c_power", 2, 2, Binary<Op2::Power>, kAllArgs},
+    {"c_radius", 1, 1, Radius, kAllArgs},
+    {"c_round", 1, 2, Round, kAllArgs},
+    {"c_sec", 1, 1, Unary<Fn::Sec>, kAllArgs},
+    {"c_sech", 1, 1, Unary<Fn::Sech>, kAllArgs},
+    {"c_sin", 1, 1, Unary<Fn::Sin>, kAllArgs},
+    {"c_sinh", 1, 1, Unary<Fn::Sinh>, kAllArgs},
+    {"c_sub", 2, 2, Binary<Op2::Sub>, kAllArgs},
+    {"c_tan", 1, 1, Unary<Fn::Tan>, kAllArgs},
+    {"c_tanh", 1, 1, Unary<Fn::Tanh>, kAllArgs},
+    {"c_theta", 1, 1, Theta, kAllArgs},
+};
+
+}  // namespace
+
+std::span<const FunctionSpec> ComplexFunctions() { return kComplex; }
+
+}  // namespace tw::formula
