@@ -45,6 +45,8 @@ bench: build
 	@$(BUILD)/bench/startup_bench $(BUILD)/bench/first_page_probe
 	@bench/print_bench $(BUILD)/tarnwick
 	@bench/pandoc_compare $(BUILD)/tarnwick
+	@$(BUILD)/bench/csv_bench $(BUILD)/tarnwick
+	@bench/libreoffice_compare $(BUILD)/tarnwick
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)
