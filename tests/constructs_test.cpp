@@ -84,3 +84,24 @@ TEST(RawOptions, EveryKeyKeptGlobalsAndRecognitionUnchanged) {
 
 }  // namespace
 }  // namespace tw
+
+namespace tw {
+namespace {
+
+TEST(CellConstructs, LongAndRepetitiveCellsKeepEveryByte) {
+    struct Row { std::string text; bool number; std::size_t content_size; };
+    const Row rows[] = {
+        {std::string(1000000, '%'), false, 1000000},
+        {std::string(300000, 'x') + "%V%", true, 300000},
+        {[] { std::string s; for (int i = 0; i < 100000; ++i) s += "%H2%%R%"; return s; }(), false, 400000},
+        {[] { std::string s; for (int i = 0; i < 100000; ++i) s += "%a %"; return s; }(), false, 400000},
+    };
+    for (const Row& r : rows) {
+        CellConstructs c = ParseCellConstructs(r.text);
+        EXPECT_EQ(c.is_number, r.number);
+        EXPECT_EQ(c.content.size(), r.content_size);
+    }
+}
+
+}  // namespace
+}  // namespace tw
