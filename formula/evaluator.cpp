@@ -4,6 +4,8 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace tw::formula {
 
@@ -32,6 +34,12 @@ bool Truth(const Value& v, bool& out, Value& error) {
 }
 
 char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// A cell's result: a reference left over is a mistake.
+Value Finished(Value v) {
+    if (v.IsReference()) return Value::Error(ErrorCode::RangeNotExpected);
+    return v;
+}
 
 // A formula that is just a number ("12", "-3.5"), read without the
 // parser: most number cells of a large sheet are such constants.
@@ -228,9 +236,7 @@ void Evaluator::Compute(std::int64_t target) {
         offset_mode_ = false;
         name_depth_ = 0;
         try {
-            Value v = Deref(Eval(f, f.root));
-            if (v.IsReference()) v = Value::Error(ErrorCode::RangeNotExpected);
-            Store(c, r, v);
+            Store(c, r, Finished(Deref(Eval(f, f.root))));
             ++formulas_computed_;
         } catch (const NeedCells&) {
             std::vector<std::int64_t> need;
@@ -310,8 +316,7 @@ Value Evaluator::EvaluateFormula(std::string_view text, int col, int row) {
         offset_mode_ = false;
         name_depth_ = 0;
         try {
-            Value v = Deref(Eval(f, f.root));
-            return v.IsReference() ? Value::Error(ErrorCode::RangeNotExpected) : v;
+            return Finished(Deref(Eval(f, f.root)));
         } catch (const NeedCells&) {
             std::vector<std::int64_t> need = missing_;
             for (std::int64_t m : need) Compute(m);

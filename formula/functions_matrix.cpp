@@ -66,12 +66,40 @@ double Eliminate(std::vector<double> m, int n, std::vector<double>* inv) {
     return det;
 }
 
+// Fraction-free elimination: every division is exact for a matrix of
+// whole numbers, so their determinant comes out whole.
+double Bareiss(std::vector<double> m, int n) {
+    auto at = [&m, n](int r, int c) -> double& { return m[static_cast<std::size_t>(r * n + c)]; };
+    double sign = 1, prev = 1;
+    for (int k = 0; k < n - 1; ++k) {
+        if (at(k, k) == 0.0) {
+            int swap = -1;
+            for (int r = k + 1; r < n && swap < 0; ++r)
+                if (at(r, k) != 0.0) swap = r;
+            if (swap < 0) return 0.0;
+            for (int c = 0; c < n; ++c) std::swap(at(k, c), at(swap, c));
+            sign = -sign;
+        }
+        for (int i = k + 1; i < n; ++i)
+            for (int j = k + 1; j < n; ++j) at(i, j) = (at(i, j) * at(k, k) - at(i, k) * at(k, j)) / prev;
+        prev = at(k, k);
+    }
+    return sign * at(n - 1, n - 1);
+}
+
+bool AllWhole(const std::vector<double>& x) {
+    for (double v : x)
+        if (v != std::trunc(v) || std::fabs(v) > 1e6) return false;
+    return true;
+}
+
 Value Determ(CallContext&, Args& a) {
     Array m = AsArray(a[0]);
     if (m.cols != m.rows || m.cols == 0) return Value::Error(ErrorCode::MatrixWrongSize);
     std::vector<double> x;
     Value e;
     if (!Numeric(m, x, e)) return e;
+    if (AllWhole(x) && m.cols <= 8) return NumberResult(Bareiss(x, m.cols));
     return NumberResult(Eliminate(x, m.cols, nullptr));
 }
 
@@ -83,6 +111,7 @@ Value Inverse(CallContext&, Args& a) {
     if (!Numeric(m, x, e)) return e;
     double det = Eliminate(x, m.cols, &inv);
     if (det == 0.0) return Value::Error(ErrorCode::DivideByZero);
+
     Array out(m.cols, m.rows);
     for (std::size_t i = 0; i < inv.size(); ++i) {
         Value v = NumberResult(inv[i]);
