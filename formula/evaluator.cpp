@@ -122,7 +122,14 @@ void Evaluator::Store(int col, int row, const Value& v) {
 
 Value Evaluator::CellValue(int col, int row) {
     if (!InSheet(col, row)) return Value();
-    if (GetState(col, row) != kDone) Compute(Id(col, row));
+    if (GetState(col, row) == kDone) return Stored(col, row);
+    if (GetState(col, row) == kUnvisited) {
+        // Text and blank cells are read afresh each time rather than kept.
+        CellInput in = source_.Cell(col, row);
+        if (in.kind == CellInput::Kind::Blank) return Value();
+        if (in.kind == CellInput::Kind::Text) return Value::String(std::move(in.text));
+    }
+    Compute(Id(col, row));
     return Stored(col, row);
 }
 
@@ -133,14 +140,7 @@ void Evaluator::PushIfNeeded(int col, int row, std::int64_t parent) {
     std::int64_t id = Id(col, row);
     if (st == kUnvisited) {
         CellInput in = source_.Cell(col, row);
-        if (in.kind == CellInput::Kind::Blank) {
-            Store(col, row, Value());
-            return;
-        }
-        if (in.kind == CellInput::Kind::Text) {
-            Store(col, row, Value::String(std::move(in.text)));
-            return;
-        }
+        if (in.kind != CellInput::Kind::Formula) return;  // nothing to compute
         double n;
         if (PlainNumber(in.text, n)) {
             Store(col, row, Value::Number(n));
@@ -211,7 +211,7 @@ void Evaluator::Compute(std::int64_t target) {
             CellInput in = source_.Cell(c, r);
             double n;
             if (in.kind != CellInput::Kind::Formula) {
-                Store(c, r, in.kind == CellInput::Kind::Text ? Value::String(std::move(in.text)) : Value());
+                stack_.pop_back();
                 continue;
             }
             if (PlainNumber(in.text, n)) {
@@ -263,15 +263,8 @@ Value Evaluator::ReadCell(int col, int row) {
         throw CycleFound{};
     }
     CellInput in = source_.Cell(col, row);
-    if (in.kind == CellInput::Kind::Blank) {
-        Store(col, row, Value());
-        return Value();
-    }
-    if (in.kind == CellInput::Kind::Text) {
-        Value v = Value::String(std::move(in.text));
-        Store(col, row, v);
-        return v;
-    }
+    if (in.kind == CellInput::Kind::Blank) return Value();
+    if (in.kind == CellInput::Kind::Text) return Value::String(std::move(in.text));
     missing_.push_back(id);
     return Value();
 }
