@@ -54,6 +54,40 @@ bool Apply(std::string_view code, CellConstructs& out) {
 
 }  // namespace
 
+namespace {
+
+// Walks the codes of a text: `on_code(open, close)` for each code between
+// two "%", `on_text(from, to)` for the text between them.
+template <class Code, class Text>
+void ScanCodes(std::string_view text, Code&& on_code, Text&& on_text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t open = text.find('%', pos);
+        if (open == std::string_view::npos) break;
+        std::size_t close = text.find('%', open + 1);
+        if (close == std::string_view::npos) break;
+        pos = on_code(pos, open, close);
+    }
+    on_text(pos);
+}
+
+}  // namespace
+
+bool IsNumberCell(std::string_view text) {
+    if (text.find("%V%") == std::string_view::npos) return false;
+    CellConstructs flags;
+    ScanCodes(
+        text,
+        [&](std::size_t, std::size_t open, std::size_t close) {
+            std::string_view code = text.substr(open + 1, close - open - 1);
+            if (Apply(code, flags)) return close + 1;
+            bool alpha = !code.empty() && ((code[0] >= 'A' && code[0] <= 'Z') || (code[0] >= 'a' && code[0] <= 'z'));
+            return alpha ? close + 1 : close;
+        },
+        [](std::size_t) {});
+    return flags.is_number;
+}
+
 CellConstructs ParseCellConstructs(std::string_view text) {
     CellConstructs out;
     out.content.reserve(text.size());

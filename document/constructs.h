@@ -35,4 +35,8 @@ struct CellConstructs {
 // Parses a cell text once. Later constructs of the same kind win.
 CellConstructs ParseCellConstructs(std::string_view text);
 
+// Whether the text marks a number cell, by the same rules, without
+// building the rest.
+bool IsNumberCell(std::string_view text);
+
 }  // namespace tw

@@ -98,8 +98,7 @@ void WriteCsv(const DocumentModel& doc, Sink& out, Trap* trap) {
                 std::string_view raw = cells.Cell(col, row);
                 if (!raw.empty()) {
                     // Only a number cell needs the engine; a text cell is its plain text.
-                    bool number = raw.find("%V%") != std::string_view::npos &&
-                                  ParseCellConstructs(raw).is_number;
+                    bool number = IsNumberCell(raw);
                     std::string text = number ? ValueText(eval.CellValue(col, row)) : Cp1252ToUtf8(CellToText(raw));
                     line.append(CsvField(text));
                 }

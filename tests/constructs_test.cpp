@@ -53,6 +53,7 @@ TEST(CellConstructs, ParsedAnywhereContentKept) {
         EXPECT_EQ(c.trailing, r.trailing);
         EXPECT_EQ(c.page_break, r.page_break);
         EXPECT_EQ(c.content, r.content);
+        EXPECT_EQ(IsNumberCell(r.text), r.number);
     }
 }
 
@@ -100,6 +101,7 @@ TEST(CellConstructs, LongAndRepetitiveCellsKeepEveryByte) {
         CellConstructs c = ParseCellConstructs(r.text);
         EXPECT_EQ(c.is_number, r.number);
         EXPECT_EQ(c.content.size(), r.content_size);
+        EXPECT_EQ(IsNumberCell(r.text), r.number);
     }
 }
 
