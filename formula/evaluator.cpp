@@ -15,6 +15,9 @@ constexpr int kChunkShift = 12;
 constexpr int kChunkRows = 1 << kChunkShift;
 constexpr std::uint32_t kNumberTag = 0xFFFFFFFFu;
 constexpr int kMaxNameDepth = 32;
+// Names may refer to names many times over; this many uses of names in one
+// formula are allowed before it gives up rather than run for ever.
+constexpr long kNameBudget = 100000;
 
 // Thrown when a formula reads a number cell not yet computed; the cells
 // it needs are in `missing_`, and the formula runs again once they are.
@@ -169,7 +172,11 @@ void Evaluator::PreScan(const Formula& f, int node, int depth) {
     }
     case Node::Kind::Name:
         if (depth < kMaxNameDepth)
-            if (const Formula* nf = NameFormula(n.text)) PreScan(*nf, nf->root, depth + 1);
+            if (const Formula* nf = NameFormula(n.text)) {
+                if (std::find(scanned_names_.begin(), scanned_names_.end(), nf) != scanned_names_.end()) return;
+                scanned_names_.push_back(nf);
+                PreScan(*nf, nf->root, depth + 1);
+            }
         return;
     default:
         for (int k = 0; k < n.kid_count; ++k) PreScan(f, f.kid(n, k), depth);
@@ -228,6 +235,7 @@ void Evaluator::Compute(std::int64_t target) {
         if (st != kInProgress) {
             SetState(c, r, kInProgress);
             std::size_t before = stack_.size();
+            scanned_names_.clear();
             PreScan(f, f.root, 0);
             if (stack_.size() > before) continue;
         }
@@ -235,6 +243,7 @@ void Evaluator::Compute(std::int64_t target) {
         frames_.clear();
         offset_mode_ = false;
         name_depth_ = 0;
+        name_budget_ = kNameBudget;
         try {
             Store(c, r, Finished(Deref(Eval(f, f.root))));
             ++formulas_computed_;
@@ -308,6 +317,7 @@ Value Evaluator::EvaluateFormula(std::string_view text, int col, int row) {
         frames_.clear();
         offset_mode_ = false;
         name_depth_ = 0;
+        name_budget_ = kNameBudget;
         try {
             return Finished(Deref(Eval(f, f.root)));
         } catch (const NeedCells&) {
@@ -334,7 +344,7 @@ const Formula* Evaluator::NameFormula(const std::string& name) {
 Value Evaluator::EvalName(const std::string& name) {
     const Formula* f = NameFormula(name);
     if (!f) return Value::Error(ErrorCode::NameNotDefined);
-    if (name_depth_ >= kMaxNameDepth) return Value::Error(ErrorCode::StackOverflow);
+    if (name_depth_ >= kMaxNameDepth || --name_budget_ < 0) return Value::Error(ErrorCode::StackOverflow);
     ++name_depth_;
     struct Restore {
         int& d;

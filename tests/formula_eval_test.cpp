@@ -725,5 +725,18 @@ TEST(FormulaEvaluation, HostileFormulasEndWithAnError) {
     EXPECT_EQ(Describe(ev.EvaluateFormula("rept(rept(\"x\",1000000),1000000)", 1, 1)), "#Out of range");
 }
 
+TEST(FormulaEvaluation, NamesReferringToNamesManyTimesOverStop) {
+    // Each name uses the next twice: evaluated naively, 2^25 steps, though
+    // no deeper than names may nest.
+    FormulaSheet s;
+    for (int i = 0; i < 25; ++i)
+        s.Name("n_" + std::to_string(i), "n_" + std::to_string(i + 1) + "+n_" + std::to_string(i + 1));
+    s.Name("n_25", "1");
+    s.Set("A1", "=n_0").Set("A2", "=n_15");
+    Evaluator ev(s);
+    EXPECT_EQ(Describe(ev.CellValue(1, 1)), "#Stack overflow");
+    EXPECT_EQ(Describe(ev.CellValue(1, 2)), "1024");
+}
+
 }  // namespace
 }  // namespace tw::formula
