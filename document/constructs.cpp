@@ -21,35 +21,51 @@ int SmallNumber(std::string_view digits) {
 }
 
 // Applies one code (the text between the two "%") to `out`; false when it
-// is not one of the cell constructs.
+// is not one of the cell constructs. Decided on length and letters: every
+// cell of a spreadsheet passes through here.
 bool Apply(std::string_view code, CellConstructs& out) {
-    struct Named { std::string_view name; CellAlign align; };
-    static constexpr Named kAligns[] = {
-        {"L", CellAlign::Left},          {"R", CellAlign::Right},       {"C", CellAlign::Centre},
-        {"LCR", CellAlign::LeftCentreRight}, {"F", CellAlign::Free},
-        {"JL", CellAlign::JustifyLeft},  {"JR", CellAlign::JustifyRight},
-    };
-    for (const Named& a : kAligns) {
-        if (code == a.name) {
-            out.align = a.align;
+    if (code.empty()) return false;
+    char a = code[0];
+    char b = code.size() > 1 ? code[1] : 0;
+    switch (code.size()) {
+        case 1:
+            switch (a) {
+                case 'V': out.is_number = true; return true;
+                case 'L': out.align = CellAlign::Left; return true;
+                case 'R': out.align = CellAlign::Right; return true;
+                case 'C': out.align = CellAlign::Centre; return true;
+                case 'F': out.align = CellAlign::Free; return true;
+                case 'B': out.brackets = true; return true;
+                default: return false;
+            }
+        case 2:
+            if (a == 'J' && b == 'L') out.align = CellAlign::JustifyLeft;
+            else if (a == 'J' && b == 'R') out.align = CellAlign::JustifyRight;
+            else if (a == 'L' && b == 'C') out.leading = true;
+            else if (a == 'T' && b == 'C') out.trailing = true;
+            else if (a == 'D' && b == 'F') {
+                out.floating = true;
+                out.decimals = -1;
+            } else if (a == 'D' && b >= '0' && b <= '9') {
+                out.decimals = b - '0';
+                out.floating = false;
+            } else if (a == 'P' && b >= '0' && b <= '9') {
+                out.page_break = b - '0';
+            } else {
+                return false;
+            }
             return true;
-        }
+        default:
+            if (code == "LCR") {
+                out.align = CellAlign::LeftCentreRight;
+                return true;
+            }
+            if (a == 'P' && IsDigits(code.substr(1))) {
+                out.page_break = SmallNumber(code.substr(1));
+                return true;
+            }
+            return false;
     }
-    if (code == "V") out.is_number = true;
-    else if (code == "DF") out.floating = true;
-    else if (code == "B") out.brackets = true;
-    else if (code == "LC") out.leading = true;
-    else if (code == "TC") out.trailing = true;
-    else if (code.size() == 2 && code[0] == 'D' && IsDigits(code.substr(1))) {
-        out.decimals = code[1] - '0';
-        out.floating = false;
-    } else if (code.size() >= 2 && code[0] == 'P' && IsDigits(code.substr(1))) {
-        out.page_break = SmallNumber(code.substr(1));
-    } else {
-        return false;
-    }
-    if (code == "DF") out.decimals = -1;
-    return true;
 }
 
 }  // namespace
