@@ -9,7 +9,7 @@ long long WriteCellHTML(Platform& sys, const DocumentModel& doc, std::string& Li
     return cells.Write(text, LineBuf);
 }
 
-void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap) {
+void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap, RowRange rows) {
     RunStep(trap, kWriterHeader, [&] {
         std::string head = "<html>\r\n<head>\r\n<title>";
         EscapeHtml(doc.OptDE, head);
@@ -18,7 +18,7 @@ void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap) {
     });
     std::string LineBuf;
     MarkupCellWriter cells(sys, HtmlForms(), doc.OptDE);
-    WriteRows(doc, cells, LineBuf, out, trap, RowStyle{"<br>", true});
+    WriteRows(doc, cells, LineBuf, out, trap, RowStyle{"<br>", true}, rows);
     // A preformatted block still open stays open: browsers close it.
     RunStep(trap, kWriterEnd, [&] { out.Write("\r\n</body>\r\n</html>\r\n"); });
 }

@@ -13,8 +13,8 @@ namespace tw {
 // LineBuf and returns its visible width.
 long long WriteCellHTML(Platform& sys, const DocumentModel& doc, std::string& LineBuf, std::string_view text);
 
-// The whole page.
-void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap = nullptr);
+// The whole page, of all the document's rows or of `rows`.
+void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap = nullptr, RowRange rows = {});
 
 // Writes the page to `path`, reporting failures as "WriteFileHTML".
 void WriteFileHTML(Platform& sys, const DocumentModel& doc, const std::string& path);

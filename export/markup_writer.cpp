@@ -1,5 +1,6 @@
 #include "export/markup_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #if defined(__SSE2__)
@@ -234,7 +235,7 @@ constexpr double kMaxPadding = 1 << 24;
 }  // namespace
 
 void WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& LineBuf, Sink& out, Trap* trap,
-               RowStyle style) {
+               RowStyle style, RowRange rows) {
     // Column starts do not change from row to row.
     std::vector<double> starts;
     for (int col = 1; col <= doc.NumCols; ++col) starts.push_back(doc.StartPosition(col) - doc.OptLM);
@@ -243,7 +244,7 @@ void WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& L
     RowClass previous = RowClass::Empty;
     bool in_pre = false;
     std::string line;
-    for (int row = 1; row <= doc.NumRows; ++row) {
+    for (int row = std::max(rows.first, 1); row <= std::min(rows.last, doc.NumRows); ++row) {
         RunStep(trap, kWriterRow, [&] {
             bool first = false, other = false;
             // Most rows need no conversion at all: lay them out as they

@@ -54,7 +54,7 @@ private:
     std::string escaped_, expanded_;
 };
 
-// Lays out rows 1 to NumRows: each line starts with spaces up to each
+// Lays out rows 1 to NumRows (or those of `rows`): each line starts with spaces up to each
 // column's start (less the left margin), then the converted cells. A row
 // with visible content in column 1 only is a text row; consecutive text
 // rows are joined into one paragraph; other rows, and rows starting with
@@ -65,6 +65,6 @@ struct RowStyle {
     bool preformatted;
 };
 void WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& LineBuf, Sink& out, Trap* trap,
-               RowStyle style);
+               RowStyle style, RowRange rows = {});
 
 }  // namespace tw

@@ -1,6 +1,7 @@
 // Where the writers send their bytes: a string in tests, a file otherwise.
 #pragma once
 
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -8,6 +9,12 @@
 #include "platform/textfile.h"
 
 namespace tw {
+
+// Rows `first` to `last` of a document; `last` is cut to its rows.
+struct RowRange {
+    int first = 1;
+    int last = std::numeric_limits<int>::max();
+};
 
 class Sink {
 public:
