@@ -42,6 +42,7 @@ bench: build
 	@$(BUILD)/bench/load_bench
 	@$(BUILD)/bench/convert_bench $(BUILD)/tarnwick
 	@$(BUILD)/bench/viewer_bench
+	@$(BUILD)/bench/find_bench
 	@$(BUILD)/bench/startup_bench $(BUILD)/bench/first_page_probe
 	@bench/print_bench $(BUILD)/tarnwick
 	@bench/pandoc_compare $(BUILD)/tarnwick
