@@ -224,6 +224,12 @@ TEST(EditAndView, TheFindBarKeepsTheRowOnShowAndEscapeClosesIt) {
     EXPECT_TRUE(w.isVisible());  // Escape in the bar closes the bar only
     EXPECT_EQ(w.VScroll1->pageStep(), page);
     EXPECT_TRUE(w.VScroll1->hasFocus());
+    // Still marked: F3 opens the bar again and goes on from the mark.
+    ASSERT_TRUE(w.Found().has_value());
+    win.Key(Qt::Key_F3);
+    EXPECT_TRUE(w.Finder()->isVisible());
+    EXPECT_EQ(w.Found()->row, 150);
+    EXPECT_EQ(win.Status().toStdString(), "Passed the end; continued from the top");
 }
 
 TEST(EditAndView, CopyTheSelectedRowsOrThePage) {

@@ -24,10 +24,15 @@ void frmQuillon::SetFindBarVisible(bool visible) {
     if (findBar_->isVisible() == visible) return;
     // The page's height changes, which lays the window out again and
     // returns the page to the top; the row on show stays on show.
+    // The row does not move, so a found text stays marked.
     int row = VScroll1->value();
+    std::optional<FoundText> found = found_;
     findBar_->setVisible(visible);
     if (layout()) layout()->activate();
+    found_ = found;
+    keepFound_ = true;
     RefitKeepingRow(row);
+    keepFound_ = false;
 }
 
 void frmQuillon::mnuEditFind_Click() {
