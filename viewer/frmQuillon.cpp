@@ -14,6 +14,7 @@
 #include "viewer/find_bar.h"
 #include "viewer/zoom.h"
 #include "platform/qt/qt_services.h"
+#include "viewer/desktop.h"
 
 namespace tw {
 
@@ -55,6 +56,8 @@ frmQuillon::frmQuillon(ViewerServices& services, DocumentModel& doc, std::string
     QScreen* screen = QGuiApplication::primaryScreen();
     tpp_ = 1440.0 / (screen && screen->logicalDotsPerInchX() > 0 ? screen->logicalDotsPerInchX() : 96.0);
     setWindowTitle(QStringLiteral("Tarnwick"));
+    setWindowIcon(AppIcon());
+    setAcceptDrops(true);
     createControls();
     createActions();
     createMenus();
