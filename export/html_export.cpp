@@ -23,8 +23,8 @@ void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap, R
     RunStep(trap, kWriterEnd, [&] { out.Write("\r\n</body>\r\n</html>\r\n"); });
 }
 
-void WriteFileHTML(Platform& sys, const DocumentModel& doc, const std::string& path) {
-    WriteFileUnderTrap(sys, "WriteFileHTML", path, [&](Sink& sink, Trap& trap) { WriteHTML(sys, doc, sink, &trap); });
+Status WriteFileHTML(Platform& sys, const DocumentModel& doc, const std::string& path) {
+    return WriteFileUnderTrap(sys, "WriteFileHTML", path, [&](Sink& sink, Trap& trap) { WriteHTML(sys, doc, sink, &trap); });
 }
 
 }  // namespace tw

@@ -56,8 +56,8 @@ void WriteRTFTo(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, Si
     RunStep(trap, kWriterEnd, [&] { out.Write("\\par\r\n}"); });
 }
 
-void WriteRTF(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, const std::string& path) {
-    WriteFileUnderTrap(sys, "WriteRTF", path, [&](Sink& sink, Trap& trap) { WriteRTFTo(sys, doc, m, sink, &trap); });
+Status WriteRTF(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, const std::string& path) {
+    return WriteFileUnderTrap(sys, "WriteRTF", path, [&](Sink& sink, Trap& trap) { WriteRTFTo(sys, doc, m, sink, &trap); });
 }
 
 }  // namespace tw

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "document/model.h"
+#include "document/status.h"
 #include "export/sink.h"
 
 namespace tw {
@@ -28,7 +29,8 @@ std::string RtfSizeCode(float points);
 
 void WriteRTFTo(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, Sink& out, Trap* trap = nullptr);
 
-// Writes the document to `path`, reporting failures as "WriteRTF".
-void WriteRTF(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, const std::string& path);
+// Writes the document to `path`, reporting failures as "WriteRTF";
+// returns what happened.
+Status WriteRTF(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, const std::string& path);
 
 }  // namespace tw

@@ -61,8 +61,8 @@ void WriteText(const DocumentModel& doc, Sink& out, Trap* trap, RowRange rows) {
     }
 }
 
-void WriteFileTxt(Platform& sys, const DocumentModel& doc, const std::string& path) {
-    WriteFileUnderTrap(sys, "WriteFileTxt", path, [&](Sink& sink, Trap& trap) { WriteText(doc, sink, &trap); });
+Status WriteFileTxt(Platform& sys, const DocumentModel& doc, const std::string& path) {
+    return WriteFileUnderTrap(sys, "WriteFileTxt", path, [&](Sink& sink, Trap& trap) { WriteText(doc, sink, &trap); });
 }
 
 }  // namespace tw

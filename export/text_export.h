@@ -4,6 +4,7 @@
 #include <string>
 
 #include "document/model.h"
+#include "document/status.h"
 #include "export/sink.h"
 
 namespace tw {
@@ -16,7 +17,8 @@ std::string CellToText(std::string_view text);
 // cells separated by tabs.
 void WriteText(const DocumentModel& doc, Sink& out, Trap* trap = nullptr, RowRange rows = {});
 
-// Writes the document to `path`, reporting failures as "WriteFileTxt".
-void WriteFileTxt(Platform& sys, const DocumentModel& doc, const std::string& path);
+// Writes the document to `path`, reporting failures as "WriteFileTxt";
+// returns what happened.
+Status WriteFileTxt(Platform& sys, const DocumentModel& doc, const std::string& path);
 
 }  // namespace tw

@@ -48,12 +48,13 @@ std::int16_t Int16(long v) {
 
 }  // namespace
 
-void PrintDocument(PrintJob& job) {
+Status PrintDocument(PrintJob& job) {
     const DocumentModel& d = job.doc;
     PrinterCanvas& p = job.printer;
     Trap trap(job.sys, "PrintDocument", ReportFamily::A);
     trap.LogWithTimestamp();
-    trap.Run([&] {
+    Status status;
+    bool finished = trap.Run([&] {
         int extra = (d.OptHE.empty() ? 0 : 1) + (d.OptFO.empty() ? 0 : 1);
         const long reserved = long{d.OptTM} + d.OptHM + d.OptFM + d.OptBM + extra;
         trap.Step(0, [&] { p.SetFontName(job.font_name); });
@@ -73,7 +74,10 @@ void PrintDocument(PrintJob& job) {
                                      "Enter pagelength to use.";
                 std::string answer =
                     job.sys.input.Ask(prompt, "PageLength", std::to_string(job.PrintPageLength));
-                if (answer.empty() && !satisfiable) return;
+                if (answer.empty() && !satisfiable) {
+                    status = Status::Aborted("no page length was chosen");
+                    return;
+                }
                 if (IsNumeric(answer)) trap.Step(0, [&] { job.PrintPageLength = CInt(Val(answer)); });
                 if (!(job.PrintPageLength <= reserved || job.PrintPageLength > PrinterLines)) break;
             }
@@ -89,6 +93,7 @@ void PrintDocument(PrintJob& job) {
         if (d.NumRows >= 1 && RowsPerPage + 1 < 1) {
             // Without a row slot the pages would never get through the rows.
             job.sys.msg.Show(kNoRowSlot, MsgButtons::OK, MsgIcon::Information);
+            status = Status::Refused(kNoRowSlot);
             return;
         }
 
@@ -122,7 +127,9 @@ void PrintDocument(PrintJob& job) {
             trap.Step(0, [&] { p.NewPage(); });
         }
     });
-    trap.Run([&] { trap.Step(0, [&] { p.EndDoc(); }); });
+    if (status.Succeeded()) status = trap.Outcome(finished);
+    finished = trap.Run([&] { trap.Step(0, [&] { p.EndDoc(); }); });
+    return status.Succeeded() ? trap.Outcome(finished) : status;
 }
 
 }  // namespace tw

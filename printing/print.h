@@ -9,6 +9,7 @@
 
 #include "document/cell_drawing.h"
 #include "document/model.h"
+#include "document/status.h"
 #include "platform/canvas.h"
 #include "platform/services.h"
 
@@ -26,7 +27,9 @@ struct PrintJob {
 };
 
 // Prints the whole document; failures are reported as "PrintDocument".
-void PrintDocument(PrintJob& job);
+// Returns Aborted when no page length was chosen, Refused when the page
+// leaves no line for the rows, Failed when printing was left on a failure.
+Status PrintDocument(PrintJob& job);
 
 // A header or footer text with its fields replaced: "@P@" the page,
 // "@D@" the long date, "@T@" the title, "@@" one "@".
