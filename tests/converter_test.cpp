@@ -11,8 +11,10 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <pty.h>
 #include <unistd.h>
 
+#include "app/convert.h"
 #include "export/html_export.h"
 #include "export/text_export.h"
 #include "real_documents.h"
@@ -81,7 +83,7 @@ TEST(Converter, ConvertsTheSamplesToEachFormat) {
                            scratch);
         EXPECT_EQ(r.status, 0) << format << r.err;
         EXPECT_EQ(r.err, "") << format;
-        std::string ext = format == "html" ? "htm" : format;
+        std::string ext = format;
         EXPECT_EQ(Files(out.path()), (std::vector<std::string>{"budget." + ext, "welcome." + ext})) << format;
     }
 }
@@ -136,15 +138,14 @@ TEST(Converter, SaysInOneLineWhatHappenedToWhichFileAndNeverAsks) {
         std::string line;
     } cases[] = {
         {"rtf", welcome,
-         welcome + ": cannot write " + unwritable + "/welcome.rtf: Error 70 'Permission denied' at line 1 in WriteRTF; "
-                   "nothing written"},
+         welcome + ": cannot write " + unwritable + "/welcome.rtf: Permission denied (error 70); nothing written"},
         {"txt", welcome,
-         welcome + ": cannot write " + unwritable +
-             "/welcome.txt: Error 70 'Permission denied' at line 1 in WriteFileTxt; nothing written"},
-        {"pdf", welcome, welcome + ": cannot write " + unwritable + "/welcome.pdf: Permission denied (error 70)"},
+         welcome + ": cannot write " + unwritable + "/welcome.txt: Permission denied (error 70); nothing written"},
+        {"pdf", welcome,
+         welcome + ": cannot write " + unwritable + "/welcome.pdf: Permission denied (error 70); nothing written"},
         // A failure whose report offers the error log: the offer is a
         // question nobody can answer here, so it is not printed.
-        {"txt", overflow, overflow + ": Error 6 'Overflow' in ReadPipeDreamFile; not converted"},
+        {"txt", overflow, overflow + ": cannot be read: Overflow (error 6); not converted"},
     };
     for (const auto& c : cases) {
         Result r = Convert({"--convert-to", c.format, "--outdir", unwritable, c.file}, scratch);
@@ -411,10 +412,10 @@ TEST(Converter, APdfWithNothingPrintedKeepsTheEarlierOneAndSaysWhy) {
         const char* bytes;
         const char* why;
     } cases[] = {
-        {"%OP%DENo rows\n", "the document has no rows, so there is nothing to print; no PDF written"},
+        {"%OP%DENo rows\n", "the document has no rows, so there is nothing to print; nothing written"},
         {"%OP%TM30000\n%CO:A,8,72%x\n",
          "nothing was printed: the PDF page holds no more lines than the document's margins, header and footer "
-         "take; no PDF written"},
+         "take; nothing written"},
     };
     for (const auto& c : cases) {
         TempDir dir, scratch;
@@ -521,6 +522,179 @@ TEST(Converter, EveryRealDocumentConverts) {
         EXPECT_EQ(r.status, 0) << format << r.err;
         EXPECT_EQ(Files(out.path()).size(), docs.size()) << format;
     }
+}
+
+}  // namespace
+}  // namespace tw
+
+namespace tw {
+namespace {
+
+// The first bytes each format's output starts with.
+const std::map<std::string, std::string> kMagic = {
+    {"rtf", "{\\rtf1"}, {"txt", "Welcome to Tarnwick"}, {"htm", "<html>"}, {"pdf", "%PDF-"}};
+
+TEST(ConverterFormats, UsageNamesAndExtensionsAllComeFromTheOneTable) {
+    std::string usage = UsageText(), names = FormatNamesText();
+    TempDir scratch;
+    Result unknown = Convert({"--convert-to", "pdq", "a.pd"}, scratch);
+    Result missing = Convert({"--convert-to"}, scratch);
+    int count = 0;
+    for (const Format& f : Formats()) {
+        EXPECT_NE(usage.find(std::string(f.summary) + "\n"), std::string::npos) << f.summary;
+        for (const FormatName& n : f.names) {
+            if (!n.name) continue;
+            ++count;
+            SCOPED_TRACE(n.name);
+            const char* ext = nullptr;
+            EXPECT_EQ(FindFormat(n.name, &ext), &f);
+            EXPECT_STREQ(ext, (std::string(".") + n.name).c_str());
+            EXPECT_NE(usage.find(n.name), std::string::npos);
+            EXPECT_NE(names.find(n.name), std::string::npos);
+            // Converting by that name writes a file of that extension,
+            // and of the format's own kind.
+            TempDir out;
+            Result r = Convert({"--convert-to", n.name, "--outdir", out.path(), kSamples + "/welcome.pd"}, scratch);
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(Files(out.path()), std::vector<std::string>{std::string("welcome") + ext});
+            EXPECT_EQ(ReadFile(out / (std::string("welcome") + ext)).rfind(kMagic.at(f.names[0].name), 0), 0u);
+        }
+    }
+    EXPECT_EQ(count, 5);
+    EXPECT_EQ(names, "rtf, txt, htm, html or pdf");
+    EXPECT_EQ(FindFormat("pdq"), nullptr);
+    EXPECT_EQ(unknown.err, "tarnwick: unknown format 'pdq': use " + names +
+                               "\nTry 'tarnwick --help' for more information.\n");
+    EXPECT_NE(missing.err.find("--convert-to needs a format: " + names), std::string::npos);
+    EXPECT_EQ(Convert({"--help"}, scratch).out, usage);
+}
+
+TEST(Converter, ReadsStandardInputAndWritesStandardOutput) {
+    test::Fixture f;
+    ReadPipeDreamFile(f.fp.sys, f.fp.window, f.doc, kSamples + "/welcome.pd");
+    StringSink txt, htm;
+    WriteText(f.doc, txt);
+    WriteHTML(f.fp.sys, f.doc, htm);
+    const std::string welcome = Quote(kSamples + "/welcome.pd");
+    const struct {
+        const char* what;
+        std::string prefix;  // what runs before the converter
+        std::vector<std::string> args;
+        int status;
+        std::string out;                 // standard output; "%PDF-..." its start only
+        std::string err;                 // all of stderr
+        std::vector<std::string> files;  // then in the folder it runs in
+    } cases[] = {
+        {"- to --stdout", "cat " + welcome + " | ", {"--convert-to", "txt", "-", "--stdout"}, 0, txt.bytes, "", {}},
+        {"- to -o -", "cat " + welcome + " | ", {"--convert-to", "htm", "-o", "-", "-"}, 0, htm.bytes, "", {}},
+        {"a file to --stdout", "", {"--convert-to", "html", "--stdout", kSamples + "/welcome.pd"}, 0, htm.bytes, "",
+         {}},
+        {"a PDF to --stdout", "cat " + welcome + " | ", {"--convert-to", "pdf", "--stdout", "-"}, 0, "%PDF-", "", {}},
+        {"- to a file", "cat " + welcome + " | ", {"--convert-to", "txt", "-"}, 0, "", "", {"stdin.txt"}},
+        {"- redirected from a file", "", {"--convert-to", "txt", "-", "--stdout"}, 0, txt.bytes, "", {}},
+        {"- not a document", "echo plain text | ", {"--convert-to", "txt", "-", "--stdout"}, 1, "",
+         "tarnwick: standard input: not a PipeDream document; nothing written\n", {}},
+        {"- longer than the limit", "cat " + welcome + " | TARNWICK_STDIN_LIMIT=100 ",
+         {"--convert-to", "txt", "-", "--stdout"}, 1, "",
+         "tarnwick: standard input: more than 100 bytes arrived, the most read from standard input; reading "
+         "stopped; not converted\n",
+         {}},
+        {"an endless stream", "yes %OP%DEx | TARNWICK_STDIN_LIMIT=1000000 ", {"--convert-to", "txt", "-"}, 1, "",
+         "tarnwick: standard input: more than 1000000 bytes arrived, the most read from standard input; reading "
+         "stopped; not converted\n",
+         {}},
+        {"--stdout with two files", "", {"--convert-to", "txt", "--stdout", "a.pd", "b.pd"}, 2, "",
+         "tarnwick: --stdout writes one file: give exactly one FILE\nTry 'tarnwick --help' for more information.\n",
+         {}},
+        {"- twice", "", {"--convert-to", "txt", "-", "-"}, 2, "",
+         "tarnwick: standard input can be read once only: give '-' once\nTry 'tarnwick --help' for more "
+         "information.\n",
+         {}},
+        {"-o to a file", "", {"--convert-to", "txt", "-o", "x.txt", "a.pd"}, 2, "",
+         "tarnwick: -o takes only '-', standard output; --outdir names a folder\nTry 'tarnwick --help' for more "
+         "information.\n",
+         {}},
+    };
+    for (const auto& c : cases) {
+        TempDir dir, scratch;
+        std::vector<std::string> args = c.args;
+        std::string prefix = "cd " + Quote(dir.path()) + " && " + c.prefix;
+        if (std::string(c.what) == "- redirected from a file") prefix += "exec <" + welcome + "; ";
+        Result r = Convert(args, scratch, prefix);
+        EXPECT_EQ(r.status, c.status) << c.what << r.err;
+        if (c.out == "%PDF-") {
+            EXPECT_EQ(r.out.rfind("%PDF-", 0), 0u) << c.what;
+            EXPECT_NE(r.out.find("%%EOF"), std::string::npos) << c.what;
+        } else {
+            EXPECT_EQ(r.out, c.out) << c.what;
+        }
+        EXPECT_EQ(r.err, c.err) << c.what;
+        EXPECT_EQ(Files(dir.path()), c.files) << c.what;
+    }
+}
+
+TEST(Converter, VersionByEveryName) {
+    TempDir scratch;
+    for (const char* option : {"--version", "-v", "-V"}) {
+        Result r = Convert({option}, scratch);
+        EXPECT_EQ(r.status, 0) << option;
+        EXPECT_EQ(r.out, "tarnwick 0.19\n") << option;
+    }
+}
+
+// Runs the converter with its standard streams on a pseudo-terminal and
+// returns all it wrote there.
+std::string OnTerminal(const std::vector<std::string>& args) {
+    int master = -1;
+    pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid < 0) return "forkpty failed";
+    if (pid == 0) {
+        std::vector<char*> argv{const_cast<char*>(TARNWICK_EXE)};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(TARNWICK_EXE, argv.data());
+        ::_exit(127);
+    }
+    std::string seen;
+    char buf[4096];
+    for (;;) {
+        ssize_t n = ::read(master, buf, sizeof buf);
+        if (n > 0) seen.append(buf, static_cast<std::size_t>(n));
+        else if (n < 0 && errno == EINTR) continue;
+        else break;  // EIO once the converter has closed its end
+    }
+    ::close(master);
+    ::waitpid(pid, nullptr, 0);
+    return seen;
+}
+
+TEST(Converter, ShowsProgressOnATerminalOnlyAndEndsTheLineClean) {
+    TempDir dir, out;
+    std::string a = dir.Write("a.pd", LongDocument(300)), b = dir.Write("b.pd", LongDocument(300));
+    std::string text = dir.Write("plain.pd", "plain text\n");
+    const std::string erase = "\r\x1b[K";
+
+    std::string seen = OnTerminal({"--convert-to", "pdf", "--outdir", out.path(), a, b});
+    EXPECT_EQ(seen.rfind("\rtarnwick: [1/2] " + a + "\x1b[K", 0), 0u) << seen;
+    EXPECT_NE(seen.find("\rtarnwick: [2/2] " + b + "\x1b[K"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("\rtarnwick: [1/2] " + a + ": 1 page printed\x1b[K"), std::string::npos) << seen;
+    EXPECT_EQ(seen.substr(seen.size() - erase.size()), erase) << seen;
+    EXPECT_EQ(seen.find('\n'), std::string::npos) << seen;
+
+    // A problem line starts on a clean line and stands whole.
+    seen = OnTerminal({"--convert-to", "txt", "--outdir", out.path(), text, a});
+    EXPECT_NE(seen.find(erase + "tarnwick: " + text + ": not a PipeDream document; nothing written\r\n"),
+              std::string::npos)
+        << seen;
+    EXPECT_EQ(seen.substr(seen.size() - erase.size()), erase) << seen;
+
+    EXPECT_EQ(OnTerminal({"--quiet", "--convert-to", "pdf", "--outdir", out.path(), a, b}), "");
+    EXPECT_EQ(OnTerminal({"--convert-to", "txt", "-q", "--outdir", out.path(), a}), "");
+    // Not on a terminal: nothing but the problems (the other tests check
+    // stderr is empty after a good run).
+    TempDir scratch;
+    Result r = Convert({"--convert-to", "pdf", "--outdir", out.path(), a, b}, scratch);
+    EXPECT_EQ(r.err, "");
 }
 
 }  // namespace

@@ -115,6 +115,7 @@ void QtPrinterCanvas::DrawText(double x, double y, std::string_view text) {
 }
 
 void QtPrinterCanvas::NewPage() {
+    if (on_page_end) on_page_end(printed_);
     ++page_;
     pending_ = true;
     SetCurrentX(0);

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPixmap>
+#include <functional>
 #include <memory>
 
 class QPainter;
@@ -96,6 +97,8 @@ public:
     void EndDoc() override;
     // Pages that got something on them.
     int PagesPrinted() const { return printed_; }
+    // Called as each page ends, with the pages printed so far.
+    std::function<void(int pages)> on_page_end;
 
 protected:
     void Clear() override {}
