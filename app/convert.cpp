@@ -58,6 +58,7 @@ struct Conversion {
     std::int16_t PrintPageLength = 0;    // kept from file to file, as in the viewer
     const std::string CrLf = "\r\n";
     ProgressLine& progress;
+    std::string pdf_title;  // the name a PDF goes by inside; empty: its file's
 };
 
 namespace {
@@ -119,7 +120,7 @@ Status WritePdf(Conversion& c, const std::string& out) {
     {
         // The temporary file's name is plain ASCII, so no byte of the
         // target's name goes through a text conversion.
-        PdfPrinter pdf(file.PathForOthers(), out);
+        PdfPrinter pdf(file.PathForOthers(), c.pdf_title.empty() ? out : c.pdf_title);
         pdf.OnPageEnd([&](int n) { c.progress.Pages(n); });
         ScriptFlags flags;
         PrintJob job{c.sys, c.doc, pdf.Canvas(), c.font_name, c.font_size, c.CrLf, c.PrintPageLength, flags};
@@ -344,7 +345,9 @@ private:
             return Problem("cannot make a temporary folder: " + FileError(Status::Failed(e)) + "; nothing written");
         }
         std::string out = scratch->File(std::string("output") + o_.extension);
+        c_.pdf_title = name_;
         Status s = o_.format->write(c_, out);
+        c_.pdf_title.clear();
         if (s.Succeeded()) s = CopyToStandardOutput(out);
         return Written(kStandardOutput, s);
     }
@@ -449,7 +452,7 @@ int RunConverter(int argc, char** argv) {
     NoPointer pointer;
     Platform sys{msg, input, process, pointer};
     ProgressLine progress(stderr, !o.quiet && ::isatty(STDERR_FILENO));
-    Conversion c{sys, {}, "Courier New", 9, std::nullopt, 0, "\r\n", progress};
+    Conversion c{sys, {}, "Courier New", 9, std::nullopt, 0, "\r\n", progress, ""};
     if (std::string n = ReadIniValue(process, "FontName"); !n.empty()) c.font_name = n;
     if (double s = Val(ReadIniValue(process, "FontSize")); s > 0 && s <= 2160) c.font_size = static_cast<float>(s);
 
