@@ -599,6 +599,15 @@ TEST(Converter, ReadsStandardInputAndWritesStandardOutput) {
          "tarnwick: standard input: more than 100 bytes arrived, the most read from standard input; reading "
          "stopped; not converted\n",
          {}},
+        {"- exactly as long as the limit",
+         "cat " + welcome + " | TARNWICK_STDIN_LIMIT=" + std::to_string(kWelcome.size()) + " ",
+         {"--convert-to", "txt", "-", "--stdout"}, 0, txt.bytes, "", {}},
+        {"- one byte longer than the limit",
+         "cat " + welcome + " | TARNWICK_STDIN_LIMIT=" + std::to_string(kWelcome.size() - 1) + " ",
+         {"--convert-to", "txt", "-", "--stdout"}, 1, "",
+         "tarnwick: standard input: more than " + std::to_string(kWelcome.size() - 1) +
+             " bytes arrived, the most read from standard input; reading stopped; not converted\n",
+         {}},
         {"an endless stream", "yes %OP%DEx | TARNWICK_STDIN_LIMIT=1000000 ", {"--convert-to", "txt", "-"}, 1, "",
          "tarnwick: standard input: more than 1000000 bytes arrived, the most read from standard input; reading "
          "stopped; not converted\n",
