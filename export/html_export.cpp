@@ -18,9 +18,9 @@ void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap, R
     });
     std::string LineBuf;
     MarkupCellWriter cells(sys, HtmlForms(), doc.OptDE);
-    WriteRows(doc, cells, LineBuf, out, trap, RowStyle{"<br>", true}, rows);
-    // A preformatted block still open stays open: browsers close it.
-    RunStep(trap, kWriterEnd, [&] { out.Write("\r\n</body>\r\n</html>\r\n"); });
+    bool in_pre = WriteRows(doc, cells, LineBuf, out, trap, RowStyle{"<br>", true, false}, rows);
+    // A block still open ends with the last line.
+    RunStep(trap, kWriterEnd, [&] { out.Write(std::string(in_pre ? "</pre>" : "") + "\r\n</body>\r\n</html>\r\n"); });
 }
 
 Status WriteFileHTML(Platform& sys, const DocumentModel& doc, const std::string& path) {

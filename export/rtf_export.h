@@ -17,6 +17,7 @@ struct RtfMetrics {
     float zero_width = 0;   // W0: width of "0" in the screen font
     float zero_height = 0;  // H0: its height
     float page_width = 0;   // of the default printer
+    float page_height = 0;
     float printable_width = 0;
 };
 
