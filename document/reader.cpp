@@ -1,5 +1,6 @@
 #include "document/reader.h"
 
+#include <cmath>
 #include <memory>
 #include <string_view>
 
@@ -121,9 +122,14 @@ private:
         field(',', -3);
         if (ok) field(',', -2);
         trap_.Step(kColumnStore, [&] {
-            std::string start = column_ == 1 ? std::to_string(doc_.OptLM)
-                                             : FormatGeneral(Val(doc_.Cells(column_ - 1, -2)) +
-                                                             Val(doc_.Cells(column_ - 1, 0)));
+            std::string start = std::to_string(doc_.OptLM);
+            if (column_ > 1) {
+                double at = Val(doc_.Cells(column_ - 1, -2)) + Val(doc_.Cells(column_ - 1, 0));
+                // A width beyond any number ("1e999") would make the start
+                // "INF", read back as 0.
+                if (!std::isfinite(at)) throw VbError(kErrOverflow);
+                start = FormatGeneral(at);
+            }
             doc_.Cells.SetAttribute(column_, 0, std::move(start));
         });
         if (ok) field('%', -1);
