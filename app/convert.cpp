@@ -58,7 +58,8 @@ struct Conversion {
     std::int16_t PrintPageLength = 0;    // kept from file to file, as in the viewer
     const std::string CrLf = "\r\n";
     ProgressLine& progress;
-    std::string pdf_title;  // the name a PDF goes by inside; empty: its file's
+    std::string input_name;  // the file in hand: a PDF is titled by it when its document has no title
+    std::int16_t page_length = 0;  // --page-length; 0: the document's, when the printer page holds it
 };
 
 namespace {
@@ -120,10 +121,11 @@ Status WritePdf(Conversion& c, const std::string& out) {
     {
         // The temporary file's name is plain ASCII, so no byte of the
         // target's name goes through a text conversion.
-        PdfPrinter pdf(file.PathForOthers(), c.pdf_title.empty() ? out : c.pdf_title);
+        PdfPrinter pdf(file.PathForOthers(), PrintTitle(c.doc, c.input_name));
         pdf.OnPageEnd([&](int n) { c.progress.Pages(n); });
         ScriptFlags flags;
-        PrintJob job{c.sys, c.doc, pdf.Canvas(), c.font_name, c.font_size, c.CrLf, c.PrintPageLength, flags};
+        PrintJob job{c.sys, c.doc, pdf.Canvas(), c.font_name, c.font_size, c.CrLf, c.PrintPageLength, flags,
+                     c.page_length};
         printed = PrintDocument(job);
         pages = pdf.PagesPrinted();
     }
@@ -161,6 +163,7 @@ struct Options {
     std::string outdir;
     bool to_stdout = false;
     bool quiet = false;
+    std::int16_t page_length = 0;  // 0: the document's, when the printer page holds it
     std::vector<std::string> files;
 };
 
@@ -203,6 +206,15 @@ int ParseOptions(int argc, char** argv, Options& o) {
             if (!o.format) return Usage("unknown format '" + f + "': use " + FormatNamesText());
         } else if (is("--outdir")) {
             if (!value("--outdir", o.outdir) || o.outdir.empty()) return Usage("--outdir needs a folder");
+        } else if (is("--page-length")) {
+            std::string n;
+            if (!value("--page-length", n)) return Usage("--page-length needs a number of lines");
+            char* end = nullptr;
+            long v = std::strtol(n.c_str(), &end, 10);
+            if (n.empty() || *end != '\0' || v < 1 || v > 32767) {
+                return Usage("--page-length '" + n + "': give a whole number of lines from 1 to 32767");
+            }
+            o.page_length = static_cast<std::int16_t>(v);
         } else if (a == "--stdout") {
             o.to_stdout = true;
         } else if (a == "-o") {
@@ -272,6 +284,7 @@ public:
     // False when the file was not converted, after saying why.
     bool Convert(const std::string& file) {
         name_ = file == "-" ? kStandardInput : file;
+        c_.input_name = name_;
         std::string path = file;
         StandardInputCopy copy;
         if (file == "-") {
@@ -345,9 +358,7 @@ private:
             return Problem("cannot make a temporary folder: " + FileError(Status::Failed(e)) + "; nothing written");
         }
         std::string out = scratch->File(std::string("output") + o_.extension);
-        c_.pdf_title = name_;
         Status s = o_.format->write(c_, out);
-        c_.pdf_title.clear();
         if (s.Succeeded()) s = CopyToStandardOutput(out);
         return Written(kStandardOutput, s);
     }
@@ -399,7 +410,7 @@ std::string UsageText() {
         names.resize(std::max<std::size_t>(names.size() + 1, 12), ' ');
         formats += "  " + names + f.summary + "\n";
     }
-    return "Usage: tarnwick --convert-to FORMAT FILE... [--outdir DIR]\n"
+    return "Usage: tarnwick --convert-to FORMAT FILE... [--outdir DIR] [--page-length N]\n"
            "       tarnwick --convert-to FORMAT FILE --stdout\n"
            "       tarnwick [DOCUMENT]\n"
            "\n"
@@ -418,6 +429,9 @@ std::string UsageText() {
            "Options:\n"
            "  --convert-to FORMAT  the format to write\n"
            "  --outdir DIR         write the converted files into DIR\n"
+           "  --page-length N      print N lines to a page (pdf); without it, the\n"
+           "                       document's page length when the page holds it,\n"
+           "                       else as many lines as the page holds\n"
            "  --stdout, -o -       write the one converted FILE to standard output\n"
            "  --quiet, -q          no progress line on a terminal\n"
            "  --help, -h           show this text\n"
@@ -452,7 +466,7 @@ int RunConverter(int argc, char** argv) {
     NoPointer pointer;
     Platform sys{msg, input, process, pointer};
     ProgressLine progress(stderr, !o.quiet && ::isatty(STDERR_FILENO));
-    Conversion c{sys, {}, "Courier New", 9, std::nullopt, 0, "\r\n", progress, ""};
+    Conversion c{sys, {}, "Courier New", 9, std::nullopt, 0, "\r\n", progress, "", o.page_length};
     if (std::string n = ReadIniValue(process, "FontName"); !n.empty()) c.font_name = n;
     if (double s = Val(ReadIniValue(process, "FontSize")); s > 0 && s <= 2160) c.font_size = static_cast<float>(s);
 

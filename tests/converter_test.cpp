@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstring>
 #include <sys/socket.h>
+#include <regex>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -441,7 +442,7 @@ TEST(Converter, TakesTheScreenFontFromTheSettings) {
     ASSERT_EQ(std::system(cmd.c_str()), 0) << ReadFile(scratch / "err");
     std::string rtf = ReadFile(out / "welcome.rtf");
     EXPECT_NE(rtf.find("\r\n\\f2\\fs24\r\n"), std::string::npos) << rtf.substr(0, 300);
-    EXPECT_NE(rtf.find("{\\header\\f2\\fs24"), std::string::npos);
+    EXPECT_NE(rtf.find("{\\header\\pard\\f2\\fs24\\tqc"), std::string::npos);
 }
 
 TEST(Converter, CommandLineMistakes) {
@@ -457,6 +458,9 @@ TEST(Converter, CommandLineMistakes) {
         {{"--convert-to", "txt", "--outdir", "/no/such/folder", "a.pd"}, 2, "--outdir /no/such/folder: no such folder"},
         {{"--convert-to", "txt", "--outdir", kSamples + "/welcome.pd", "a.pd"}, 2, "no such folder"},
         {{"--convert-to", "txt", "--bogus", "a.pd"}, 2, "unknown option '--bogus'"},
+        {{"--convert-to", "pdf", "--page-length", "6x", "a.pd"}, 2, "--page-length '6x': give a whole number"},
+        {{"--convert-to", "pdf", "--page-length=0", "a.pd"}, 2, "--page-length '0'"},
+        {{"--convert-to", "pdf", "--page-length"}, 2, "--page-length needs a number"},
     };
     for (const auto& c : cases) {
         Result r = Convert(c.args, scratch);
@@ -509,6 +513,118 @@ TEST(Converter, PrintsToPdfWithHeadersFootersAndEveryRowOnce) {
         }
     }
     EXPECT_EQ(next_row, 151);
+}
+
+// The rows on each page of a PDF, by pdftotext.
+std::vector<int> RowsPerPage(const std::string& pdf) {
+    std::vector<int> counts;
+    for (const std::string& page : Split(Output("pdftotext -layout " + Quote(pdf) + " -"), '\f')) {
+        int rows = 0;
+        for (const std::string& line : Split(page, '\n')) rows += line.find("row ") != std::string::npos;
+        if (rows > 0) counts.push_back(rows);
+    }
+    return counts;
+}
+
+TEST(Converter, TakesTheDocumentsPageLengthWhereThePageHoldsIt) {
+    const struct {
+        const char* name;
+        const char* options;
+        std::vector<std::string> args;
+        int first_page;  // rows on the first page; 0: nothing printed
+    } cases[] = {
+        {"the document's 40 lines", "%OP%PL40\n", {}, 29},
+        {"the default 66 lines", "", {}, 55},
+        {"a length given", "%OP%PL40\n", {"--page-length", "50"}, 39},
+        {"a length given with =", "", {"--page-length=20"}, 9},
+        {"a length longer than the page", "", {"--page-length", "400"}, 0},
+    };
+    for (const auto& c : cases) {
+        TempDir dir, scratch;
+        std::string doc = std::string(c.options) + "%CO:A,20,72%";
+        for (int r = 1; r <= 120; ++r) doc += "row " + std::to_string(r) + "\n";
+        dir.Write("rows.pd", doc);
+        std::vector<std::string> args = {"--convert-to", "pdf"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back(dir / "rows.pd");
+        Result r = Convert(args, scratch);
+        if (c.first_page == 0) {
+            EXPECT_EQ(r.status, 1) << c.name;
+            EXPECT_NE(r.err.find("A page length of 400 lines does not fit"), std::string::npos) << r.err;
+            EXPECT_FALSE(fs::exists(dir / "rows.pdf")) << c.name;
+            continue;
+        }
+        ASSERT_EQ(r.status, 0) << c.name << r.err;
+        std::vector<int> pages = RowsPerPage(dir / "rows.pdf");
+        ASSERT_FALSE(pages.empty()) << c.name;
+        EXPECT_EQ(pages[0], c.first_page) << c.name;
+        int total = 0;
+        for (int n : pages) total += n;
+        EXPECT_EQ(total, 120) << c.name;
+    }
+
+    // A page length the page cannot hold: as many lines as it holds.
+    TempDir dir, scratch;
+    std::string doc = "%OP%PL400\n%CO:A,20,72%";
+    for (int r = 1; r <= 300; ++r) doc += "row " + std::to_string(r) + "\n";
+    dir.Write("long.pd", doc);
+    ASSERT_EQ(Convert({"--convert-to", "pdf", dir / "long.pd"}, scratch).status, 0);
+    std::vector<int> pages = RowsPerPage(dir / "long.pdf");
+    ASSERT_GE(pages.size(), 2u);
+    EXPECT_GT(pages[0], 55);
+    EXPECT_LT(pages[0], 100);
+}
+
+struct Word {
+    double x_min, y_min, x_max, y_max;
+    std::string text;
+};
+
+// The words of page 1 with their boxes in points, and the page's height.
+std::vector<Word> WordsOfPage1(const std::string& pdf, double& height) {
+    std::string html = Output("pdftotext -bbox -f 1 -l 1 " + Quote(pdf) + " -");
+    std::smatch m;
+    height = 0;
+    if (std::regex_search(html, m, std::regex("<page width=\"([0-9.]+)\" height=\"([0-9.]+)\""))) {
+        height = std::stod(m[2]);
+    }
+    std::vector<Word> words;
+    std::regex word("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator(); ++it) {
+        words.push_back({std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4]), (*it)[5]});
+    }
+    return words;
+}
+
+// With no bottom margin the footer is the page's last line: it stays
+// inside the printable area, a quarter inch from the paper's edges, as
+// does everything else. The document's title is the PDF's.
+TEST(Converter, ThePdfPageKeepsEveryLineInsideItsMargins) {
+    TempDir dir, scratch;
+    std::string doc = "%OP%DEThe manual\n%OP%PL400\n%OP%HM0\n%OP%FM3\n%OP%BM0\n%OP%LM6\n%OP%FO//lastline @P@//\n"
+                      "%CO:A,80,80%";
+    for (int r = 1; r <= 200; ++r) doc += "row " + std::to_string(r) + "\n";
+    dir.Write("manual.pd", doc);
+    ASSERT_EQ(Convert({"--convert-to", "pdf", dir / "manual.pd"}, scratch).status, 0);
+    double height = 0;
+    std::vector<Word> words = WordsOfPage1(dir / "manual.pdf", height);
+    ASSERT_GT(height, 700);
+    ASSERT_FALSE(words.empty());
+    const Word* footer = nullptr;
+    for (const Word& w : words) {
+        EXPECT_GE(w.y_min, 18 - 0.5) << w.text;
+        EXPECT_LE(w.y_max, height - 18 + 0.5) << w.text;
+        EXPECT_GE(w.x_min, 18 - 0.5) << w.text;
+        if (w.text == "lastline") footer = &w;
+    }
+    ASSERT_NE(footer, nullptr);
+    for (const Word& w : words) EXPECT_LE(w.y_min, footer->y_min) << w.text << " below the footer";
+    EXPECT_NE(Output("pdfinfo " + Quote(dir / "manual.pdf")).find("Title:           The manual\n"), std::string::npos);
+
+    // Without a title, the file name.
+    dir.Write("untitled.pd", "%CO:A,8,0%x\n");
+    ASSERT_EQ(Convert({"--convert-to", "pdf", dir / "untitled.pd"}, scratch).status, 0);
+    EXPECT_NE(Output("pdfinfo " + Quote(dir / "untitled.pdf")).find("Title:           untitled.pd\n"), std::string::npos);
 }
 
 TEST(Converter, EveryRealDocumentConverts) {

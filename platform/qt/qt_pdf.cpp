@@ -1,13 +1,12 @@
 #include "platform/qt/qt_pdf.h"
 
-#include <QFile>
 #include <QGuiApplication>
-#include <QLocale>
-#include <QPageSize>
 #include <QPrinter>
 #include <cstdio>
 
 #include "platform/qt/qt_canvas.h"
+#include "platform/qt/qt_metrics.h"
+#include "platform/qt/qt_services.h"
 
 namespace tw {
 
@@ -23,11 +22,9 @@ std::unique_ptr<QGuiApplication> StartOffscreenQt(char* argv0) {
 
 PdfPrinter::PdfPrinter(const std::string& path, const std::string& title)
     : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
-    printer_->setOutputFormat(QPrinter::PdfFormat);
+    SetUpPdfPrinter(*printer_);
     printer_->setOutputFileName(QString::fromLatin1(path.c_str()));
-    bool us = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem;
-    printer_->setPageSize(QPageSize(us ? QPageSize::Letter : QPageSize::A4));
-    printer_->setDocName(QFile::decodeName(title.c_str()));
+    printer_->setDocName(DisplayText(title));
     canvas_ = std::make_unique<QtPrinterCanvas>(*printer_);
 }
 

@@ -18,13 +18,13 @@ class QtPrinterCanvas;
 // is dropped; only its critical messages reach stderr.
 std::unique_ptr<QGuiApplication> StartOffscreenQt(char* argv0);
 
-// A PDF printer with the locale's paper size (Letter where the locale
-// measures in inches, A4 elsewhere), writing to `path`, and the canvas
+// A PDF printer with the locale's paper size and an office printer's
+// margins, writing to `path`, and the canvas
 // that prints pages onto it.
 class PdfPrinter {
 public:
     // `path` must be a name Qt can open as it is (plain ASCII); `title`
-    // is the document's name inside the PDF, as bytes of a file name.
+    // is the document's name inside the PDF (UTF-8, else Windows-1252).
     PdfPrinter(const std::string& path, const std::string& title);
     ~PdfPrinter();
 
