@@ -11,7 +11,7 @@ SAMPLE      ?= samples/welcome.pd
 PREFIX      ?= /usr/local
 DESTDIR     ?=
 
-.PHONY: all deps build run test test-sanitize fuzz bench install package clean
+.PHONY: all deps build run test test-sanitize fuzz bench check-readers install package clean
 
 configure = cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
 
@@ -80,6 +80,11 @@ bench:
 	@$(BUILD)/bench/startup_bench $(BUILD)/bench/first_page_probe
 	@bench/print_bench $(BUILD)/tarnwick
 	@bench/pandoc_compare $(BUILD)/tarnwick
+
+# The real documents' RTF and HTML read back by LibreOffice and Chromium
+# (installed when missing; not part of make test, LibreOffice is large).
+check-readers: build
+	@scripts/check-readers $(BUILD)/tarnwick
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)

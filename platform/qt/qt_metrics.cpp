@@ -43,10 +43,12 @@ void DefaultPrinterSize(float& page_width, float& page_height, float& printable_
         printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         SetUpPdfPrinter(*printer);
     }
-    // Whole twips, as printers report their sizes.
-    page_width = static_cast<float>(std::round(printer->paperRect(QPrinter::Point).width() * 20.0));
-    page_height = static_cast<float>(std::round(printer->paperRect(QPrinter::Point).height() * 20.0));
-    printable_width = static_cast<float>(std::round(printer->pageRect(QPrinter::Point).width() * 20.0));
+    // Whole twips, from millimetres: Qt rounds paper sizes in points to
+    // whole points, which would make A4 a paper of its own.
+    auto twips = [](double mm) { return static_cast<float>(std::round(mm * 1440.0 / 25.4)); };
+    page_width = twips(printer->paperRect(QPrinter::Millimeter).width());
+    page_height = twips(printer->paperRect(QPrinter::Millimeter).height());
+    printable_width = twips(printer->pageRect(QPrinter::Millimeter).width());
 }
 
 RtfMetrics MeasureRtfMetrics(const std::string& font_name, float font_size) {
