@@ -27,12 +27,12 @@ namespace {
 
 // A header or footer laid out as the printed page lays it out: the left
 // part at the left margin, the centre part centred and the right part
-// ending at the right margin, on tab stops.
+// ending at the right margin, on tab stops. No text, no group: word
+// processors would set the page's top or bottom aside for an empty one.
 std::string HeaderGroup(const char* name, const std::string& text, const std::string& font, long long centre,
                         long long right, MarkupCellWriter& cells) {
-    std::string g = std::string("{\\") + name;
-    if (text.empty()) return g + font + "}\r\n";
-    g += "\\pard" + font;
+    if (text.empty()) return "";
+    std::string g = std::string("{\\") + name + "\\pard" + font;
     if (right > 0) g += "\\tqc\\tx" + std::to_string(centre) + "\\tqr\\tx" + std::to_string(right);
     g += ' ';  // ends the control word: a text may begin with digits or spaces
     HeaderParts parts = SplitHeaderLine(text);

@@ -244,10 +244,11 @@ std::string RtfOf(Fixture& f, const RtfMetrics& m) {
     return s.bytes;
 }
 
-// What follows the footer line: the rows and the end.
+// What follows the page layout, header and footer: the rows and the end.
 std::string RtfBody(const std::string& rtf) {
     std::size_t footer = rtf.find("{\\footer");
-    return footer == std::string::npos ? rtf : rtf.substr(rtf.find("\r\n", footer) + 2);
+    if (footer == std::string::npos) footer = rtf.find("\\footery");
+    return rtf.substr(rtf.find("\r\n", footer) + 2);
 }
 
 TEST(RtfExport, EmptyDocumentHasTheFullHeaderThenParAndBrace) {
@@ -270,8 +271,6 @@ TEST(RtfExport, EmptyDocumentHasTheFullHeaderThenParAndBrace) {
               "{\\pgnstart0}\r\n"
               "\\headery450\r\n"
               "\\footery450\r\n"
-              "{\\header\\f0\\fs18}\r\n"
-              "{\\footer\\f0\\fs18}\r\n"
               "\\par\r\n}");
 }
 
@@ -312,7 +311,6 @@ TEST(RtfExport, HeaderAndFooterParts) {
         const char* text;
         std::string group;  // between "{\header" and "}"
     } cases[] = {
-        {"", "\\f0\\fs18"},
         {"//Zprom documentation - @P@//", stops + "\\tab Zprom documentation - " + kPage + "\\par"},
         {"/Report/@D@/Page @P@", stops + "Report\\tab " + kDate + "\\tab Page " + kPage + "\\par"},
         {"/2024 accounts//", stops + "2024 accounts\\par"},
@@ -324,6 +322,10 @@ TEST(RtfExport, HeaderAndFooterParts) {
         {"/a{b}\\/@@/", stops + "a\\{b\\}\\\\\\tab @\\par"},
         {"/@T@//", stops + "T\\par"},
     };
+    Fixture none;
+    none.Load("%OP%DET\n%OP%HE\n%CO:A,4,0%a\n");
+    EXPECT_EQ(RtfOf(none, Metrics()).find("{\\header"), std::string::npos);
+    EXPECT_EQ(RtfOf(none, Metrics()).find("{\\footer"), std::string::npos);
     for (const auto& c : cases) {
         Fixture f;
         f.Load(std::string("%OP%DET\n%OP%LM2\n%OP%HE") + c.text + "\n%OP%FO" + c.text + "\n");
