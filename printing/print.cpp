@@ -72,8 +72,9 @@ Status PrintDocument(PrintJob& job) {
             const long wanted = *job.unattended_length != 0 ? *job.unattended_length : d.OptPL;
             const bool holds = wanted > reserved && wanted <= PrinterLines;
             if (!holds && *job.unattended_length != 0) {
-                job.sys.msg.Show(PageLengthRefused(static_cast<int>(wanted), PrinterLines, reserved), MsgButtons::OK,
-                                 MsgIcon::Information);
+                std::string refused = PageLengthRefused(static_cast<int>(wanted), PrinterLines, reserved);
+                job.sys.msg.Show(refused, MsgButtons::OK, MsgIcon::Information);
+                status = Status::Refused(refused);
                 return;
             }
             // A page that holds not even the margins: as when the user
