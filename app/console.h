@@ -1,10 +1,11 @@
-// Services for running without a window: reports go to stderr and where a
-// person would be asked, the safe answer is taken without blocking.
+// Services for running without a window: where a person would be asked,
+// the safe answer is taken without blocking, and nothing is printed; the
+// converter words its own line from what each step returns.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "platform/services.h"
 
@@ -13,28 +14,12 @@ namespace tw {
 class ConsoleMessageBox : public MessageBox {
 public:
     // Abort for Abort/Retry/Ignore, No for Yes/No: nothing is retried and
-    // no error log is written behind the user's back. Reports are kept
-    // for the caller to print, one line per file; a question is answered
-    // and never printed, since nobody is asked.
-    MsgResult Show(const std::string& text, MsgButtons buttons, MsgIcon) override {
+    // no error log is written behind the user's back.
+    MsgResult Show(const std::string&, MsgButtons buttons, MsgIcon) override {
         if (buttons == MsgButtons::YesNo) return MsgResult::No;
-        reports_.push_back(text);
         if (buttons == MsgButtons::AbortRetryIgnore) return MsgResult::Abort;
         return MsgResult::OK;
     }
-    int Reports() const { return static_cast<int>(reports_.size()); }
-    // The reports since `from`, joined with "; ".
-    std::string Since(int from) const {
-        std::string joined;
-        for (std::size_t i = static_cast<std::size_t>(from); i < reports_.size(); ++i) {
-            if (!joined.empty()) joined += "; ";
-            joined += reports_[i];
-        }
-        return joined;
-    }
-
-private:
-    std::vector<std::string> reports_;
 };
 
 class ConsoleInputBox : public InputBox {
@@ -61,6 +46,51 @@ class NoWindow : public WindowHooks {
 public:
     void SetCaption(const std::string&) override {}
     void ClearSurface() override {}
+};
+
+// One line on a terminal that says how far a conversion has come,
+// rewritten in place ("\r") and erased before anything else is printed
+// and at the end. Silent unless switched on (stderr is a terminal and
+// the user did not ask for quiet).
+class ProgressLine {
+public:
+    ProgressLine(std::FILE* out, bool on) : out_(out), on_(on) {}
+    ~ProgressLine() { Erase(); }
+
+    // The file in hand, as "[i/n] name" in a batch.
+    void File(std::size_t index, std::size_t count, const std::string& name) {
+        file_ = count > 1 ? "[" + std::to_string(index + 1) + "/" + std::to_string(count) + "] " + name : name;
+        Show(file_, true);
+    }
+    // Pages printed of the file in hand; the first always shows.
+    void Pages(int printed) {
+        Show(file_ + ": " + std::to_string(printed) + (printed == 1 ? " page" : " pages") + " printed", printed == 1);
+    }
+    // Erases the line, so that what follows starts on a clean one.
+    void Erase() {
+        if (!shown_) return;
+        std::fputs("\r\x1b[K", out_);
+        std::fflush(out_);
+        shown_ = false;
+    }
+
+private:
+    // At most ten updates a second, but for those that must show.
+    void Show(const std::string& text, bool now) {
+        if (!on_) return;
+        auto t = std::chrono::steady_clock::now();
+        if (!now && shown_ && t - last_ < std::chrono::milliseconds(100)) return;
+        last_ = t;
+        std::fprintf(out_, "\rtarnwick: %s\x1b[K", text.c_str());
+        std::fflush(out_);
+        shown_ = true;
+    }
+
+    std::FILE* out_;
+    bool on_;
+    bool shown_ = false;
+    std::string file_;
+    std::chrono::steady_clock::time_point last_;
 };
 
 }  // namespace tw

@@ -1,118 +1,72 @@
 #include "app/convert.h"
 
 #include <QGuiApplication>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <filesystem>
+#include <memory>
 #include <optional>
+#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
-#include <filesystem>
-#include <memory>
-#include <string>
 #include <vector>
 
-#include <QFile>
-#include <QLocale>
-#include <QPageSize>
-#include <QPrinter>
-
 #include "app/console.h"
+#include "app/standard_streams.h"
 #include "document/numbers.h"
-#include "platform/atomic_output.h"
-#include "platform/errors.h"
-#include "platform/qt/qt_canvas.h"
-#include "printing/print.h"
-#include "settings/settings.h"
 #include "document/reader.h"
 #include "export/csv_export.h"
 #include "export/html_export.h"
 #include "export/rtf_export.h"
 #include "export/text_export.h"
+#include "platform/atomic_output.h"
+#include "platform/errors.h"
 #include "platform/qt/qt_metrics.h"
+#include "platform/qt/qt_pdf.h"
 #include "platform/qt/qt_services.h"
+#include "printing/print.h"
+#include "settings/settings.h"
 
 namespace tw {
 
-namespace {
-
 namespace fs = std::filesystem;
 
-const char* kUsage =
-    "Usage: tarnwick --convert-to FORMAT FILE... [--outdir DIR]\n"
-    "       tarnwick [DOCUMENT]\n"
-    "\n"
-    "Converts PipeDream documents without opening a window. Each FILE is\n"
-    "written as its name without the extension plus the format's own, in DIR\n"
-    "or else beside FILE. Files that are not PipeDream documents are refused.\n"
-    "An output takes its name only once it is complete, and never replaces a\n"
-    "file that the same run reads or has already written.\n"
-    "\n"
-    "FORMAT is one of:\n"
-    "  rtf         Rich Text with the page layout, header and footer\n"
-    "  txt         tab-separated plain text, one line per row\n"
-    "  htm, html   an HTML page\n"
-    "  pdf         printed to a PDF file with the page layout, header and footer\n"
-    "  csv         comma-separated values, number cells computed\n"
-    "\n"
-    "Options:\n"
-    "  --convert-to FORMAT  the format to write\n"
-    "  --outdir DIR         write the converted files into DIR\n"
-    "  --help               show this text\n"
-    "  --version            show the version\n"
-    "\n"
-    "Without these options Tarnwick opens its window, and its whole command\n"
-    "line names the document to show.\n"
-    "\n"
-    "Exit status: 0 when every file converted, 1 when one or more did not,\n"
-    "2 when the command line is wrong.\n";
-
-enum class Format { Rtf, Txt, Htm, Pdf, Csv };
-
-struct Options {
-    Format format = Format::Txt;
-    bool have_format = false;
-    std::string outdir;
-    std::vector<std::string> files;
+// The files this run reads, by identity: an output must never replace one.
+struct Inputs {
+    std::vector<std::pair<FileIdentity, std::string>> files;
+    void Add(const std::string& path, const std::string& name) {
+        for (bool follow : {true, false}) {
+            if (auto id = IdentityOf(path, follow)) files.emplace_back(*id, name);
+        }
+    }
+    const std::string* Find(const FileIdentity& id) const {
+        for (const auto& [fid, name] : files) {
+            if (fid == id) return &name;
+        }
+        return nullptr;
+    }
 };
 
-int Usage(const std::string& problem) {
-    std::fprintf(stderr, "tarnwick: %s\nTry 'tarnwick --help' for more information.\n", problem.c_str());
-    return 2;
-}
+struct Conversion {
+    Platform& sys;
+    DocumentModel doc;
+    std::string font_name = "Courier New";  // the screen font the viewer would use
+    float font_size = 9;
+    std::optional<RtfMetrics> metrics;   // measured when first needed
+    std::int16_t PrintPageLength = 0;    // kept from file to file, as in the viewer
+    const std::string CrLf = "\r\n";
+    ProgressLine& progress;
+    std::string input_name;  // the file in hand: a PDF is titled by it when its document has no title
+    std::int16_t page_length = 0;  // --page-length; 0: the document's, when the printer page holds it
+};
 
-bool ParseFormat(const std::string& name, Format& f) {
-    if (name == "rtf") f = Format::Rtf;
-    else if (name == "txt") f = Format::Txt;
-    else if (name == "htm" || name == "html") f = Format::Htm;
-    else if (name == "pdf") f = Format::Pdf;
-    else if (name == "csv") f = Format::Csv;
-    else return false;
-    return true;
-}
+namespace {
 
-const char* Extension(Format f) {
-    switch (f) {
-    case Format::Rtf: return ".rtf";
-    case Format::Txt: return ".txt";
-    case Format::Htm: return ".htm";
-    case Format::Pdf: return ".pdf";
-    case Format::Csv: return ".csv";
-    }
-    return "";
-}
-
-// FILE's name without its extension plus the format's, in DIR or beside FILE.
-std::string OutputPath(const std::string& file, const Options& o) {
-    fs::path in(file);
-    std::string name = in.filename().string();
-    auto dot = name.find_last_of('.');
-    if (dot != std::string::npos && dot > 0) name.erase(dot);
-    fs::path folder = o.outdir.empty() ? in.parent_path() : fs::path(o.outdir);
-    return (folder / (name + Extension(o.format))).string();
-}
+const char* kStandardInput = "standard input";
+const char* kStandardOutput = "standard output";
 
 // A finished PDF ends with its trailer, and the cross-reference table
 // stands where the trailer says: a write lost anywhere on the way (a full
@@ -145,117 +99,89 @@ int PdfWriteError(int fd) {
     return kErrDeviceIO;
 }
 
-// One line on stderr for each file that was not converted; reports that
-// span lines are joined into it.
-void Problem(const std::string& file, std::string what) {
-    for (char& c : what) {
-        if (c == '\r' || c == '\n') c = ' ';
-    }
-    std::fprintf(stderr, "tarnwick: %s: %s\n", file.c_str(), what.c_str());
+Status FailedWith(int number) { return Status::Failed(number, ErrorDescription(number)); }
+
+Status WriteTxt(Conversion& c, const std::string& out) { return WriteFileTxt(c.sys, c.doc, out); }
+Status WriteHtm(Conversion& c, const std::string& out) { return WriteFileHTML(c.sys, c.doc, out); }
+Status WriteCsv(Conversion& c, const std::string& out) { return WriteFileCsv(c.sys, c.doc, out); }
+Status WriteRtf(Conversion& c, const std::string& out) {
+    if (!c.metrics) c.metrics = MeasureRtfMetrics(c.font_name, c.font_size);
+    return WriteRTF(c.sys, c.doc, *c.metrics, out);
 }
 
-std::string FileError(const VbError& e) { return e.description() + " (error " + std::to_string(e.number()) + ")"; }
-
-// Prints through the same path as File > Print, onto a PDF printer with
-// the locale's paper size, into a temporary file that replaces `out` only
-// once the PDF is complete. Returns what went wrong, empty on success.
-std::string PrintToPdf(Platform& sys, ConsoleMessageBox& msg, const DocumentModel& doc, const std::string& out,
-                       const std::string& font_name, float font_size, const std::string& CrLf,
-                       std::int16_t& PrintPageLength, FileIdentity& written) {
+// Prints through the same path as File > Print, onto a PDF printer, into
+// a temporary file that replaces `out` only once the PDF is complete.
+Status WritePdf(Conversion& c, const std::string& out) {
     AtomicOutput file;
     try {
         file.Open(out, AtomicOutput::Access::ByName);
     } catch (const VbError& e) {
-        return "cannot write " + out + ": " + FileError(e);
+        return Status::Failed(e);
     }
-    int before = msg.Reports();
+    Status printed;
     int pages = 0;
     {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
         // The temporary file's name is plain ASCII, so no byte of the
         // target's name goes through a text conversion.
-        printer.setOutputFileName(QString::fromLatin1(file.PathForOthers().c_str()));
-        bool us = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem;
-        printer.setPageSize(QPageSize(us ? QPageSize::Letter : QPageSize::A4));
-        printer.setDocName(QFile::decodeName(out.c_str()));
-        QtPrinterCanvas canvas(printer);
+        PdfPrinter pdf(file.PathForOthers(), PrintTitle(c.doc, c.input_name));
+        pdf.OnPageEnd([&](int n) { c.progress.Pages(n); });
         ScriptFlags flags;
-        PrintJob job{sys, doc, canvas, font_name, font_size, CrLf, PrintPageLength, flags};
-        PrintDocument(job);
-        pages = canvas.PagesPrinted();
+        PrintJob job{c.sys, c.doc, pdf.Canvas(), c.font_name, c.font_size, c.CrLf, c.PrintPageLength, flags,
+                     c.page_length};
+        printed = PrintDocument(job);
+        pages = pdf.PagesPrinted();
     }
-    if (msg.Reports() != before) {
+    if (printed.kind == Status::Kind::Failed) {
         // The printer says no more than that the device failed; a disk
         // with no room left is named as the other formats name it.
-        if (PdfWriteError(file.Fd()) == kErrDiskFull) return "cannot write " + out + ": " + FileError(VbError(kErrDiskFull));
-        return msg.Since(before) + "; no PDF written";
+        return PdfWriteError(file.Fd()) == kErrDiskFull ? FailedWith(kErrDiskFull) : printed;
     }
+    if (printed.kind == Status::Kind::Refused) return printed;
     // Nothing printed leaves any earlier PDF of that name as it was.
     if (pages == 0) {
-        if (doc.NumRows == 0) return "the document has no rows, so there is nothing to print; no PDF written";
-        return "nothing was printed: the PDF page holds no more lines than the document's margins, header and "
-               "footer take; no PDF written";
+        if (c.doc.NumRows == 0) return Status::Refused("the document has no rows, so there is nothing to print");
+        return Status::Refused("nothing was printed: the PDF page holds no more lines than the document's margins, "
+                               "header and footer take");
     }
-    if (!PdfComplete(file.Fd())) return "cannot write " + out + ": " + FileError(VbError(PdfWriteError(file.Fd())));
+    if (!PdfComplete(file.Fd())) return FailedWith(PdfWriteError(file.Fd()));
     try {
         file.Commit();
     } catch (const VbError& e) {
-        return "cannot write " + out + ": " + FileError(e);
+        return Status::Failed(e);
     }
-    written = file.Committed();
-    return "";
+    return Status::Done();
 }
 
-// What stands in the way of reading FILE as a document, empty when it can
-// be tried: the reader refuses the same things, this only words them.
-std::string InputProblem(const std::string& file) {
-    struct stat st {};
-    if (::stat(file.c_str(), &st) != 0) return FileError(VbError(ErrorFromErrno(errno, true)));
-    if (S_ISREG(st.st_mode)) return "";
-    const char* what = S_ISDIR(st.st_mode)    ? "a folder"
-                       : S_ISFIFO(st.st_mode) ? "a named pipe"
-                       : S_ISSOCK(st.st_mode) ? "a socket"
-                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
-                                                                     : "not a regular file";
-    return std::string("is ") + what + ", not a document file";
-}
-
-// The files this run reads, by identity: an output must never replace one.
-struct Inputs {
-    std::vector<std::pair<FileIdentity, std::string>> files;
-    void Add(const std::string& name) {
-        for (bool follow : {true, false}) {
-            if (auto id = IdentityOf(name, follow)) files.emplace_back(*id, name);
-        }
-    }
-    const std::string* Find(const FileIdentity& id) const {
-        for (const auto& [fid, name] : files) {
-            if (fid == id) return &name;
-        }
-        return nullptr;
-    }
+const Format kFormats[] = {
+    {{{"rtf", ".rtf"}, {}}, "Rich Text with the page layout, header and footer", true, WriteRtf},
+    {{{"txt", ".txt"}, {}}, "tab-separated plain text, one line per row", false, WriteTxt},
+    {{{"htm", ".htm"}, {"html", ".html"}}, "an HTML page", false, WriteHtm},
+    {{{"pdf", ".pdf"}, {}}, "printed to a PDF file with the page layout, header and footer", true, WritePdf},
+    {{{"csv", ".csv"}, {}}, "comma-separated values, number cells computed", false, WriteCsv},
 };
 
-}  // namespace
+struct Options {
+    const Format* format = nullptr;
+    const char* extension = "";
+    std::string outdir;
+    bool to_stdout = false;
+    bool quiet = false;
+    std::int16_t page_length = 0;  // 0: the document's, when the printer page holds it
+    std::vector<std::string> files;
+};
 
-bool WantsConverter(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--convert-to" || a.rfind("--convert-to=", 0) == 0) return true;
-    }
-    if (argc > 1) {
-        std::string a = argv[1];
-        return a == "--help" || a == "-h" || a == "--version";
-    }
-    return false;
+int Usage(const std::string& problem) {
+    std::fprintf(stderr, "tarnwick: %s\nTry 'tarnwick --help' for more information.\n", problem.c_str());
+    return 2;
 }
 
-int RunConverter(int argc, char** argv) {
-    Options o;
+// Reads the command line into `o`; returns an exit status when the run
+// ends here (help, version, a mistake), or -1 to go on.
+int ParseOptions(int argc, char** argv, Options& o) {
     bool only_files = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
+        // The value of an option given as "--opt VALUE" or "--opt=VALUE".
         auto value = [&](const std::string& opt, std::string& into) {
             if (a == opt) {
                 if (i + 1 >= argc) return false;
@@ -265,137 +191,298 @@ int RunConverter(int argc, char** argv) {
             into = a.substr(opt.size() + 1);
             return true;
         };
+        auto is = [&](const char* opt) { return a == opt || a.rfind(std::string(opt) + "=", 0) == 0; };
         if (only_files || a.empty() || a[0] != '-' || a == "-") {
             o.files.push_back(a);
         } else if (a == "--") {
             only_files = true;
         } else if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
+            std::fputs(UsageText().c_str(), stdout);
             return 0;
-        } else if (a == "--version") {
+        } else if (a == "--version" || a == "-v" || a == "-V") {
             std::printf("tarnwick %s\n", TARNWICK_VERSION);
             return 0;
-        } else if (a == "--convert-to" || a.rfind("--convert-to=", 0) == 0) {
+        } else if (is("--convert-to")) {
             std::string f;
-            if (!value("--convert-to", f)) return Usage("--convert-to needs a format: rtf, txt or htm");
-            if (!ParseFormat(f, o.format)) return Usage("unknown format '" + f + "': use rtf, txt, htm, pdf or csv");
-            o.have_format = true;
-        } else if (a == "--outdir" || a.rfind("--outdir=", 0) == 0) {
+            if (!value("--convert-to", f)) return Usage("--convert-to needs a format: " + FormatNamesText());
+            o.format = FindFormat(f, &o.extension);
+            if (!o.format) return Usage("unknown format '" + f + "': use " + FormatNamesText());
+        } else if (is("--outdir")) {
             if (!value("--outdir", o.outdir) || o.outdir.empty()) return Usage("--outdir needs a folder");
+        } else if (is("--page-length")) {
+            std::string n;
+            if (!value("--page-length", n)) return Usage("--page-length needs a number of lines");
+            char* end = nullptr;
+            long v = std::strtol(n.c_str(), &end, 10);
+            if (n.empty() || *end != '\0' || v < 1 || v > 32767) {
+                return Usage("--page-length '" + n + "': give a whole number of lines from 1 to 32767");
+            }
+            o.page_length = static_cast<std::int16_t>(v);
+        } else if (a == "--stdout") {
+            o.to_stdout = true;
+        } else if (a == "-o") {
+            std::string to;
+            if (!value("-o", to) || to != "-") {
+                return Usage("-o takes only '-', standard output; --outdir names a folder");
+            }
+            o.to_stdout = true;
+        } else if (a == "--quiet" || a == "-q") {
+            o.quiet = true;
         } else {
             return Usage("unknown option '" + a + "'");
         }
     }
-    if (!o.have_format) return Usage("--convert-to FORMAT is missing");
+    if (!o.format) return Usage("--convert-to FORMAT is missing");
     if (o.files.empty()) return Usage("no files to convert");
+    if (o.to_stdout && o.files.size() != 1) return Usage("--stdout writes one file: give exactly one FILE");
+    if (o.to_stdout && !o.outdir.empty()) return Usage("--stdout and --outdir do not go together");
+    if (std::count(o.files.begin(), o.files.end(), "-") > 1) {
+        return Usage("standard input can be read once only: give '-' once");
+    }
     if (!o.outdir.empty() && !fs::is_directory(o.outdir)) {
         std::fprintf(stderr, "tarnwick: --outdir %s: no such folder\n", o.outdir.c_str());
         return 2;
     }
+    return -1;
+}
+
+// FILE's name without its extension plus the format's, in DIR or beside
+// FILE; a document from standard input is "stdin" in DIR or here.
+std::string OutputPath(const std::string& file, const Options& o) {
+    fs::path in(file == "-" ? "stdin" : file);
+    std::string name = in.filename().string();
+    auto dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) name.erase(dot);
+    fs::path folder = o.outdir.empty() ? in.parent_path() : fs::path(o.outdir);
+    return (folder / (name + o.extension)).string();
+}
+
+std::string FileError(const Status& s) { return s.description + " (error " + std::to_string(s.number) + ")"; }
+
+// What stands in the way of reading FILE as a document, empty when it can
+// be tried: the reader refuses the same things, this only words them.
+std::string InputProblem(const std::string& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) return FileError(FailedWith(ErrorFromErrno(errno, true)));
+    if (S_ISREG(st.st_mode)) return "";
+    const char* what = S_ISDIR(st.st_mode)    ? "a folder"
+                       : S_ISFIFO(st.st_mode) ? "a named pipe"
+                       : S_ISSOCK(st.st_mode) ? "a socket"
+                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                                                                     : "not a regular file";
+    return std::string("is ") + what + ", not a document file";
+}
+
+// Converts the files one by one, saying on stderr in one line for each
+// file that was not converted what happened to it.
+class Run {
+public:
+    Run(Conversion& c, const Options& o) : c_(c), o_(o) {
+        for (const std::string& file : o.files) {
+            if (file == "-") inputs_.Add("/proc/self/fd/0", kStandardInput);
+            else inputs_.Add(file, file);
+        }
+    }
+
+    // False when the file was not converted, after saying why.
+    bool Convert(const std::string& file) {
+        name_ = file == "-" ? kStandardInput : file;
+        c_.input_name = name_;
+        std::string path = file;
+        StandardInputCopy copy;
+        if (file == "-") {
+            Status s = copy.Read(StandardInputLimit());
+            if (s.kind == Status::Kind::Failed) return Problem("cannot be read: " + FileError(s) + "; not converted");
+            if (!s.Succeeded()) return Problem(s.description + "; not converted");
+            path = copy.path();
+        } else if (std::string problem = InputProblem(file); !problem.empty()) {
+            return Problem(problem + "; not converted");
+        }
+        if (Status s = ReadPipeDreamFile(c_.sys, window_, c_.doc, path); !s.Succeeded()) {
+            return Problem("cannot be read: " + FileError(s) + "; not converted");
+        }
+        if (!c_.doc.IsPipeDreamFile) return Problem("not a PipeDream document; nothing written");
+        if (o_.to_stdout) return ToStandardOutput();
+        std::string out = OutputPath(file, o_);
+        if (!MayWrite(file, out)) return false;
+        if (!Written(out, o_.format->write(c_, out))) return false;
+        if (auto id = IdentityOf(out, false)) written_.emplace_back(*id, name_);
+        return true;
+    }
+
+private:
+    bool Problem(std::string what) {
+        // Reports that span lines are joined into the one line.
+        for (char& ch : what) {
+            if (ch == '\r' || ch == '\n') ch = ' ';
+        }
+        c_.progress.Erase();
+        std::fprintf(stderr, "tarnwick: %s: %s\n", name_.c_str(), what.c_str());
+        return false;
+    }
+
+    // Says what went wrong with writing `out`; false then.
+    bool Written(const std::string& out, const Status& s) {
+        if (s.Succeeded()) return true;
+        if (s.kind == Status::Kind::Failed) {
+            return Problem("cannot write " + out + ": " + FileError(s) + "; nothing written");
+        }
+        return Problem(s.description + "; nothing written");
+    }
+
+    // Compared by identity, not by spelling: "./a.txt", "a.txt", a hard
+    // link and a symbolic link to it are all one file.
+    bool MayWrite(const std::string& file, const std::string& out) {
+        for (bool follow : {true, false}) {
+            std::optional<FileIdentity> id = IdentityOf(out, follow);
+            if (!id) continue;
+            if (const std::string* other = inputs_.Find(*id)) {
+                return Problem(*other == name_ || (file != "-" && c_.doc.SourceFile && *c_.doc.SourceFile == *id)
+                                   ? "the output " + out + " is the input itself; nothing written"
+                                   : "the output " + out + " is " + *other +
+                                         ", which this run converts too; nothing written");
+            }
+            for (const auto& [wid, from] : written_) {
+                if (wid == *id) {
+                    return Problem(out + " was already written from " + from + " in this run; not overwritten");
+                }
+            }
+        }
+        return true;
+    }
+
+    // Writes the output in a private folder and sends it to standard
+    // output once it is complete, so a failure sends nothing.
+    bool ToStandardOutput() {
+        std::optional<ScratchFolder> scratch;
+        try {
+            scratch.emplace();
+        } catch (const VbError& e) {
+            return Problem("cannot make a temporary folder: " + FileError(Status::Failed(e)) + "; nothing written");
+        }
+        std::string out = scratch->File(std::string("output") + o_.extension);
+        Status s = o_.format->write(c_, out);
+        if (s.Succeeded()) s = CopyToStandardOutput(out);
+        return Written(kStandardOutput, s);
+    }
+
+    Conversion& c_;
+    const Options& o_;
+    NoWindow window_;
+    Inputs inputs_;
+    std::vector<std::pair<FileIdentity, std::string>> written_;  // output -> its input
+    std::string name_;  // the file in hand, as messages name it
+};
+
+}  // namespace
+
+std::span<const Format> Formats() { return kFormats; }
+
+const Format* FindFormat(std::string_view name, const char** extension) {
+    for (const Format& f : kFormats) {
+        for (const FormatName& n : f.names) {
+            if (n.name && name == n.name) {
+                if (extension) *extension = n.extension;
+                return &f;
+            }
+        }
+    }
+    return nullptr;
+}
+
+std::string FormatNamesText() {
+    std::vector<std::string> names;
+    for (const Format& f : kFormats) {
+        for (const FormatName& n : f.names) {
+            if (n.name) names.emplace_back(n.name);
+        }
+    }
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) text += i + 1 == names.size() ? " or " : ", ";
+        text += names[i];
+    }
+    return text;
+}
+
+std::string UsageText() {
+    std::string formats;
+    for (const Format& f : kFormats) {
+        std::string names = f.names[0].name;
+        if (f.names[1].name) names += std::string(", ") + f.names[1].name;
+        names.resize(std::max<std::size_t>(names.size() + 1, 12), ' ');
+        formats += "  " + names + f.summary + "\n";
+    }
+    return "Usage: tarnwick --convert-to FORMAT FILE... [--outdir DIR] [--page-length N]\n"
+           "       tarnwick --convert-to FORMAT FILE --stdout\n"
+           "       tarnwick [DOCUMENT]\n"
+           "\n"
+           "Converts PipeDream documents without opening a window. Each FILE is\n"
+           "written as its name without the extension plus the format's own, in DIR\n"
+           "or else beside FILE. Files that are not PipeDream documents are refused.\n"
+           "An output takes its name only once it is complete, and never replaces a\n"
+           "file that the same run reads or has already written. A FILE of - is\n"
+           "read from standard input and written as stdin plus the extension, in\n"
+           "DIR or else in the current folder.\n"
+           "\n"
+           "FORMAT is one of:\n" +
+           formats +
+           "The output's extension is the name given: html writes .html, htm .htm.\n"
+           "\n"
+           "Options:\n"
+           "  --convert-to FORMAT  the format to write\n"
+           "  --outdir DIR         write the converted files into DIR\n"
+           "  --page-length N      print N lines to a page (pdf); without it, the\n"
+           "                       document's page length when the page holds it,\n"
+           "                       else as many lines as the page holds\n"
+           "  --stdout, -o -       write the one converted FILE to standard output\n"
+           "  --quiet, -q          no progress line on a terminal\n"
+           "  --help, -h           show this text\n"
+           "  --version, -v, -V    show the version\n"
+           "\n"
+           "Without these options Tarnwick opens its window, and its whole command\n"
+           "line names the document to show.\n"
+           "\n"
+           "Exit status: 0 when every file converted, 1 when one or more did not,\n"
+           "2 when the command line is wrong.\n";
+}
+
+bool WantsConverter(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--convert-to" || a.rfind("--convert-to=", 0) == 0) return true;
+    }
+    if (argc > 1) {
+        std::string a = argv[1];
+        return a == "--help" || a == "-h" || a == "--version" || a == "-v" || a == "-V";
+    }
+    return false;
+}
+
+int RunConverter(int argc, char** argv) {
+    Options o;
+    if (int status = ParseOptions(argc, argv, o); status >= 0) return status;
 
     ConsoleMessageBox msg;
     ConsoleInputBox input;
     SystemProcess process;
     NoPointer pointer;
-    NoWindow window;
     Platform sys{msg, input, process, pointer};
+    ProgressLine progress(stderr, !o.quiet && ::isatty(STDERR_FILENO));
+    Conversion c{sys, {}, "Courier New", 9, std::nullopt, 0, "\r\n", progress, "", o.page_length};
+    if (std::string n = ReadIniValue(process, "FontName"); !n.empty()) c.font_name = n;
+    if (double s = Val(ReadIniValue(process, "FontSize")); s > 0 && s <= 2160) c.font_size = static_cast<float>(s);
 
-    // The screen font the viewer would use, from its settings.
-    std::string font_name = "Courier New";
-    float font_size = 9;
-    if (std::string n = ReadIniValue(process, "FontName"); !n.empty()) font_name = n;
-    if (double s = Val(ReadIniValue(process, "FontSize")); s > 0 && s <= 2160) font_size = static_cast<float>(s);
-
-    // Font metrics and printing come from Qt, on its offscreen platform so
-    // that no display is needed.
     std::unique_ptr<QGuiApplication> gui;
-    RtfMetrics metrics;
-    if (o.format == Format::Rtf || o.format == Format::Pdf) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        // Qt's own chatter (a missing runtime folder, font fallbacks) is
-        // not the user's business here; our reports say what went wrong.
-        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-            if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "tarnwick: %s\n", qPrintable(text));
-        });
-        static int qt_argc = 1;
-        static char* qt_argv[] = {argv[0], nullptr};
-        gui = std::make_unique<QGuiApplication>(qt_argc, qt_argv);
-        if (o.format == Format::Rtf) metrics = MeasureRtfMetrics(font_name, font_size);
-    }
+    if (o.format->needs_qt) gui = StartOffscreenQt(argv[0]);
 
-    DocumentModel doc;
-    std::int16_t PrintPageLength = 0;  // kept from file to file, as in the viewer
-    const std::string CrLf = "\r\n";
-    Inputs inputs;
-    for (const std::string& file : o.files) inputs.Add(file);
-    std::vector<std::pair<FileIdentity, std::string>> written;  // output -> its input
-    // Converts one file; false when it was not converted, after saying why.
-    auto convert = [&](const std::string& file) {
-        if (std::string problem = InputProblem(file); !problem.empty()) {
-            Problem(file, problem + "; not converted");
-            return false;
-        }
-        int before = msg.Reports();
-        ReadPipeDreamFile(sys, window, doc, file);
-        if (msg.Reports() != before) {
-            Problem(file, msg.Since(before) + "; not converted");
-            return false;
-        }
-        if (!doc.IsPipeDreamFile) {
-            Problem(file, "not a PipeDream document; nothing written");
-            return false;
-        }
-        // Compared by identity, not by spelling: "./a.txt", "a.txt", a hard
-        // link and a symbolic link to it are all one file.
-        std::string out = OutputPath(file, o);
-        bool refused = false;
-        for (bool follow : {true, false}) {
-            std::optional<FileIdentity> id = IdentityOf(out, follow);
-            if (!id || refused) continue;
-            if (const std::string* other = inputs.Find(*id)) {
-                Problem(file, *other == file || (doc.SourceFile && *doc.SourceFile == *id)
-                                  ? "the output " + out + " is the input itself; nothing written"
-                                  : "the output " + out + " is " + *other +
-                                        ", which this run converts too; nothing written");
-                refused = true;
-            }
-            for (const auto& [wid, from] : written) {
-                if (!refused && wid == *id) {
-                    Problem(file, out + " was already written from " + from + " in this run; not overwritten");
-                    refused = true;
-                }
-            }
-        }
-        if (refused) return false;
-        before = msg.Reports();
-        if (o.format == Format::Pdf) {
-            FileIdentity id;
-            std::string problem = PrintToPdf(sys, msg, doc, out, font_name, font_size, CrLf, PrintPageLength, id);
-            if (!problem.empty()) {
-                Problem(file, problem);
-                return false;
-            }
-            written.emplace_back(id, file);
-            return true;
-        }
-        switch (o.format) {
-        case Format::Rtf: WriteRTF(sys, doc, metrics, out); break;
-        case Format::Txt: WriteFileTxt(sys, doc, out); break;
-        case Format::Htm: WriteFileHTML(sys, doc, out); break;
-        case Format::Pdf: break;
-        case Format::Csv: WriteFileCsv(sys, doc, out); break;
-        }
-        if (msg.Reports() != before) {
-            Problem(file, "cannot write " + out + ": " + msg.Since(before) + "; nothing written");
-            return false;
-        }
-        if (auto id = IdentityOf(out, false)) written.emplace_back(*id, file);
-        return true;
-    };
+    Run run(c, o);
     int failed = 0;
-    for (const std::string& file : o.files) {
-        if (!convert(file)) ++failed;
+    for (std::size_t i = 0; i < o.files.size(); ++i) {
+        progress.File(i, o.files.size(), o.files[i] == "-" ? kStandardInput : o.files[i]);
+        if (!run.Convert(o.files[i])) ++failed;
     }
+    progress.Erase();
     return failed == 0 ? 0 : 1;
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/qt/qt_dialog.h"
 #include "platform/qt/qt_services.h"
+#include "viewer/desktop.h"
 #include "viewer/frmQuillon.h"
 
 namespace tw {
@@ -37,6 +38,11 @@ int RunViewer(int argc, char** argv) {
     char* qt_argv[] = {argv[0], nullptr};
     QApplication app(qt_argc, qt_argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
+    // Ties the window to its desktop entry, for its icon and name on Wayland.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tarnwick.Tarnwick"));
+    QApplication::setWindowIcon(AppIcon());
+    LoadQtTranslations(app, QLocale::system());
+    UseProportionalUiFont();
 
     QtMessageBox msg;
     QtInputBox input;

@@ -1,5 +1,7 @@
 #include "document/cell_drawing.h"
 
+#include <algorithm>
+
 #include "document/markup.h"
 
 namespace tw {
@@ -8,9 +10,24 @@ namespace {
 
 class CanvasSink : public ControlSink {
 public:
-    CanvasSink(Canvas& c, ScriptFlags& f) : c_(c), f_(f) {}
+    CanvasSink(Canvas& c, ScriptFlags& f, ShownRange found = {}) : c_(c), f_(f), found_(found) {}
 
-    void Text(std::string_view t) override { c_.Print(t); }
+    void Text(std::string_view t) override {
+        std::size_t from = drawn_, to = drawn_ + t.size();
+        drawn_ = to;
+        std::size_t a = found_.start, b = found_.start + found_.length;
+        if (found_.length == 0 || b <= from || a >= to) {
+            c_.Print(t);
+            return;
+        }
+        // Only the found characters of this piece get the band.
+        std::size_t s = std::max(a, from) - from, e = std::min(b, to) - from;
+        c_.Print(t.substr(0, s));
+        std::string_view inside = t.substr(s, e - s);
+        c_.Shade(c_.CurrentX(), c_.CurrentY(), c_.TextWidth(inside), c_.TextHeight("A"), Canvas::Band::Found);
+        c_.Print(inside);
+        c_.Print(t.substr(e));
+    }
 
     // The surface's own state is toggled, not the cell's: highlights left
     // on by an earlier cell are switched off by the same code.
@@ -68,12 +85,18 @@ public:
 private:
     Canvas& c_;
     ScriptFlags& f_;
+    ShownRange found_;
+    std::size_t drawn_ = 0;  // characters drawn so far
 };
 
 }  // namespace
 
 void DrawMarkedCell(Canvas& canvas, std::string_view text, ScriptFlags& flags) {
-    CanvasSink sink(canvas, flags);
+    DrawMarkedCell(canvas, text, flags, ShownRange{});
+}
+
+void DrawMarkedCell(Canvas& canvas, std::string_view text, ScriptFlags& flags, ShownRange found) {
+    CanvasSink sink(canvas, flags, found);
     ControlResult r = ControlPass(text, LonePercent::Keep, sink);
     if (!r.lone_percent) sink.Reset();
 }

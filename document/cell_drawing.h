@@ -2,6 +2,7 @@
 // the printer page draw cells the same way.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "platform/canvas.h"
@@ -22,5 +23,14 @@ struct ScriptFlags {
 // are drawn as written. A cell that ends normally resets the highlights;
 // one that ends in a lone "%" draws it with the rest and keeps them.
 void DrawMarkedCell(Canvas& canvas, std::string_view text, ScriptFlags& flags);
+
+// Characters `start` to `start + length` of what a cell draws (its text
+// without markup).
+struct ShownRange {
+    std::size_t start = 0;
+    std::size_t length = 0;
+};
+// The same, with a found-text band behind the characters of `found`.
+void DrawMarkedCell(Canvas& canvas, std::string_view text, ScriptFlags& flags, ShownRange found);
 
 }  // namespace tw

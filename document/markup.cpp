@@ -84,4 +84,18 @@ ControlResult ControlPass(std::string_view text, LonePercent lone, ControlSink& 
     }
 }
 
+HeaderParts SplitHeaderLine(std::string_view text) {
+    HeaderParts parts;
+    if (text.empty()) return parts;
+    char delimiter = text[0];
+    std::string_view rest = text.substr(1);
+    for (std::string_view* part : {&parts.left, &parts.centre, &parts.right}) {
+        std::size_t d = rest.find(delimiter);
+        *part = rest.substr(0, d);
+        if (d == std::string_view::npos) break;
+        rest = rest.substr(d + 1);
+    }
+    return parts;
+}
+
 }  // namespace tw

@@ -58,4 +58,13 @@ struct ControlResult {
 // marks a value cell, every other code is removed.
 ControlResult ControlPass(std::string_view text, LonePercent lone, ControlSink& sink);
 
+// The three parts of a header or footer text: its first character,
+// whatever it is, is the delimiter and is never shown; the left, centre
+// and right parts follow, each ended by the delimiter. Where a delimiter
+// is missing the part runs to the end and the parts after it are empty.
+struct HeaderParts {
+    std::string_view left, centre, right;
+};
+HeaderParts SplitHeaderLine(std::string_view text);
+
 }  // namespace tw

@@ -93,12 +93,20 @@ double ReadDecimal(Scan& sc, bool& any) {
             exp.push_back(static_cast<char>(s));
             sc.Take();
         }
+        // The whole exponent counts: leading zeros add nothing, and one
+        // too long to hold saturates (the value overflows or vanishes).
         bool expDigits = false;
+        int significant = 0;
         while ((c = sc.Peek()) >= '0' && c <= '9') {
-            if (exp.size() < 8) exp.push_back(static_cast<char>(c));
+            if (c != '0' || significant > 0) {
+                if (significant < 9) exp.push_back(static_cast<char>(c));
+                ++significant;
+            }
             sc.Take();
             expDigits = true;
         }
+        if (significant == 0) exp.push_back('0');
+        else if (significant > 9) exp.replace(exp.size() - 9, 9, "999999999");
         if (expDigits) digits += exp;
         else sc = save;
     }

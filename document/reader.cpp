@@ -1,5 +1,6 @@
 #include "document/reader.h"
 
+#include <cmath>
 #include <memory>
 #include <string_view>
 
@@ -27,14 +28,17 @@ public:
         trap_.ShowsHourglass().OnFailure([this](const VbError& e, int label) { return Handle(e, label); });
     }
 
-    void Run() {
+    Status Run() {
         InitVariables(sys_, doc_);
         column_ = 0;
         doc_.NumCols = 0;
         doc_.IsPipeDreamFile = false;
         sys_.pointer.SetHourglass(true);
-        trap_.Run([&] { Read(); });
-        Close();
+        Status status = trap_.Outcome(trap_.Run([&] { Read(); }));
+        // A failure the reader words itself is told in its own words.
+        if (!status.Succeeded() && !own_words_.empty()) status.description = own_words_;
+        Status closing = Close();
+        return status.Succeeded() ? closing : status;
     }
 
 private:
@@ -120,9 +124,14 @@ private:
         field(',', -3);
         if (ok) field(',', -2);
         trap_.Step(kColumnStore, [&] {
-            std::string start = column_ == 1 ? std::to_string(doc_.OptLM)
-                                             : FormatGeneral(Val(doc_.Cells(column_ - 1, -2)) +
-                                                             Val(doc_.Cells(column_ - 1, 0)));
+            std::string start = std::to_string(doc_.OptLM);
+            if (column_ > 1) {
+                double at = Val(doc_.Cells(column_ - 1, -2)) + Val(doc_.Cells(column_ - 1, 0));
+                // A width beyond any number ("1e999") would make the start
+                // "INF", read back as 0.
+                if (!std::isfinite(at)) throw VbError(kErrOverflow);
+                start = FormatGeneral(at);
+            }
             doc_.Cells.SetAttribute(column_, 0, std::move(start));
         });
         if (ok) field('%', -1);
@@ -152,6 +161,7 @@ private:
             msg += static_cast<char>(64 + column_);
             msg += "1 in PipeDream file. Increase maximum number of columns.";
             sys_.msg.Show(msg, MsgButtons::OK, MsgIcon::Information);
+            own_words_ = msg;
             doc_.NumCols -= 1;
             return Handling::Leave;
         }
@@ -159,9 +169,9 @@ private:
             sys_.pointer.SetHourglass(false);
             std::string name;
             if (column_ >= 1 && column_ <= doc_.Cells.Columns()) name = std::string(doc_.Cells(column_, -3));
-            sys_.msg.Show("Can't load cell " + name + std::to_string(row_) +
-                              " in PipeDream file. Decrease maximum number of columns.",
-                          MsgButtons::OK, MsgIcon::Information);
+            own_words_ = "Can't load cell " + name + std::to_string(row_) +
+                         " in PipeDream file. Decrease maximum number of columns.";
+            sys_.msg.Show(own_words_, MsgButtons::OK, MsgIcon::Information);
             return Handling::Leave;
         }
         if (e.number() == kErrFileNotFound) {
@@ -173,13 +183,14 @@ private:
         return Handling::Report;
     }
 
-    void Close() {
+    Status Close() {
         Trap closing(sys_, "ReadPipeDreamFile", ReportFamily::A);
-        closing.Run([&] {
+        bool finished = closing.Run([&] {
             closing.Step(kOpening, [&] { window_.SetCaption(CaptionFor(doc_, name_)); });
             closing.Step(kOpening, [&] { file_.Close(); });
         });
         sys_.pointer.SetHourglass(false);
+        return closing.Outcome(finished);
     }
 
     Platform& sys_;
@@ -191,6 +202,7 @@ private:
     std::shared_ptr<const ByteBuffer> text_;
     int column_ = 0;
     int row_ = 0;
+    std::string own_words_;
 };
 
 }  // namespace
@@ -199,8 +211,8 @@ std::string CaptionFor(const DocumentModel& doc, const std::string& FileName) {
     return std::string(kAppName) + " - " + (doc.OptDE.empty() ? FileName : doc.OptDE);
 }
 
-void ReadPipeDreamFile(Platform& sys, WindowHooks& window, DocumentModel& doc, const std::string& FileName) {
-    Reader(sys, window, doc, FileName).Run();
+Status ReadPipeDreamFile(Platform& sys, WindowHooks& window, DocumentModel& doc, const std::string& FileName) {
+    return Reader(sys, window, doc, FileName).Run();
 }
 
 }  // namespace tw

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "document/model.h"
+#include "document/status.h"
 #include "platform/services.h"
 
 namespace tw {
@@ -12,7 +13,8 @@ namespace tw {
 // Replaces the loaded document with the file `FileName` (opened with
 // surrounding blanks removed) and sets the window caption. Failures are
 // reported to the user; whatever was read before a failure stays loaded.
-void ReadPipeDreamFile(Platform& sys, WindowHooks& window, DocumentModel& doc, const std::string& FileName);
+// Returns Failed when the reading was left on a failure.
+Status ReadPipeDreamFile(Platform& sys, WindowHooks& window, DocumentModel& doc, const std::string& FileName);
 
 // The caption the window shows for a loaded file.
 std::string CaptionFor(const DocumentModel& doc, const std::string& FileName);

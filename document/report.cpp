@@ -47,6 +47,7 @@ void SaveErrMsgToFile(Platform& sys, const std::string& text) {
 bool Trap::Resume(const VbError& e, int label) {
     Handling h = handler_ ? handler_(e, label) : Handling::Report;
     if (h == Handling::ResumeNext) return false;
+    if (!failure_) failure_ = e;
     if (h == Handling::Leave) throw Leave{this};
 
     if (hourglass_) sys_.pointer.SetHourglass(false);

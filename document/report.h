@@ -16,9 +16,11 @@
 
 #include <functional>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "document/status.h"
 #include "platform/errors.h"
 #include "platform/services.h"
 
@@ -103,6 +105,16 @@ public:
         }
     }
 
+    // The first failure this trap met and did not pass over silently
+    // (the cause of those after it), or nothing.
+    const VbError* FirstFailure() const { return failure_ ? &*failure_ : nullptr; }
+    // What a procedure run under this trap did, given whether it got to
+    // the end of its work.
+    Status Outcome(bool finished) const {
+        if (finished || !failure_) return Status::Done();
+        return Status::Failed(*failure_);
+    }
+
 
 private:
     struct Leave {
@@ -118,6 +130,7 @@ private:
     bool timestamp_ = false;
     bool hourglass_ = false;
     std::function<Handling(const VbError&, int)> handler_;
+    std::optional<VbError> failure_;
 };
 
 }  // namespace tw

@@ -110,8 +110,8 @@ void WriteCsv(const DocumentModel& doc, Sink& out, Trap* trap) {
     }
 }
 
-void WriteFileCsv(Platform& sys, const DocumentModel& doc, const std::string& path) {
-    WriteFileUnderTrap(sys, "WriteFileCsv", path, [&](Sink& sink, Trap& trap) { WriteCsv(doc, sink, &trap); });
+Status WriteFileCsv(Platform& sys, const DocumentModel& doc, const std::string& path) {
+    return WriteFileUnderTrap(sys, "WriteFileCsv", path, [&](Sink& sink, Trap& trap) { WriteCsv(doc, sink, &trap); });
 }
 
 }  // namespace tw

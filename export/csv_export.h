@@ -25,7 +25,8 @@ std::string CsvField(std::string_view text);
 // form, an error by its name), a text cell its plain text.
 void WriteCsv(const DocumentModel& doc, Sink& out, Trap* trap = nullptr);
 
-// Writes the CSV to `path`, reporting failures as "WriteFileCsv".
-void WriteFileCsv(Platform& sys, const DocumentModel& doc, const std::string& path);
+// Writes the CSV to `path`, reporting failures as "WriteFileCsv"; says
+// what happened.
+Status WriteFileCsv(Platform& sys, const DocumentModel& doc, const std::string& path);
 
 }  // namespace tw

@@ -9,7 +9,7 @@ long long WriteCellHTML(Platform& sys, const DocumentModel& doc, std::string& Li
     return cells.Write(text, LineBuf);
 }
 
-void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap) {
+void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap, RowRange rows) {
     RunStep(trap, kWriterHeader, [&] {
         std::string head = "<html>\r\n<head>\r\n<title>";
         EscapeHtml(doc.OptDE, head);
@@ -18,13 +18,13 @@ void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap) {
     });
     std::string LineBuf;
     MarkupCellWriter cells(sys, HtmlForms(), doc.OptDE);
-    WriteRows(doc, cells, LineBuf, out, trap, RowStyle{"<br>", true});
-    // A preformatted block still open stays open: browsers close it.
-    RunStep(trap, kWriterEnd, [&] { out.Write("\r\n</body>\r\n</html>\r\n"); });
+    bool in_pre = WriteRows(doc, cells, LineBuf, out, trap, RowStyle{"<br>", true, false}, rows);
+    // A block still open ends with the last line.
+    RunStep(trap, kWriterEnd, [&] { out.Write(std::string(in_pre ? "</pre>" : "") + "\r\n</body>\r\n</html>\r\n"); });
 }
 
-void WriteFileHTML(Platform& sys, const DocumentModel& doc, const std::string& path) {
-    WriteFileUnderTrap(sys, "WriteFileHTML", path, [&](Sink& sink, Trap& trap) { WriteHTML(sys, doc, sink, &trap); });
+Status WriteFileHTML(Platform& sys, const DocumentModel& doc, const std::string& path) {
+    return WriteFileUnderTrap(sys, "WriteFileHTML", path, [&](Sink& sink, Trap& trap) { WriteHTML(sys, doc, sink, &trap); });
 }
 
 }  // namespace tw

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "document/model.h"
+#include "document/status.h"
 #include "export/sink.h"
 
 namespace tw {
@@ -13,10 +14,11 @@ namespace tw {
 // LineBuf and returns its visible width.
 long long WriteCellHTML(Platform& sys, const DocumentModel& doc, std::string& LineBuf, std::string_view text);
 
-// The whole page.
-void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap = nullptr);
+// The whole page, of all the document's rows or of `rows`.
+void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap = nullptr, RowRange rows = {});
 
-// Writes the page to `path`, reporting failures as "WriteFileHTML".
-void WriteFileHTML(Platform& sys, const DocumentModel& doc, const std::string& path);
+// Writes the page to `path`, reporting failures as "WriteFileHTML";
+// returns what happened.
+Status WriteFileHTML(Platform& sys, const DocumentModel& doc, const std::string& path);
 
 }  // namespace tw

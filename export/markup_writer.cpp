@@ -1,5 +1,6 @@
 #include "export/markup_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #if defined(__SSE2__)
@@ -24,6 +25,8 @@ struct EscapeTables {
         for (int c = 0; c < 256; ++c) {
             html[c] = c == '&' || c == '<' || c == '>' || c == '"' || (c <= 8) || c == 11 || c == 12 ||
                       (c >= 14 && c <= 31) || c >= 127;
+            // Each byte of the escape set must be caught by the fast
+            // pre-check: below 32 or 127 and up.
             rtf[c] = c == '\\' || c == '{' || c == '}' || c > 127;
             special_html[c] = html[c] || c == '@' || c == '%';
             special_rtf[c] = rtf[c] || c == '@' || c == '%';
@@ -92,6 +95,18 @@ bool AnyRtfSpecial(std::string_view text) {
 #endif
 }
 
+// The character a byte stands for on screen and paper (Windows-1252);
+// 0 for the five bytes the code page leaves undefined.
+char32_t Cp1252ToUnicode(unsigned char c) {
+    static const char16_t high[32] = {
+        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+    };
+    if (c >= 128 && c < 160) return high[c - 128];
+    return c;
+}
+
 class LineBufSink : public ControlSink {
 public:
     LineBufSink(std::string& buf, const WriterForms& forms) : buf_(buf), forms_(forms) {}
@@ -122,11 +137,12 @@ void EscapeHtml(std::string_view in, std::string& out) {
             out.append("&gt;");
         } else if (c == '"') {
             out.append("&quot;");
-        } else if (c >= 161) {
+        } else if (char32_t u = Cp1252ToUnicode(c); u != 0 && c >= 128) {
             // Ended by ";" so a digit that follows is not read into it.
-            out.append("&#").append(std::to_string(c)).push_back(';');
+            out.append("&#").append(std::to_string(static_cast<unsigned long>(u))).push_back(';');
         }
-        // The remaining control characters and 127 to 160 are dropped.
+        // The remaining control characters, 127, and the five bytes that
+        // Windows-1252 leaves undefined are dropped.
     }
 }
 
@@ -152,16 +168,32 @@ void EscapeRtf(std::string_view in, std::string& out) {
 
 const WriterForms& HtmlForms() {
     static const WriterForms f{
-        "WriteCellHTML", EscapeHtml, Tables().html, AnyHtmlSpecial, "@P@", "@D@", 3, 3,
+        "WriteCellHTML", EscapeHtml, Tables().html, AnyHtmlSpecial, "@P@", [](const std::string&) {
+            return std::string("@D@");
+        }, false, 3, 3,
         {"<u>", "<b>", "<i>", "<sub>", "<sup>"}, {"</u>", "</b>", "</i>", "</sub>", "</sup>"},
     };
     return f;
 }
 
+namespace {
+
+// Fields that word processors update: the page number, and today's date
+// with the date as its result, which readers that do not update the field
+// show as it stands. "@D@" counts as long as the date "Sunday 24 January
+// 1988".
+std::string RtfDateField(const std::string& long_date) {
+    std::string f = "{\\field{\\*\\fldinst DATE \\\\@ \"dddd, d MMMM yyyy\"}{\\fldrslt ";
+    EscapeRtf(long_date, f);
+    return f + "}}";
+}
+
+}  // namespace
+
 const WriterForms& RtfForms() {
-    // "@D@" counts as long as the date "Sunday 24 January 1988".
     static const WriterForms f{
-        "WriteCellRTF", EscapeRtf, Tables().rtf, AnyRtfSpecial, "\\chpgn ", "\\chdate ", 1, 22,
+        "WriteCellRTF", EscapeRtf, Tables().rtf, AnyRtfSpecial, "{\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}",
+        RtfDateField, true, 1, 22,
         {"\\ul ", "\\b ", "\\i ", "\\dn ", "\\up "}, {"\\ul0 ", "\\b0 ", "\\i0 ", "\\dn0 ", "\\up0 "},
     };
     return f;
@@ -170,7 +202,8 @@ const WriterForms& RtfForms() {
 MarkupCellWriter::MarkupCellWriter(Platform& sys, const WriterForms& forms, std::string_view title)
     : sys_(sys), forms_(forms) {
     forms.escape(title, title_);
-    fields_ = FieldForms{forms.page, forms.date, title_, forms.page_width, forms.date_width,
+    date_ = forms.date(forms.date_needs_today ? sys.process.LongDate() : std::string());
+    fields_ = FieldForms{forms.page, date_, title_, forms.page_width, forms.date_width,
                          static_cast<long long>(title.size())};
 }
 
@@ -233,8 +266,28 @@ constexpr double kMaxPadding = 1 << 24;
 
 }  // namespace
 
-void WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& LineBuf, Sink& out, Trap* trap,
-               RowStyle style) {
+std::size_t TrimmedEnd(std::string_view line, bool keep_control_word_delimiter) {
+    std::size_t end = line.size();
+    while (end > 0 && line[end - 1] == ' ') --end;
+    if (!keep_control_word_delimiter || end == line.size()) return end;
+    // A control word (\b0, \fs18) takes the space after it as its
+    // delimiter; without it the space that joins the next row would be
+    // taken instead and the rows' words would run together.
+    std::size_t i = end;
+    while (i > 0 && line[i - 1] >= '0' && line[i - 1] <= '9') --i;
+    if (i > 0 && line[i - 1] == '-' && i < end) --i;
+    std::size_t letters = i;
+    while (i > 0 && ((line[i - 1] >= 'a' && line[i - 1] <= 'z') || (line[i - 1] >= 'A' && line[i - 1] <= 'Z'))) --i;
+    if (i == letters || i == 0 || line[i - 1] != '\\') return end;
+    // The backslash starts a control word only when it is not itself
+    // escaped: an odd run of backslashes.
+    std::size_t slashes = 0;
+    while (i > slashes && line[i - 1 - slashes] == '\\') ++slashes;
+    return slashes % 2 == 1 ? end + 1 : end;
+}
+
+bool WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& LineBuf, Sink& out, Trap* trap,
+               RowStyle style, RowRange rows) {
     // Column starts do not change from row to row.
     std::vector<double> starts;
     for (int col = 1; col <= doc.NumCols; ++col) starts.push_back(doc.StartPosition(col) - doc.OptLM);
@@ -243,7 +296,7 @@ void WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& L
     RowClass previous = RowClass::Empty;
     bool in_pre = false;
     std::string line;
-    for (int row = 1; row <= doc.NumRows; ++row) {
+    for (int row = std::max(rows.first, 1); row <= std::min(rows.last, doc.NumRows); ++row) {
         RunStep(trap, kWriterRow, [&] {
             bool first = false, other = false;
             // Most rows need no conversion at all: lay them out as they
@@ -286,7 +339,10 @@ void WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& L
             if (previous == RowClass::Text && cls == RowClass::Text) {
                 line.append(" \r\n");
             } else if (previous != RowClass::Text || cls == RowClass::Empty ||
-                       (!LineBuf.empty() && LineBuf[0] == ' ')) {
+                       (!LineBuf.empty() && LineBuf[0] == ' ') ||
+                       (!style.preformatted && cls == RowClass::Table)) {
+                // Without a block to open, a table row after running text
+                // needs a line of its own too.
                 if (!pre) line.append(style.line_break);
                 line.append("\r\n");
             }
@@ -299,14 +355,13 @@ void WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& L
                     pre = false;
                 }
             }
-            std::size_t end = LineBuf.size();
-            while (end > 0 && LineBuf[end - 1] == ' ') --end;
-            line.append(LineBuf, 0, end);
+            line.append(LineBuf, 0, TrimmedEnd(LineBuf, style.keep_control_word_delimiter));
             out.Write(line);
             in_pre = pre;
             previous = cls;
         });
     }
+    return in_pre;
 }
 
 }  // namespace tw

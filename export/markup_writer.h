@@ -19,7 +19,10 @@ struct WriterForms {
     void (*escape)(std::string_view in, std::string& out);
     const bool* needs_escape;  // per byte: the escape pass changes it
     bool (*any_special)(std::string_view text);  // some byte needs escaping, or is "@" or "%"
-    std::string page, date;    // what "@P@" and "@D@" become
+    std::string page;  // what "@P@" becomes
+    // What "@D@" becomes, given today's date in the long format.
+    std::string (*date)(const std::string& long_date);
+    bool date_needs_today;  // the form shows today's date
     long long page_width, date_width;
     std::array<std::string_view, 5> on, off;  // highlight forms, by Highlight
 };
@@ -49,22 +52,32 @@ private:
 
     Platform& sys_;
     const WriterForms& forms_;
-    std::string title_;
+    std::string title_, date_;
     FieldForms fields_;
     std::string escaped_, expanded_;
 };
 
-// Lays out rows 1 to NumRows: each line starts with spaces up to each
+// Lays out rows 1 to NumRows (or those of `rows`): each line starts with spaces up to each
 // column's start (less the left margin), then the converted cells. A row
 // with visible content in column 1 only is a text row; consecutive text
 // rows are joined into one paragraph; other rows, and rows starting with
 // a space, are set on a line of their own after `line_break`. With
-// `preformatted`, table rows are set in a "<pre>" block.
+// `preformatted`, table rows are set in a "<pre>" block; without it, a
+// table row after a text row gets a line break. Each line is written
+// without its trailing spaces, keeping with `keep_control_word_delimiter`
+// the space that ends a control word. Returns true when a "<pre>" block
+// is still open.
 struct RowStyle {
     std::string_view line_break;
     bool preformatted;
+    bool keep_control_word_delimiter;
 };
-void WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& LineBuf, Sink& out, Trap* trap,
-               RowStyle style);
+bool WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& LineBuf, Sink& out, Trap* trap,
+               RowStyle style, RowRange rows = {});
+
+// Where `line` ends once its trailing spaces are removed; with
+// `keep_control_word_delimiter`, the space that ends an RTF control word
+// stays.
+std::size_t TrimmedEnd(std::string_view line, bool keep_control_word_delimiter);
 
 }  // namespace tw

@@ -1,5 +1,6 @@
 #include "export/rtf_export.h"
 
+#include "document/markup.h"
 #include "document/numbers.h"
 #include "export/markup_writer.h"
 
@@ -22,6 +23,34 @@ std::string RtfSizeCode(float points) {
     return "\\fs" + std::to_string(RoundHalfAway(2.0 * static_cast<double>(points)));
 }
 
+namespace {
+
+// A header or footer laid out as the printed page lays it out: the left
+// part at the left margin, the centre part centred and the right part
+// ending at the right margin, on tab stops. No text, no group: word
+// processors would set the page's top or bottom aside for an empty one.
+std::string HeaderGroup(const char* name, const std::string& text, const std::string& font, long long centre,
+                        long long right, MarkupCellWriter& cells) {
+    if (text.empty()) return "";
+    std::string g = std::string("{\\") + name + "\\pard" + font;
+    if (right > 0) g += "\\tqc\\tx" + std::to_string(centre) + "\\tqr\\tx" + std::to_string(right);
+    g += ' ';  // ends the control word: a text may begin with digits or spaces
+    HeaderParts parts = SplitHeaderLine(text);
+    std::string LineBuf;
+    cells.Write(parts.left, LineBuf);
+    if (!parts.centre.empty() || !parts.right.empty()) {
+        LineBuf += "\\tab ";
+        cells.Write(parts.centre, LineBuf);
+    }
+    if (!parts.right.empty()) {
+        LineBuf += "\\tab ";
+        cells.Write(parts.right, LineBuf);
+    }
+    return g + LineBuf + "\\par}\r\n";
+}
+
+}  // namespace
+
 void WriteRTFTo(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, Sink& out, Trap* trap) {
     MarkupCellWriter cells(sys, RtfForms(), doc.OptDE);
     std::string LineBuf;
@@ -37,27 +66,31 @@ void WriteRTFTo(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, Si
         LineBuf.clear();
         cells.Write(doc.OptDE, LineBuf);
         h += "{\\info{\\title " + LineBuf + "}}\r\n";
-        h += "{\\margl" + F(static_cast<float>(doc.OptLM) * w0) + "}\r\n";
-        h += "{\\margr" + F((m.page_width - m.printable_width) / 2) + "}\r\n";
-        h += "{\\margt" + F(static_cast<float>(doc.OptTM + 1 + doc.OptHM) * h0) + "}\r\n";
-        h += "{\\margb" + F(static_cast<float>(doc.OptBM + 1 + doc.OptFM) * h0) + "}\r\n";
+        // The page's size and margins are document properties: word
+        // processors ignore them inside a group of their own.
+        if (m.page_width > 0 && m.page_height > 0) {
+            h += "\\paperw" + F(m.page_width) + "\\paperh" + F(m.page_height) + "\r\n";
+        }
+        const float left = static_cast<float>(doc.OptLM) * w0, right = (m.page_width - m.printable_width) / 2;
+        h += "\\margl" + F(left) + "\r\n";
+        h += "\\margr" + F(right) + "\r\n";
+        h += "\\margt" + F(static_cast<float>(doc.OptTM + 1 + doc.OptHM) * h0) + "\r\n";
+        h += "\\margb" + F(static_cast<float>(doc.OptBM + 1 + doc.OptFM) * h0) + "\r\n";
         h += "{\\pgnstart" + std::to_string(doc.OptPS) + "}\r\n";
-        h += "{\\headery" + F(static_cast<float>(doc.OptHM) * h0) + "}\r\n";
-        h += "{\\footery" + F(static_cast<float>(doc.OptFM) * h0) + "}\r\n";
-        LineBuf.clear();
-        cells.Write(doc.OptHE, LineBuf);
-        h += "{\\header" + font + LineBuf + "}\r\n";
-        LineBuf.clear();
-        cells.Write(doc.OptFO, LineBuf);
-        h += "{\\footer" + font + LineBuf + "}\r\n";
+        h += "\\headery" + F(static_cast<float>(doc.OptHM) * h0) + "\r\n";
+        h += "\\footery" + F(static_cast<float>(doc.OptFM) * h0) + "\r\n";
+        const double text_width = static_cast<double>(m.page_width) - left - right;
+        const long long tab_right = text_width > 0 ? RoundHalfAway(text_width) : 0;
+        h += HeaderGroup("header", doc.OptHE, font, tab_right / 2, tab_right, cells);
+        h += HeaderGroup("footer", doc.OptFO, font, tab_right / 2, tab_right, cells);
         out.Write(h);
     });
-    WriteRows(doc, cells, LineBuf, out, trap, RowStyle{"\\par", false});
+    WriteRows(doc, cells, LineBuf, out, trap, RowStyle{"\\par", false, true});
     RunStep(trap, kWriterEnd, [&] { out.Write("\\par\r\n}"); });
 }
 
-void WriteRTF(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, const std::string& path) {
-    WriteFileUnderTrap(sys, "WriteRTF", path, [&](Sink& sink, Trap& trap) { WriteRTFTo(sys, doc, m, sink, &trap); });
+Status WriteRTF(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, const std::string& path) {
+    return WriteFileUnderTrap(sys, "WriteRTF", path, [&](Sink& sink, Trap& trap) { WriteRTFTo(sys, doc, m, sink, &trap); });
 }
 
 }  // namespace tw

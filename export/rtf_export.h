@@ -5,6 +5,7 @@
 #include <string>
 
 #include "document/model.h"
+#include "document/status.h"
 #include "export/sink.h"
 
 namespace tw {
@@ -16,6 +17,7 @@ struct RtfMetrics {
     float zero_width = 0;   // W0: width of "0" in the screen font
     float zero_height = 0;  // H0: its height
     float page_width = 0;   // of the default printer
+    float page_height = 0;
     float printable_width = 0;
 };
 
@@ -28,7 +30,8 @@ std::string RtfSizeCode(float points);
 
 void WriteRTFTo(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, Sink& out, Trap* trap = nullptr);
 
-// Writes the document to `path`, reporting failures as "WriteRTF".
-void WriteRTF(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, const std::string& path);
+// Writes the document to `path`, reporting failures as "WriteRTF";
+// returns what happened.
+Status WriteRTF(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, const std::string& path);
 
 }  // namespace tw

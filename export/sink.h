@@ -1,6 +1,7 @@
 // Where the writers send their bytes: a string in tests, a file otherwise.
 #pragma once
 
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -8,6 +9,12 @@
 #include "platform/textfile.h"
 
 namespace tw {
+
+// Rows `first` to `last` of a document; `last` is cut to its rows.
+struct RowRange {
+    int first = 1;
+    int last = std::numeric_limits<int>::max();
+};
 
 class Sink {
 public:
@@ -45,18 +52,25 @@ enum WriterLabel { kWriterOpen = 1, kWriterHeader = 2, kWriterRow = 3, kWriterEn
 // family A with line named `procedure`, and closes the file in the
 // closing steps. The file replaces `path` only when it was written to the
 // end: after an Abort, or a close that did not succeed, the earlier file
-// of that name stays whole.
+// of that name stays whole. Returns Failed when the file was not put in
+// place.
 template <class F>
-void WriteFileUnderTrap(Platform& sys, const char* procedure, const std::string& path, F&& body) {
+Status WriteFileUnderTrap(Platform& sys, const char* procedure, const std::string& path, F&& body) {
     OutputFile file;
     FileSink sink(file);
     Trap trap(sys, procedure, ReportFamily::AWithLine);
+    bool opened = false;
     bool finished = trap.Run([&] {
-        trap.Step(kWriterOpen, [&] { file.Open(path, OutputFile::Mode::Output); });
+        trap.Step(kWriterOpen, [&] {
+            file.Open(path, OutputFile::Mode::Output);
+            opened = true;
+        });
         body(sink, trap);
     });
-    if (finished) trap.Run([&] { trap.Step(kWriterClose, [&] { file.Close(); }); });
+    if (finished) finished = trap.Run([&] { trap.Step(kWriterClose, [&] { file.Close(); }); });
     file.Discard();
+    // Past a failed open that was ignored, nothing was written anywhere.
+    return trap.Outcome(finished && opened);
 }
 
 }  // namespace tw

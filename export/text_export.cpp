@@ -1,5 +1,7 @@
 #include "export/text_export.h"
 
+#include <algorithm>
+
 #include "document/markup.h"
 #include "document/text.h"
 
@@ -37,10 +39,10 @@ std::string CellToText(std::string_view text) {
     return out;
 }
 
-void WriteText(const DocumentModel& doc, Sink& out, Trap* trap) {
+void WriteText(const DocumentModel& doc, Sink& out, Trap* trap, RowRange rows) {
     std::string line, fields;
     RowReader cells(doc.Cells, doc.NumCols);
-    for (int row = 1; row <= doc.NumRows; ++row) {
+    for (int row = std::max(rows.first, 1); row <= std::min(rows.last, doc.NumRows); ++row) {
         RunStep(trap, kWriterRow, [&] {
             // Most rows hold no codes at all: join them as they are, and
             // convert cell by cell only the rows that need it.
@@ -59,8 +61,8 @@ void WriteText(const DocumentModel& doc, Sink& out, Trap* trap) {
     }
 }
 
-void WriteFileTxt(Platform& sys, const DocumentModel& doc, const std::string& path) {
-    WriteFileUnderTrap(sys, "WriteFileTxt", path, [&](Sink& sink, Trap& trap) { WriteText(doc, sink, &trap); });
+Status WriteFileTxt(Platform& sys, const DocumentModel& doc, const std::string& path) {
+    return WriteFileUnderTrap(sys, "WriteFileTxt", path, [&](Sink& sink, Trap& trap) { WriteText(doc, sink, &trap); });
 }
 
 }  // namespace tw

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "document/model.h"
+#include "document/status.h"
 #include "export/sink.h"
 
 namespace tw {
@@ -12,10 +13,12 @@ namespace tw {
 // "=", other codes removed; a lone "%" keeps itself and the rest.
 std::string CellToText(std::string_view text);
 
-// The whole document as text lines ended by CR LF, cells separated by tabs.
-void WriteText(const DocumentModel& doc, Sink& out, Trap* trap = nullptr);
+// The document's rows (all, or `rows`) as text lines ended by CR LF,
+// cells separated by tabs.
+void WriteText(const DocumentModel& doc, Sink& out, Trap* trap = nullptr, RowRange rows = {});
 
-// Writes the document to `path`, reporting failures as "WriteFileTxt".
-void WriteFileTxt(Platform& sys, const DocumentModel& doc, const std::string& path);
+// Writes the document to `path`, reporting failures as "WriteFileTxt";
+// returns what happened.
+Status WriteFileTxt(Platform& sys, const DocumentModel& doc, const std::string& path);
 
 }  // namespace tw

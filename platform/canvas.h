@@ -56,6 +56,11 @@ public:
     virtual double TextWidth(std::string_view text) = 0;
     virtual double TextHeight(std::string_view text) = 0;
 
+    // Paints a band behind what is drawn next: a found text or selected
+    // rows. Surfaces without such marks (the printer) ignore it.
+    enum class Band { Found, Selected };
+    virtual void Shade(double /*x*/, double /*y*/, double /*width*/, double /*height*/, Band) {}
+
 protected:
     virtual void Clear() = 0;
     // Something is about to be put on the surface (a printer starts a

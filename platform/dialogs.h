@@ -23,6 +23,9 @@ public:
     bool CancelError = false;
     std::string FontName;
     float FontSize = 0;
+    // The document the print dialog prints: printing to a file proposes
+    // its name with ".pdf", and the title names the job (a PDF's title).
+    std::string PrintPath, PrintTitle;
 
     // Each returns true when the user confirmed; FileName, or FontName and
     // FontSize, then hold the choice.

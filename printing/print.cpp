@@ -1,5 +1,7 @@
 #include "printing/print.h"
 
+#include <algorithm>
+
 #include "document/markup.h"
 #include "document/numbers.h"
 #include "document/report.h"
@@ -15,17 +17,8 @@ std::string ExpandPrintFields(std::string_view text, int page, const std::string
 }
 
 std::string LayoutHeaderLine(PrinterCanvas& printer, std::string_view text, int left_margin) {
-    std::string_view parts[3];
-    if (!text.empty()) {
-        char delimiter = text[0];  // whatever it is, it is never printed
-        std::string_view rest = text.substr(1);
-        for (auto& part : parts) {
-            std::size_t d = rest.find(delimiter);
-            part = rest.substr(0, d);
-            if (d == std::string_view::npos) break;
-            rest = rest.substr(d + 1);
-        }
-    }
+    HeaderParts split = SplitHeaderLine(text);
+    std::string_view parts[3] = {split.left, split.centre, split.right};
     std::string lead(static_cast<std::size_t>(left_margin > 0 ? left_margin : 0), ' ');
     std::string all = lead;
     for (auto p : parts) all += p;
@@ -33,6 +26,18 @@ std::string LayoutHeaderLine(PrinterCanvas& printer, std::string_view text, int 
     double gap = space > 0 ? RoundHalfEven((printer.ScaleWidth() - printer.TextWidth(all)) / space / 2) : 0;
     std::string between = gap < 1 ? std::string(" ") : std::string(static_cast<std::size_t>(gap), ' ');
     return lead + std::string(parts[0]) + between + std::string(parts[1]) + between + std::string(parts[2]);
+}
+
+std::string PrintTitle(const DocumentModel& doc, const std::string& path) {
+    if (!doc.OptDE.empty()) return doc.OptDE;
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string PageLengthRefused(int length, int printer_lines, long reserved) {
+    return "A page length of " + std::to_string(length) + " lines does not fit: the printer page holds " +
+           std::to_string(printer_lines) + " lines, and the margins, header and footer take " +
+           std::to_string(reserved) + ". Nothing is printed.";
 }
 
 namespace {
@@ -48,12 +53,13 @@ std::int16_t Int16(long v) {
 
 }  // namespace
 
-void PrintDocument(PrintJob& job) {
+Status PrintDocument(PrintJob& job) {
     const DocumentModel& d = job.doc;
     PrinterCanvas& p = job.printer;
     Trap trap(job.sys, "PrintDocument", ReportFamily::A);
     trap.LogWithTimestamp();
-    trap.Run([&] {
+    Status status;
+    bool finished = trap.Run([&] {
         int extra = (d.OptHE.empty() ? 0 : 1) + (d.OptFO.empty() ? 0 : 1);
         const long reserved = long{d.OptTM} + d.OptHM + d.OptFM + d.OptBM + extra;
         trap.Step(0, [&] { p.SetFontName(job.font_name); });
@@ -62,7 +68,20 @@ void PrintDocument(PrintJob& job) {
         trap.Step(0, [&] { PrinterLines = static_cast<int>(p.ScaleHeight() / p.TextHeight("A")); });
 
         long length = d.OptPL;
-        if (d.OptPL != PrinterLines) {
+        if (job.unattended_length) {
+            const long wanted = *job.unattended_length != 0 ? *job.unattended_length : d.OptPL;
+            const bool holds = wanted > reserved && wanted <= PrinterLines;
+            if (!holds && *job.unattended_length != 0) {
+                std::string refused = PageLengthRefused(static_cast<int>(wanted), PrinterLines, reserved);
+                job.sys.msg.Show(refused, MsgButtons::OK, MsgIcon::Information);
+                status = Status::Refused(refused);
+                return;
+            }
+            // A page that holds not even the margins: as when the user
+            // cancels a prompt no answer satisfies, nothing is printed.
+            if (!holds && PrinterLines <= reserved) return;
+            length = holds ? wanted : PrinterLines;
+        } else if (d.OptPL != PrinterLines) {
             if (job.PrintPageLength == 0) job.PrintPageLength = static_cast<std::int16_t>(PrinterLines);
             // When the printer page cannot hold even the margins, no answer
             // will do; the user leaves the prompt with Cancel.
@@ -73,7 +92,10 @@ void PrintDocument(PrintJob& job) {
                                      "Enter pagelength to use.";
                 std::string answer =
                     job.sys.input.Ask(prompt, "PageLength", std::to_string(job.PrintPageLength));
-                if (answer.empty() && !satisfiable) return;
+                if (answer.empty() && !satisfiable) {
+                    status = Status::Aborted("no page length was chosen");
+                    return;
+                }
                 if (IsNumeric(answer)) trap.Step(0, [&] { job.PrintPageLength = CInt(Val(answer)); });
                 if (!(job.PrintPageLength <= reserved || job.PrintPageLength > PrinterLines)) break;
             }
@@ -86,9 +108,26 @@ void PrintDocument(PrintJob& job) {
             if (d.OptLS == 0) throw VbError(kErrDivisionByZero);
             RowsPerPage = Int16(RowsPerPage / d.OptLS);  // truncates toward zero
         });
+        // The slots and margins of a page come to one line more than its
+        // length: where the printer page has no room for it, the footer
+        // margin gives the line up, then the rows, so that nothing is
+        // printed off the page.
+        long footer_margin = d.OptFM;
+        {
+            const bool footer = !d.OptFO.empty();
+            const long top = std::max<long>(d.OptTM, 0) + std::max<long>(d.OptHM, 0);
+            auto lines = [&] {
+                long last = top + RowsPerPage * d.OptLS + 1;
+                if (footer) last = std::max(last, top + (RowsPerPage + 1) * d.OptLS + std::max(footer_margin, 0L) + 1);
+                return last;
+            };
+            while (lines() > PrinterLines && footer && footer_margin > 0) --footer_margin;
+            while (lines() > PrinterLines && RowsPerPage >= 0) --RowsPerPage;
+        }
         if (d.NumRows >= 1 && RowsPerPage + 1 < 1) {
             // Without a row slot the pages would never get through the rows.
             job.sys.msg.Show(kNoRowSlot, MsgButtons::OK, MsgIcon::Information);
+            status = Status::Refused(kNoRowSlot);
             return;
         }
 
@@ -116,13 +155,15 @@ void PrintDocument(PrintJob& job) {
                     EndLines(p, d.OptLS);
                 });
             }
-            trap.Step(0, [&] { EndLines(p, d.OptFM); });
+            trap.Step(0, [&] { EndLines(p, footer_margin); });
             if (!d.OptFO.empty()) trap.Step(0, [&] { headerLine(d.OptFO); });
             trap.Step(0, [&] { EndLines(p, d.OptBM); });
             trap.Step(0, [&] { p.NewPage(); });
         }
     });
-    trap.Run([&] { trap.Step(0, [&] { p.EndDoc(); }); });
+    if (status.Succeeded()) status = trap.Outcome(finished);
+    finished = trap.Run([&] { trap.Step(0, [&] { p.EndDoc(); }); });
+    return status.Succeeded() ? trap.Outcome(finished) : status;
 }
 
 }  // namespace tw

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "document/cell_drawing.h"
 #include "document/model.h"
+#include "document/status.h"
 #include "platform/canvas.h"
 #include "platform/services.h"
 
@@ -23,10 +25,20 @@ struct PrintJob {
     const std::string& CrLf;
     std::int16_t& PrintPageLength;  // the last page length chosen, kept for the run
     ScriptFlags& flags;             // shared with the screen's cell drawing
+    // Where no one can be asked (the converter): the page length to use
+    // without the prompt; 0 takes the document's when the printer page
+    // holds it and the printer's otherwise. Empty: the user is asked.
+    std::optional<std::int16_t> unattended_length = std::nullopt;
 };
 
+// The document's title, or the file name of `path` when it has none: the
+// name a printed document goes by.
+std::string PrintTitle(const DocumentModel& doc, const std::string& path);
+
 // Prints the whole document; failures are reported as "PrintDocument".
-void PrintDocument(PrintJob& job);
+// Returns Aborted when no page length was chosen, Refused when the page
+// leaves no line for the rows, Failed when printing was left on a failure.
+Status PrintDocument(PrintJob& job);
 
 // A header or footer text with its fields replaced: "@P@" the page,
 // "@D@" the long date, "@T@" the title, "@@" one "@".
@@ -42,6 +54,9 @@ std::string LayoutHeaderLine(PrinterCanvas& printer, std::string_view text, int 
 inline void PrintCell(Canvas& printer, std::string_view text, ScriptFlags& flags) {
     DrawMarkedCell(printer, text, flags);
 }
+
+// The message shown when a page length chosen beforehand does not fit.
+std::string PageLengthRefused(int length, int printer_lines, long reserved);
 
 // The message shown when the page length leaves no line for the rows.
 inline constexpr const char* kNoRowSlot =

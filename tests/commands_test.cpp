@@ -276,6 +276,29 @@ TEST(FileMenu, CtrlPRightAfterStartUpReachesPrint) {
     EXPECT_TRUE(win.fp.msg.shown.empty());  // cancelled: no message
 }
 
+// Printing to a file proposes the document's name, and the job carries
+// the document's title, or its file name when it has none.
+TEST(FileMenu, PrintNamesTheDocument) {
+    const struct {
+        const char* file;
+        const char* doc;
+        const char* title;
+    } cases[] = {
+        {"report.pd", "%OP%DEQuarterly figures\n%CO:A,8,0%x\n", "Quarterly figures"},
+        {"notes.v2.pd", "%CO:A,8,0%x\n", "notes.v2.pd"},
+    };
+    for (const auto& c : cases) {
+        Window win;
+        std::string path = win.File(c.file, c.doc);
+        win.Load(path);
+        win.dialog.answers = {std::nullopt};
+        win.w->mnuFilePrint_Click();
+        ASSERT_EQ(win.dialog.shown.size(), 1u) << c.file;
+        EXPECT_EQ(win.dialog.PrintPath, path) << c.file;
+        EXPECT_EQ(win.dialog.PrintTitle, c.title) << c.file;
+    }
+}
+
 TEST(About, FifteenLinesEachEnded) {
     Window win;
     std::string text = win.w->AboutText();

@@ -8,15 +8,18 @@
 #include <csignal>
 #include <cstring>
 #include <sys/socket.h>
+#include <regex>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <pty.h>
 #include <unistd.h>
 
 #include <map>
 #include <set>
 
 #include "document/constructs.h"
+#include "app/convert.h"
 #include "export/html_export.h"
 #include "formula/parser.h"
 #include "formula/value.h"
@@ -87,7 +90,7 @@ TEST(Converter, ConvertsTheSamplesToEachFormat) {
                            scratch);
         EXPECT_EQ(r.status, 0) << format << r.err;
         EXPECT_EQ(r.err, "") << format;
-        std::string ext = format == "html" ? "htm" : format;
+        std::string ext = format;
         EXPECT_EQ(Files(out.path()), (std::vector<std::string>{"budget." + ext, "welcome." + ext})) << format;
     }
 }
@@ -142,15 +145,14 @@ TEST(Converter, SaysInOneLineWhatHappenedToWhichFileAndNeverAsks) {
         std::string line;
     } cases[] = {
         {"rtf", welcome,
-         welcome + ": cannot write " + unwritable + "/welcome.rtf: Error 70 'Permission denied' at line 1 in WriteRTF; "
-                   "nothing written"},
+         welcome + ": cannot write " + unwritable + "/welcome.rtf: Permission denied (error 70); nothing written"},
         {"txt", welcome,
-         welcome + ": cannot write " + unwritable +
-             "/welcome.txt: Error 70 'Permission denied' at line 1 in WriteFileTxt; nothing written"},
-        {"pdf", welcome, welcome + ": cannot write " + unwritable + "/welcome.pdf: Permission denied (error 70)"},
+         welcome + ": cannot write " + unwritable + "/welcome.txt: Permission denied (error 70); nothing written"},
+        {"pdf", welcome,
+         welcome + ": cannot write " + unwritable + "/welcome.pdf: Permission denied (error 70); nothing written"},
         // A failure whose report offers the error log: the offer is a
         // question nobody can answer here, so it is not printed.
-        {"txt", overflow, overflow + ": Error 6 'Overflow' in ReadPipeDreamFile; not converted"},
+        {"txt", overflow, overflow + ": cannot be read: Overflow (error 6); not converted"},
     };
     for (const auto& c : cases) {
         Result r = Convert({"--convert-to", c.format, "--outdir", unwritable, c.file}, scratch);
@@ -417,10 +419,10 @@ TEST(Converter, APdfWithNothingPrintedKeepsTheEarlierOneAndSaysWhy) {
         const char* bytes;
         const char* why;
     } cases[] = {
-        {"%OP%DENo rows\n", "the document has no rows, so there is nothing to print; no PDF written"},
+        {"%OP%DENo rows\n", "the document has no rows, so there is nothing to print; nothing written"},
         {"%OP%TM30000\n%CO:A,8,72%x\n",
          "nothing was printed: the PDF page holds no more lines than the document's margins, header and footer "
-         "take; no PDF written"},
+         "take; nothing written"},
     };
     for (const auto& c : cases) {
         TempDir dir, scratch;
@@ -446,7 +448,7 @@ TEST(Converter, TakesTheScreenFontFromTheSettings) {
     ASSERT_EQ(std::system(cmd.c_str()), 0) << ReadFile(scratch / "err");
     std::string rtf = ReadFile(out / "welcome.rtf");
     EXPECT_NE(rtf.find("\r\n\\f2\\fs24\r\n"), std::string::npos) << rtf.substr(0, 300);
-    EXPECT_NE(rtf.find("{\\header\\f2\\fs24"), std::string::npos);
+    EXPECT_NE(rtf.find("{\\header\\pard\\f2\\fs24\\tqc"), std::string::npos);
 }
 
 TEST(Converter, CommandLineMistakes) {
@@ -462,6 +464,9 @@ TEST(Converter, CommandLineMistakes) {
         {{"--convert-to", "txt", "--outdir", "/no/such/folder", "a.pd"}, 2, "--outdir /no/such/folder: no such folder"},
         {{"--convert-to", "txt", "--outdir", kSamples + "/welcome.pd", "a.pd"}, 2, "no such folder"},
         {{"--convert-to", "txt", "--bogus", "a.pd"}, 2, "unknown option '--bogus'"},
+        {{"--convert-to", "pdf", "--page-length", "6x", "a.pd"}, 2, "--page-length '6x': give a whole number"},
+        {{"--convert-to", "pdf", "--page-length=0", "a.pd"}, 2, "--page-length '0'"},
+        {{"--convert-to", "pdf", "--page-length"}, 2, "--page-length needs a number"},
     };
     for (const auto& c : cases) {
         Result r = Convert(c.args, scratch);
@@ -514,6 +519,118 @@ TEST(Converter, PrintsToPdfWithHeadersFootersAndEveryRowOnce) {
         }
     }
     EXPECT_EQ(next_row, 151);
+}
+
+// The rows on each page of a PDF, by pdftotext.
+std::vector<int> RowsPerPage(const std::string& pdf) {
+    std::vector<int> counts;
+    for (const std::string& page : Split(Output("pdftotext -layout " + Quote(pdf) + " -"), '\f')) {
+        int rows = 0;
+        for (const std::string& line : Split(page, '\n')) rows += line.find("row ") != std::string::npos;
+        if (rows > 0) counts.push_back(rows);
+    }
+    return counts;
+}
+
+TEST(Converter, TakesTheDocumentsPageLengthWhereThePageHoldsIt) {
+    const struct {
+        const char* name;
+        const char* options;
+        std::vector<std::string> args;
+        int first_page;  // rows on the first page; 0: nothing printed
+    } cases[] = {
+        {"the document's 40 lines", "%OP%PL40\n", {}, 29},
+        {"the default 66 lines", "", {}, 55},
+        {"a length given", "%OP%PL40\n", {"--page-length", "50"}, 39},
+        {"a length given with =", "", {"--page-length=20"}, 9},
+        {"a length longer than the page", "", {"--page-length", "400"}, 0},
+    };
+    for (const auto& c : cases) {
+        TempDir dir, scratch;
+        std::string doc = std::string(c.options) + "%CO:A,20,72%";
+        for (int r = 1; r <= 120; ++r) doc += "row " + std::to_string(r) + "\n";
+        dir.Write("rows.pd", doc);
+        std::vector<std::string> args = {"--convert-to", "pdf"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back(dir / "rows.pd");
+        Result r = Convert(args, scratch);
+        if (c.first_page == 0) {
+            EXPECT_EQ(r.status, 1) << c.name;
+            EXPECT_NE(r.err.find("A page length of 400 lines does not fit"), std::string::npos) << r.err;
+            EXPECT_FALSE(fs::exists(dir / "rows.pdf")) << c.name;
+            continue;
+        }
+        ASSERT_EQ(r.status, 0) << c.name << r.err;
+        std::vector<int> pages = RowsPerPage(dir / "rows.pdf");
+        ASSERT_FALSE(pages.empty()) << c.name;
+        EXPECT_EQ(pages[0], c.first_page) << c.name;
+        int total = 0;
+        for (int n : pages) total += n;
+        EXPECT_EQ(total, 120) << c.name;
+    }
+
+    // A page length the page cannot hold: as many lines as it holds.
+    TempDir dir, scratch;
+    std::string doc = "%OP%PL400\n%CO:A,20,72%";
+    for (int r = 1; r <= 300; ++r) doc += "row " + std::to_string(r) + "\n";
+    dir.Write("long.pd", doc);
+    ASSERT_EQ(Convert({"--convert-to", "pdf", dir / "long.pd"}, scratch).status, 0);
+    std::vector<int> pages = RowsPerPage(dir / "long.pdf");
+    ASSERT_GE(pages.size(), 2u);
+    EXPECT_GT(pages[0], 55);
+    EXPECT_LT(pages[0], 100);
+}
+
+struct Word {
+    double x_min, y_min, x_max, y_max;
+    std::string text;
+};
+
+// The words of page 1 with their boxes in points, and the page's height.
+std::vector<Word> WordsOfPage1(const std::string& pdf, double& height) {
+    std::string html = Output("pdftotext -bbox -f 1 -l 1 " + Quote(pdf) + " -");
+    std::smatch m;
+    height = 0;
+    if (std::regex_search(html, m, std::regex("<page width=\"([0-9.]+)\" height=\"([0-9.]+)\""))) {
+        height = std::stod(m[2]);
+    }
+    std::vector<Word> words;
+    std::regex word("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator(); ++it) {
+        words.push_back({std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4]), (*it)[5]});
+    }
+    return words;
+}
+
+// With no bottom margin the footer is the page's last line: it stays
+// inside the printable area, a quarter inch from the paper's edges, as
+// does everything else. The document's title is the PDF's.
+TEST(Converter, ThePdfPageKeepsEveryLineInsideItsMargins) {
+    TempDir dir, scratch;
+    std::string doc = "%OP%DEThe manual\n%OP%PL400\n%OP%HM0\n%OP%FM3\n%OP%BM0\n%OP%LM6\n%OP%FO//lastline @P@//\n"
+                      "%CO:A,80,80%";
+    for (int r = 1; r <= 200; ++r) doc += "row " + std::to_string(r) + "\n";
+    dir.Write("manual.pd", doc);
+    ASSERT_EQ(Convert({"--convert-to", "pdf", dir / "manual.pd"}, scratch).status, 0);
+    double height = 0;
+    std::vector<Word> words = WordsOfPage1(dir / "manual.pdf", height);
+    ASSERT_GT(height, 700);
+    ASSERT_FALSE(words.empty());
+    const Word* footer = nullptr;
+    for (const Word& w : words) {
+        EXPECT_GE(w.y_min, 18 - 0.5) << w.text;
+        EXPECT_LE(w.y_max, height - 18 + 0.5) << w.text;
+        EXPECT_GE(w.x_min, 18 - 0.5) << w.text;
+        if (w.text == "lastline") footer = &w;
+    }
+    ASSERT_NE(footer, nullptr);
+    for (const Word& w : words) EXPECT_LE(w.y_min, footer->y_min) << w.text << " below the footer";
+    EXPECT_NE(Output("pdfinfo " + Quote(dir / "manual.pdf")).find("Title:           The manual\n"), std::string::npos);
+
+    // Without a title, the file name.
+    dir.Write("untitled.pd", "%CO:A,8,0%x\n");
+    ASSERT_EQ(Convert({"--convert-to", "pdf", dir / "untitled.pd"}, scratch).status, 0);
+    EXPECT_NE(Output("pdfinfo " + Quote(dir / "untitled.pdf")).find("Title:           untitled.pd\n"), std::string::npos);
 }
 
 TEST(Converter, EveryRealDocumentConverts) {
@@ -644,6 +761,182 @@ TEST(Converter, RealSpreadsheetsComputeEveryNumberCell) {
         if (s.field) EXPECT_EQ(field, s.field);
         else EXPECT_NEAR(std::strtod(field.c_str(), nullptr), s.number, 1e-4) << field;
     }
+}
+
+// The first bytes each format's output starts with.
+const std::map<std::string, std::string> kMagic = {
+    {"rtf", "{\\rtf1"}, {"txt", "Welcome to Tarnwick"}, {"htm", "<html>"}, {"pdf", "%PDF-"}, {"csv", "Welcome to Tarnwick,"}};
+
+TEST(ConverterFormats, UsageNamesAndExtensionsAllComeFromTheOneTable) {
+    std::string usage = UsageText(), names = FormatNamesText();
+    TempDir scratch;
+    Result unknown = Convert({"--convert-to", "pdq", "a.pd"}, scratch);
+    Result missing = Convert({"--convert-to"}, scratch);
+    int count = 0;
+    for (const Format& f : Formats()) {
+        EXPECT_NE(usage.find(std::string(f.summary) + "\n"), std::string::npos) << f.summary;
+        for (const FormatName& n : f.names) {
+            if (!n.name) continue;
+            ++count;
+            SCOPED_TRACE(n.name);
+            const char* ext = nullptr;
+            EXPECT_EQ(FindFormat(n.name, &ext), &f);
+            EXPECT_STREQ(ext, (std::string(".") + n.name).c_str());
+            EXPECT_NE(usage.find(n.name), std::string::npos);
+            EXPECT_NE(names.find(n.name), std::string::npos);
+            // Converting by that name writes a file of that extension,
+            // and of the format's own kind.
+            TempDir out;
+            Result r = Convert({"--convert-to", n.name, "--outdir", out.path(), kSamples + "/welcome.pd"}, scratch);
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(Files(out.path()), std::vector<std::string>{std::string("welcome") + ext});
+            EXPECT_EQ(ReadFile(out / (std::string("welcome") + ext)).rfind(kMagic.at(f.names[0].name), 0), 0u);
+        }
+    }
+    EXPECT_EQ(count, 6);
+    EXPECT_EQ(names, "rtf, txt, htm, html, pdf or csv");
+    EXPECT_EQ(FindFormat("pdq"), nullptr);
+    EXPECT_EQ(unknown.err, "tarnwick: unknown format 'pdq': use " + names +
+                               "\nTry 'tarnwick --help' for more information.\n");
+    EXPECT_NE(missing.err.find("--convert-to needs a format: " + names), std::string::npos);
+    EXPECT_EQ(Convert({"--help"}, scratch).out, usage);
+}
+
+TEST(Converter, ReadsStandardInputAndWritesStandardOutput) {
+    test::Fixture f;
+    ReadPipeDreamFile(f.fp.sys, f.fp.window, f.doc, kSamples + "/welcome.pd");
+    StringSink txt, htm;
+    WriteText(f.doc, txt);
+    WriteHTML(f.fp.sys, f.doc, htm);
+    const std::string welcome = Quote(kSamples + "/welcome.pd");
+    const struct {
+        const char* what;
+        std::string prefix;  // what runs before the converter
+        std::vector<std::string> args;
+        int status;
+        std::string out;                 // standard output; "%PDF-..." its start only
+        std::string err;                 // all of stderr
+        std::vector<std::string> files;  // then in the folder it runs in
+    } cases[] = {
+        {"- to --stdout", "cat " + welcome + " | ", {"--convert-to", "txt", "-", "--stdout"}, 0, txt.bytes, "", {}},
+        {"- to -o -", "cat " + welcome + " | ", {"--convert-to", "htm", "-o", "-", "-"}, 0, htm.bytes, "", {}},
+        {"a file to --stdout", "", {"--convert-to", "html", "--stdout", kSamples + "/welcome.pd"}, 0, htm.bytes, "",
+         {}},
+        {"a PDF to --stdout", "cat " + welcome + " | ", {"--convert-to", "pdf", "--stdout", "-"}, 0, "%PDF-", "", {}},
+        {"- to a file", "cat " + welcome + " | ", {"--convert-to", "txt", "-"}, 0, "", "", {"stdin.txt"}},
+        {"- redirected from a file", "", {"--convert-to", "txt", "-", "--stdout"}, 0, txt.bytes, "", {}},
+        {"- not a document", "echo plain text | ", {"--convert-to", "txt", "-", "--stdout"}, 1, "",
+         "tarnwick: standard input: not a PipeDream document; nothing written\n", {}},
+        {"- longer than the limit", "cat " + welcome + " | TARNWICK_STDIN_LIMIT=100 ",
+         {"--convert-to", "txt", "-", "--stdout"}, 1, "",
+         "tarnwick: standard input: more than 100 bytes arrived, the most read from standard input; reading "
+         "stopped; not converted\n",
+         {}},
+        {"- exactly as long as the limit",
+         "cat " + welcome + " | TARNWICK_STDIN_LIMIT=" + std::to_string(kWelcome.size()) + " ",
+         {"--convert-to", "txt", "-", "--stdout"}, 0, txt.bytes, "", {}},
+        {"- one byte longer than the limit",
+         "cat " + welcome + " | TARNWICK_STDIN_LIMIT=" + std::to_string(kWelcome.size() - 1) + " ",
+         {"--convert-to", "txt", "-", "--stdout"}, 1, "",
+         "tarnwick: standard input: more than " + std::to_string(kWelcome.size() - 1) +
+             " bytes arrived, the most read from standard input; reading stopped; not converted\n",
+         {}},
+        {"an endless stream", "yes %OP%DEx | TARNWICK_STDIN_LIMIT=1000000 ", {"--convert-to", "txt", "-"}, 1, "",
+         "tarnwick: standard input: more than 1000000 bytes arrived, the most read from standard input; reading "
+         "stopped; not converted\n",
+         {}},
+        {"--stdout with two files", "", {"--convert-to", "txt", "--stdout", "a.pd", "b.pd"}, 2, "",
+         "tarnwick: --stdout writes one file: give exactly one FILE\nTry 'tarnwick --help' for more information.\n",
+         {}},
+        {"- twice", "", {"--convert-to", "txt", "-", "-"}, 2, "",
+         "tarnwick: standard input can be read once only: give '-' once\nTry 'tarnwick --help' for more "
+         "information.\n",
+         {}},
+        {"-o to a file", "", {"--convert-to", "txt", "-o", "x.txt", "a.pd"}, 2, "",
+         "tarnwick: -o takes only '-', standard output; --outdir names a folder\nTry 'tarnwick --help' for more "
+         "information.\n",
+         {}},
+    };
+    for (const auto& c : cases) {
+        TempDir dir, scratch;
+        std::vector<std::string> args = c.args;
+        std::string prefix = "cd " + Quote(dir.path()) + " && " + c.prefix;
+        if (std::string(c.what) == "- redirected from a file") prefix += "exec <" + welcome + "; ";
+        Result r = Convert(args, scratch, prefix);
+        EXPECT_EQ(r.status, c.status) << c.what << r.err;
+        if (c.out == "%PDF-") {
+            EXPECT_EQ(r.out.rfind("%PDF-", 0), 0u) << c.what;
+            EXPECT_NE(r.out.find("%%EOF"), std::string::npos) << c.what;
+        } else {
+            EXPECT_EQ(r.out, c.out) << c.what;
+        }
+        EXPECT_EQ(r.err, c.err) << c.what;
+        EXPECT_EQ(Files(dir.path()), c.files) << c.what;
+    }
+}
+
+TEST(Converter, VersionByEveryName) {
+    TempDir scratch;
+    for (const char* option : {"--version", "-v", "-V"}) {
+        Result r = Convert({option}, scratch);
+        EXPECT_EQ(r.status, 0) << option;
+        EXPECT_EQ(r.out, "tarnwick 0.19\n") << option;
+    }
+}
+
+// Runs the converter with its standard streams on a pseudo-terminal and
+// returns all it wrote there.
+std::string OnTerminal(const std::vector<std::string>& args) {
+    int master = -1;
+    pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid < 0) return "forkpty failed";
+    if (pid == 0) {
+        std::vector<char*> argv{const_cast<char*>(TARNWICK_EXE)};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(TARNWICK_EXE, argv.data());
+        ::_exit(127);
+    }
+    std::string seen;
+    char buf[4096];
+    for (;;) {
+        ssize_t n = ::read(master, buf, sizeof buf);
+        if (n > 0) seen.append(buf, static_cast<std::size_t>(n));
+        else if (n < 0 && errno == EINTR) continue;
+        else break;  // EIO once the converter has closed its end
+    }
+    ::close(master);
+    ::waitpid(pid, nullptr, 0);
+    return seen;
+}
+
+TEST(Converter, ShowsProgressOnATerminalOnlyAndEndsTheLineClean) {
+    TempDir dir, out;
+    std::string a = dir.Write("a.pd", LongDocument(300)), b = dir.Write("b.pd", LongDocument(300));
+    std::string text = dir.Write("plain.pd", "plain text\n");
+    const std::string erase = "\r\x1b[K";
+
+    std::string seen = OnTerminal({"--convert-to", "pdf", "--outdir", out.path(), a, b});
+    EXPECT_EQ(seen.rfind("\rtarnwick: [1/2] " + a + "\x1b[K", 0), 0u) << seen;
+    EXPECT_NE(seen.find("\rtarnwick: [2/2] " + b + "\x1b[K"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("\rtarnwick: [1/2] " + a + ": 1 page printed\x1b[K"), std::string::npos) << seen;
+    EXPECT_EQ(seen.substr(seen.size() - erase.size()), erase) << seen;
+    EXPECT_EQ(seen.find('\n'), std::string::npos) << seen;
+
+    // A problem line starts on a clean line and stands whole.
+    seen = OnTerminal({"--convert-to", "txt", "--outdir", out.path(), text, a});
+    EXPECT_NE(seen.find(erase + "tarnwick: " + text + ": not a PipeDream document; nothing written\r\n"),
+              std::string::npos)
+        << seen;
+    EXPECT_EQ(seen.substr(seen.size() - erase.size()), erase) << seen;
+
+    EXPECT_EQ(OnTerminal({"--quiet", "--convert-to", "pdf", "--outdir", out.path(), a, b}), "");
+    EXPECT_EQ(OnTerminal({"--convert-to", "txt", "-q", "--outdir", out.path(), a}), "");
+    // Not on a terminal: nothing but the problems (the other tests check
+    // stderr is empty after a good run).
+    TempDir scratch;
+    Result r = Convert({"--convert-to", "pdf", "--outdir", out.path(), a, b}, scratch);
+    EXPECT_EQ(r.err, "");
 }
 
 }  // namespace

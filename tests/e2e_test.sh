@@ -1,6 +1,7 @@
 #!/bin/sh
 # The real program under Xvfb with real key presses: it shows the
-# document's title, pages down, quits on Escape and leaves Quillon.ini
+# document's title, pages down, finds a word on a later page with Ctrl+F
+# (the screenshot shows it marked), quits on Escape and leaves Quillon.ini
 # beside itself; a list file on its command line shows its list, Enter
 # opens the first document, Ctrl+N the next.
 #
@@ -50,6 +51,21 @@ import -window "$id" "$work/after.png"
 if compare -metric AE "$work/before.png" "$work/after.png" null: 2>/dev/null; then
   fail "Page Down did not change the page"
 fi
+# Ctrl+F, a word on a later page, Enter: the page moves to it and marks it.
+amber() { convert "$1" -fill black +opaque '#FFC107' -fill white -opaque '#FFC107' -format '%[fx:round(mean*w*h)]' info:; }
+[ "$(amber "$work/after.png")" -eq 0 ] || fail "something is marked before any find"
+xdotool key ctrl+f
+sleep 0.3
+xdotool type --delay 20 "LINE 250"
+xdotool key Return
+sleep 0.5
+import -window "$id" "$work/found.png"
+[ "$(amber "$work/found.png")" -gt 50 ] || fail "Ctrl+F did not mark the word on the page"
+compare -metric AE "$work/after.png" "$work/found.png" null: 2>/dev/null && fail "the find did not move the page"
+[ -n "${TARNWICK_E2E_SHOTS:-}" ] && cp "$work/found.png" "$TARNWICK_E2E_SHOTS/found.png"
+xdotool key Escape  # closes the find bar
+sleep 0.3
+kill -0 $pid 2>/dev/null || fail "Escape in the find bar quit the program"
 xdotool key Escape
 for i in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 kill -0 $pid 2>/dev/null && fail "Escape did not quit"

@@ -27,6 +27,11 @@ Converted Rtf(Fixture& f, std::string_view cell) {
     return {buf, w};
 }
 
+// The fields word processors update, as the RTF writer writes them.
+const std::string kPage = "{\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}";
+const std::string kDate =
+    "{\\field{\\*\\fldinst DATE \\\\@ \"dddd, d MMMM yyyy\"}{\\fldrslt Tuesday, 8 December 2026}}";
+
 // One cell through the three exporters.
 TEST(CellMarkup, EveryConsumerFromOneTable) {
     const struct {
@@ -58,18 +63,18 @@ TEST(CellMarkup, EveryConsumerFromOneTable) {
         {"x@@@y", "x@y", "x@y", 3, "x@y", 3},
         {"@@@", "@", "@", 1, "@", 1},
         {"@@@@", "@", "@", 1, "@", 1},
-        {"@P@@D@", "D@", "@P@D@", 5, "\\chpgn D@", 3},
+        {"@P@@D@", "D@", "@P@D@", 5, kPage + "D@", 3},
         {"@X@@Y", "@X@Y", "@X@Y", 4, "@X@Y", 4},
         {"@p@", "@p@", "@p@", 3, "@p@", 3},
-        {"@P@ of @T@", " of ", "@P@ of T&amp;C", 10, "\\chpgn  of T&C", 8},
-        {"Date @D@", "Date ", "Date @D@", 8, "Date \\chdate ", 27},
+        {"@P@ of @T@", " of ", "@P@ of T&amp;C", 10, kPage + " of T&C", 8},
+        {"Date @D@", "Date ", "Date @D@", 8, "Date " + kDate, 27},
         {"Total %H2%42%H2%", "Total 42", "Total <b>42</b>", 8, "Total \\b 42\\b0 ", 8},
         {"a<b & c>d", "a<b & c>d", "a&lt;b &amp; c&gt;d", 9, "a<b & c>d", 9},
         {"\"q\"", "\"q\"", "&quot;q&quot;", 3, "\"q\"", 3},
         {"\xA3" "5", "\xA3" "5", "&#163;5", 2, "\\'A35", 2},
-        {"a\xA0" "b", "a\xA0" "b", "ab", 3, "a\\~b", 3},
+        {"a\xA0" "b", "a\xA0" "b", "a&#160;b", 3, "a\\~b", 3},
         {"C:\\dir{x}", "C:\\dir{x}", "C:\\dir{x}", 9, "C:\\\\dir\\{x\\}", 9},
-        {"\xFF\x80", "\xFF\x80", "&#255;", 2, "\\'FF\\'80", 2},
+        {"\xFF\x80", "\xFF\x80", "&#255;&#8364;", 2, "\\'FF\\'80", 2},
     };
     for (const auto& c : cases) {
         Fixture f;
@@ -85,22 +90,39 @@ TEST(CellMarkup, EveryConsumerFromOneTable) {
     }
 }
 
-TEST(CellMarkup, HtmlDropsControlCodesAndHighLatin1Controls) {
+// Bytes 128 to 160 are the Windows-1252 characters the screen and printer
+// show; the page names them by their Unicode code points.
+TEST(CellMarkup, HtmlNamesWindows1252CharactersAndDropsControls) {
+    const struct {
+        int byte;
+        const char* html;  // "" when dropped
+    } cases[] = {
+        {0, ""},          {8, ""},          {9, "\t"},       {10, "\n"},      {11, ""},         {13, "\r"},
+        {31, ""},         {127, ""},        {128, "&#8364;"}, {129, ""},        {130, "&#8218;"}, {131, "&#402;"},
+        {133, "&#8230;"}, {136, "&#710;"},  {140, "&#338;"},  {141, ""},        {142, "&#381;"},  {143, ""},
+        {144, ""},        {145, "&#8216;"}, {146, "&#8217;"}, {147, "&#8220;"}, {148, "&#8221;"}, {149, "&#8226;"},
+        {150, "&#8211;"}, {151, "&#8212;"}, {152, "&#732;"},  {153, "&#8482;"}, {156, "&#339;"},  {157, ""},
+        {158, "&#382;"},  {159, "&#376;"},  {160, "&#160;"},  {161, "&#161;"}, {163, "&#163;"},  {255, "&#255;"},
+    };
     Fixture f;
-    std::string dropped, kept;
-    for (int c = 0; c < 256; ++c) {
-        std::string cell(1, static_cast<char>(c));
-        if (c == '@' || c == '%') continue;
-        std::string out = Html(f, cell).html;
-        (out.empty() ? dropped : kept).push_back(static_cast<char>(c));
+    for (const auto& c : cases) {
+        const char b = static_cast<char>(c.byte);
+        EXPECT_EQ(Html(f, std::string(1, b)).html, c.html) << c.byte;
+        // Cells of sixteen bytes and more take the fast path first.
+        for (std::size_t at : {0u, 15u, 16u, 17u, 31u}) {
+            std::string cell(33, 'x');
+            cell[at] = b;
+            std::string expected = cell.substr(0, at) + c.html + cell.substr(at + 1);
+            EXPECT_EQ(Html(f, cell).html, expected) << c.byte << " at " << at;
+        }
     }
-    std::string expected;
-    for (int c = 0; c <= 8; ++c) expected.push_back(static_cast<char>(c));
-    expected += "\x0B\x0C";
-    for (int c = 14; c <= 31; ++c) expected.push_back(static_cast<char>(c));
-    for (int c = 127; c <= 160; ++c) expected.push_back(static_cast<char>(c));
-    EXPECT_EQ(dropped, expected);
-    EXPECT_EQ(Html(f, "\t\n\r").html, "\t\n\r");
+    // Every byte from 128 to 160 but the five undefined ones is written.
+    std::string dropped;
+    for (int c = 128; c <= 160; ++c) {
+        if (Html(f, std::string(40, 'y') + static_cast<char>(c)).html == std::string(40, 'y')) dropped += std::to_string(c) + " ";
+    }
+    EXPECT_EQ(dropped, "129 141 143 144 157 ");
+    EXPECT_TRUE(f.fp.msg.shown.empty());
 }
 
 TEST(CellMarkup, TitleInsertedByAFieldIsEscaped) {
@@ -158,7 +180,7 @@ TEST(HtmlExport, ThePageExample) {
     Fixture f;
     f.Load("%OP%DET\n%CO:A,5,72%Hello\nworld\n\nA\n%CO:B,5,72%\n\n\nB\n");
     EXPECT_EQ(HtmlOf(f), std::string(kHead) +
-                             "<br>\r\nHello \r\nworld<br>\r\n<br>\r\n<pre>A    B" + kTail);
+                             "<br>\r\nHello \r\nworld<br>\r\n<br>\r\n<pre>A    B</pre>" + kTail);
 }
 
 TEST(HtmlExport, RowLayouts) {
@@ -173,15 +195,20 @@ TEST(HtmlExport, RowLayouts) {
          "<br>\r\none<br>\r\n<br>\r\n two"},
         {"a text row beginning with a space joins the text before", "%CO:A,5,0%one\n two\n", "<br>\r\none \r\n two"},
         {"a table row beginning with a space after text", "%CO:A,4,0%one\n\n%CO:B,4,0%\nb\n",
-         "<br>\r\none<br>\r\n<pre>    b"},
+         "<br>\r\none<br>\r\n<pre>    b</pre>"},
         {"a table row after text without a leading space", "%CO:A,4,0%one\nx\n%CO:B,4,0%\nb\n",
-         "<br>\r\none<pre>x   b"},
+         "<br>\r\none<pre>x   b</pre>"},
         {"table rows inside pre, then text closes it", "%CO:A,4,0%a\nc\nafter\n%CO:B,4,0%b\nd\n",
          "<br>\r\n<pre>a   b\r\nc   d\r\n</pre>after"},
-        {"a document that ends inside pre", "%CO:A,4,0%x\ny\n%CO:B,4,0%1\n2\n", "<br>\r\n<pre>x   1\r\ny   2"},
-        {"an empty first cell padded to a later column", "%CO:A,4,0%\n%CO:B,4,0%b\n", "<br>\r\n<pre>    b"},
+        {"a document that ends inside pre closes it", "%CO:A,4,0%x\ny\n%CO:B,4,0%1\n2\n",
+         "<br>\r\n<pre>x   1\r\ny   2</pre>"},
+        {"a block closed by text is not closed again", "%CO:A,4,0%x\nt\n%CO:B,4,0%1\n",
+         "<br>\r\n<pre>x   1\r\n</pre>t"},
+        {"the euro sign and quotes in a long row", "%CO:A,40,0%It costs 5\x80 \x93more\x94 than before\n",
+         "<br>\r\nIt costs 5&#8364; &#8220;more&#8221; than before"},
+        {"an empty first cell padded to a later column", "%CO:A,4,0%\n%CO:B,4,0%b\n", "<br>\r\n<pre>    b</pre>"},
         {"visible content in any later column makes a table row", "%CO:A,2,0%\n%CO:B,2,0%\n%CO:C,2,0%z\n",
-         "<br>\r\n<pre>    z"},
+         "<br>\r\n<pre>    z</pre>"},
         {"a cell of codes only is empty", "%CO:A,7,0%text\n%CO:B,4,0%%H2%\n", "<br>\r\ntext   <b></b>"},
         {"trailing spaces are trimmed", "%CO:A,9,0%a   \nb  \n", "<br>\r\na \r\nb"},
         {"empty rows between text rows", "%CO:A,4,0%a\n\n\nb\n", "<br>\r\na<br>\r\n<br>\r\n<br>\r\nb"},
@@ -206,6 +233,7 @@ RtfMetrics Metrics() {
     m.zero_width = 120;
     m.zero_height = 225;
     m.page_width = 11906;
+    m.page_height = 16838;
     m.printable_width = 11338;
     return m;
 }
@@ -214,6 +242,13 @@ std::string RtfOf(Fixture& f, const RtfMetrics& m) {
     StringSink s;
     WriteRTFTo(f.fp.sys, f.doc, m, s);
     return s.bytes;
+}
+
+// What follows the page layout, header and footer: the rows and the end.
+std::string RtfBody(const std::string& rtf) {
+    std::size_t footer = rtf.find("{\\footer");
+    if (footer == std::string::npos) footer = rtf.find("\\footery");
+    return rtf.substr(rtf.find("\r\n", footer) + 2);
 }
 
 TEST(RtfExport, EmptyDocumentHasTheFullHeaderThenParAndBrace) {
@@ -228,41 +263,106 @@ TEST(RtfExport, EmptyDocumentHasTheFullHeaderThenParAndBrace) {
               "{\\f3\\fmodern Courier;}}\r\n"
               "\\f0\\fs18\r\n"
               "{\\info{\\title }}\r\n"
-              "{\\margl240}\r\n"
-              "{\\margr284}\r\n"
-              "{\\margt675}\r\n"
-              "{\\margb2475}\r\n"
+              "\\paperw11906\\paperh16838\r\n"
+              "\\margl240\r\n"
+              "\\margr284\r\n"
+              "\\margt675\r\n"
+              "\\margb2475\r\n"
               "{\\pgnstart0}\r\n"
-              "{\\headery450}\r\n"
-              "{\\footery450}\r\n"
-              "{\\header\\f0\\fs18}\r\n"
-              "{\\footer\\f0\\fs18}\r\n"
+              "\\headery450\r\n"
+              "\\footery450\r\n"
               "\\par\r\n}");
 }
 
 TEST(RtfExport, LinesFromTheFontPrinterAndOptions) {
     Fixture f;
-    f.Load("%OP%DEMy %H2%title%H2%\n%OP%HEPage @P@\n%OP%FO@D@ {x}\n%OP%LM6\n%OP%TM1\n%OP%HM0\n%OP%BM3\n"
+    f.Load("%OP%DEMy %H2%title%H2%\n%OP%HE/Page @P@\n%OP%FO/@D@ {x}\n%OP%LM6\n%OP%TM1\n%OP%HM0\n%OP%BM3\n"
            "%OP%FM1\n%OP%PS5\n%CO:A,6,0%one\ntwo\n%CO:B,4,0%\n\n\\b\n");
     RtfMetrics m = Metrics();
     m.font_name = "Lucida Console";
     m.font_size = 10;
     m.zero_width = 100.5f;
     m.zero_height = 200;
+    m.page_width = 12240;
+    m.page_height = 15840;
     std::string rtf = RtfOf(f, m);
     auto has = [&](const std::string& line) { return rtf.find("\r\n" + line + "\r\n") != std::string::npos; };
     EXPECT_TRUE(has("\\fs20"));
     EXPECT_TRUE(has("{\\info{\\title My \\b title\\b0 }}"));
-    EXPECT_TRUE(has("{\\margl603}"));
-    EXPECT_TRUE(has("{\\margt400}"));
-    EXPECT_TRUE(has("{\\margb1000}"));
+    EXPECT_TRUE(has("\\paperw12240\\paperh15840"));
+    EXPECT_TRUE(has("\\margl603"));
+    EXPECT_TRUE(has("\\margr451"));
+    EXPECT_TRUE(has("\\margt400"));
+    EXPECT_TRUE(has("\\margb1000"));
     EXPECT_TRUE(has("{\\pgnstart5}"));
-    EXPECT_TRUE(has("{\\headery0}"));
-    EXPECT_TRUE(has("{\\footery200}"));
-    EXPECT_TRUE(has("{\\header\\fs20Page \\chpgn }"));
-    EXPECT_TRUE(has("{\\footer\\fs20\\chdate  \\{x\\}}"));
-    EXPECT_NE(rtf.find("}\r\n\\par\r\none \r\ntwo\\par\r\n      \\\\b\\par\r\n}"), std::string::npos) << rtf;
-    EXPECT_EQ(rtf.back(), '}');
+    EXPECT_TRUE(has("\\headery0"));
+    EXPECT_TRUE(has("\\footery200"));
+    // Tab stops in the middle and at the end of 12240 - 603 - 451 twips.
+    EXPECT_TRUE(has("{\\header\\pard\\fs20\\tqc\\tx5593\\tqr\\tx11186 Page " + kPage + "\\par}")) << rtf;
+    EXPECT_TRUE(has("{\\footer\\pard\\fs20\\tqc\\tx5593\\tqr\\tx11186 " + kDate + " \\{x\\}\\par}")) << rtf;
+    EXPECT_EQ(RtfBody(rtf), "\\par\r\none \r\ntwo\\par\r\n      \\\\b\\par\r\n}");
+}
+
+// Header and footer as the printed page lays them out: the first
+// character delimits the left, centre and right parts and is not shown.
+TEST(RtfExport, HeaderAndFooterParts) {
+    const std::string stops = "\\pard\\f0\\fs18\\tqc\\tx5691\\tqr\\tx11382 ";
+    const struct {
+        const char* text;
+        std::string group;  // between "{\header" and "}"
+    } cases[] = {
+        {"//Zprom documentation - @P@//", stops + "\\tab Zprom documentation - " + kPage + "\\par"},
+        {"/Report/@D@/Page @P@", stops + "Report\\tab " + kDate + "\\tab Page " + kPage + "\\par"},
+        {"/2024 accounts//", stops + "2024 accounts\\par"},
+        {"/  indented/", stops + "  indented\\par"},
+        {"///right", stops + "\\tab \\tab right\\par"},
+        {"Title", stops + "itle\\par"},
+        {"|a/b|c", stops + "a/b\\tab c\\par"},
+        {"/%H2%Bold/centre/", stops + "\\b Bold\\b0 \\tab centre\\par"},
+        {"/a{b}\\/@@/", stops + "a\\{b\\}\\\\\\tab @\\par"},
+        {"/@T@//", stops + "T\\par"},
+    };
+    Fixture none;
+    none.Load("%OP%DET\n%OP%HE\n%CO:A,4,0%a\n");
+    EXPECT_EQ(RtfOf(none, Metrics()).find("{\\header"), std::string::npos);
+    EXPECT_EQ(RtfOf(none, Metrics()).find("{\\footer"), std::string::npos);
+    for (const auto& c : cases) {
+        Fixture f;
+        f.Load(std::string("%OP%DET\n%OP%LM2\n%OP%HE") + c.text + "\n%OP%FO" + c.text + "\n");
+        std::string rtf = RtfOf(f, Metrics());
+        EXPECT_NE(rtf.find("\r\n{\\header" + c.group + "}\r\n"), std::string::npos) << c.text << "\n" << rtf;
+        EXPECT_NE(rtf.find("\r\n{\\footer" + c.group + "}\r\n"), std::string::npos) << c.text;
+    }
+}
+
+// Joined rows keep the space that ends a control word, so the joining
+// space still separates words; a table row after text starts a paragraph.
+TEST(RtfExport, RowLayouts) {
+    const struct {
+        const char* name;
+        const char* doc;
+        std::string body;
+    } cases[] = {
+        {"a bold row joined to the next", "%CO:A,40,0%%H2%1. Introduction%H2%\n%H2%2. Memory%H2%\n",
+         "\\par\r\n\\b 1. Introduction\\b0  \r\n\\b 2. Memory\\b0 \\par\r\n}"},
+        {"a highlight left open at the end of a row", "%CO:A,40,0%%H2%open\nnext\n",
+         "\\par\r\n\\b open\\b0  \r\nnext\\par\r\n}"},
+        {"trailing spaces after a control word", "%CO:A,40,0%x%H6%2%H6%   \ny\n",
+         "\\par\r\nx\\up 2\\up0  \r\ny\\par\r\n}"},
+        {"a page field ends in a brace", "%CO:A,40,0%page @P@\nnext\n", "\\par\r\npage " + kPage + " \r\nnext\\par\r\n}"},
+        {"an escaped backslash is no control word", "%CO:A,40,0%C:\\b \nnext\n", "\\par\r\nC:\\\\b \r\nnext\\par\r\n}"},
+        {"a hex character is no control word", "%CO:A,40,0%caf\xE9  \nnext\n", "\\par\r\ncaf\\'E9 \r\nnext\\par\r\n}"},
+        {"plain text loses its trailing spaces", "%CO:A,40,0%plain   \nnext\n", "\\par\r\nplain \r\nnext\\par\r\n}"},
+        {"a rule line, then a table row", "%CO:A,7,0%-----\nClient\n%CO:B,6,0%\nServer\n",
+         "\\par\r\n-----\\par\r\nClient Server\\par\r\n}"},
+        {"text after a table row", "%CO:A,6,0%a\nafter\n%CO:B,6,0%b\n", "\\par\r\na     b\\par\r\nafter\\par\r\n}"},
+        {"table rows one after another", "%CO:A,6,0%a\nc\n%CO:B,6,0%b\nd\n", "\\par\r\na     b\\par\r\nc     d\\par\r\n}"},
+    };
+    for (const auto& c : cases) {
+        Fixture f;
+        f.Load(std::string("%OP%DET\n") + c.doc);
+        EXPECT_EQ(RtfBody(RtfOf(f, Metrics())), c.body) << c.name;
+    }
 }
 
 TEST(RtfExport, FontAndSizeCodes) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "document/numbers.h"
 #include "platform/errors.h"
 
@@ -21,8 +23,22 @@ TEST(Val, ReadsTheLeadingNumber) {
         {"&HFFFF", -1},    {"&O17", 15},      {"&H", 0},        {"&X1", 0},
         {"--1", 0},        {"- 7", -7},       {"3,5", 3},       {"1.2.3", 1.2},
         {"\r5", 0},
+        // The whole exponent counts; leading zeros add nothing.
+        {"1e00000001", 10},      {"5e-0000000001", 0.5}, {"1e0000000000000000000002", 100},
+        {"2E+00000000000", 2},   {"1e000", 1},           {"3d-00002", 0.03},
+        {"1e 0 0 0 0 0 0 0 3", 1000},                    {"1e-99999999999999", 0},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(Val(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(Val, AnExponentTooLongToHoldSaturates) {
+    EXPECT_EQ(Val("1e99999999999999999999"), HUGE_VAL);
+    EXPECT_EQ(Val("-1e00000000000000000000000000000999"), -HUGE_VAL);
+    EXPECT_EQ(Val("0e99999999999"), 0);
+    EXPECT_TRUE(IsNumeric("1e00000005"));
+    // An option value that long still overflows the 16-bit range.
+    EXPECT_THROW(CInt(Val("1e00000005")), VbError);
+    EXPECT_EQ(CInt(Val("1e00000001")), 10);
 }
 
 TEST(CInt, RoundsHalvesToEvenAndChecksTheRange) {

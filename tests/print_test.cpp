@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <map>
+#include <optional>
 
 #include "platform/fake/recording_canvas.h"
 #include "printing/print.h"
@@ -20,10 +21,11 @@ struct Print {
     std::string CrLf = "\r\n";
     std::int16_t PrintPageLength = 0;
     ScriptFlags flags;
+    std::optional<std::int16_t> unattended;
 
     explicit Print(int printer_lines = 66) { printer.scale_height = printer_lines * kLine + 10; }
     void Run() {
-        PrintJob job{f.fp.sys, f.doc, printer, "Courier New", 9, CrLf, PrintPageLength, flags};
+        PrintJob job{f.fp.sys, f.doc, printer, "Courier New", 9, CrLf, PrintPageLength, flags, unattended};
         PrintDocument(job);
     }
     // The text of each printed line, by page and line number.
@@ -87,6 +89,82 @@ TEST(PrintDocument, RowsPerPageAndSlots) {
     EXPECT_EQ(lines.at({3, 11}), "  r120");
     EXPECT_EQ(p.printer.pages_started, (std::vector<int>{1, 2, 3}));
     EXPECT_TRUE(p.printer.ended);
+}
+
+// The first row printed on page 2 tells the rows a page holds.
+std::string FirstRowOfPage2(const Print& p) {
+    for (const auto& [k, text] : p.Lines()) {
+        if (k.first == 2 && text.find('r') != std::string::npos) return text.substr(text.find('r'));
+    }
+    return "";
+}
+
+// Where no one can be asked: the document's page length when the printer
+// page holds it, the printer's otherwise, or the length given.
+TEST(PrintDocument, UnattendedPageLength) {
+    const struct {
+        const char* name;
+        int printer_lines;
+        const char* options;
+        std::int16_t unattended;
+        std::string page2;  // first row of page 2; "" when nothing printed
+    } cases[] = {
+        {"the document's 66 on a longer page", 80, "", 0, "r56"},
+        {"the document's 64", 80, "%OP%PL64\n", 0, "r54"},
+        {"a page too short for the document's", 62, "", 0, "r52"},
+        {"the document's length leaves no row", 80, "%OP%PL10\n", 0, "r70"},
+        {"a length given", 80, "", 70, "r60"},
+        {"a length given where the document's equals the printer's", 66, "", 60, "r50"},
+        {"a length given longer than the page", 80, "", 90, ""},
+        {"a length given that leaves no row", 80, "", 12, ""},
+    };
+    for (const auto& c : cases) {
+        Print p(c.printer_lines);
+        p.f.Load(c.options + Rows(200));
+        p.unattended = c.unattended;
+        p.Run();
+        EXPECT_TRUE(p.f.fp.input.asked.empty()) << c.name;
+        EXPECT_EQ(FirstRowOfPage2(p), c.page2) << c.name;
+        EXPECT_EQ(p.f.fp.msg.shown.size(), c.page2.empty() ? 1u : 0u) << c.name;
+        if (c.page2.empty()) {
+            EXPECT_TRUE(p.printer.pages_started.empty()) << c.name;
+        }
+    }
+}
+
+// The page's slots and margins take a line more than its length; on a
+// printer page with no room for it nothing may fall off the page.
+TEST(PrintDocument, EveryLineInsideThePrintableArea) {
+    const struct {
+        const char* name;
+        int printer_lines;
+        const char* options;
+        std::string page2;  // first row of page 2
+        int footer_line;    // -1: no footer
+    } cases[] = {
+        {"room for the extra line: as designed", 80, "%OP%HM0\n%OP%FM3\n%OP%BM0\n%OP%FO//foot//\n", "r64", 66},
+        {"the footer margin gives the line up", 66, "%OP%HM0\n%OP%FM3\n%OP%BM0\n%OP%FO//foot//\n", "r64", 65},
+        {"no footer margin: the rows give it up", 66, "%OP%FM0\n%OP%BM0\n%OP%FO//foot//\n", "r64", 65},
+        {"no footer: the last row stays on the page", 66, "%OP%FM0\n%OP%BM0\n", "r65", -1},
+        {"double spacing", 66, "%OP%HM0\n%OP%FM0\n%OP%BM0\n%OP%LS2\n%OP%FO/foot\n", "r33", 64},
+    };
+    for (const auto& c : cases) {
+        Print p(c.printer_lines);
+        p.f.Load(std::string("%OP%PL") + std::to_string(c.printer_lines == 80 ? 66 : c.printer_lines) + "\n" +
+                 c.options + Rows(200));
+        p.unattended = 0;
+        p.Run();
+        ASSERT_FALSE(p.printer.drawn.empty()) << c.name;
+        for (const auto& d : p.printer.drawn) {
+            ASSERT_LE(d.y + kLine, p.printer.scale_height) << c.name << ": '" << d.text << "' on page " << d.page;
+        }
+        EXPECT_EQ(FirstRowOfPage2(p), c.page2) << c.name;
+        int footer = -1;
+        for (const auto& [k, text] : p.Lines()) {
+            if (k.first == 1 && text.find("foot") != std::string::npos) footer = k.second;
+        }
+        EXPECT_EQ(footer, c.footer_line) << c.name;
+    }
 }
 
 TEST(PrintDocument, AnEmptyDocumentPrintsNoPage) {

@@ -34,6 +34,9 @@ TEST(ReadPipeDreamFile, OptionValues) {
         {"%OP%LM&H10", [](auto& d) { return d.OptLM; }, 16},
         {"junk%OP%LS3", [](auto& d) { return d.OptLS; }, 3},
         {"%OP%PL", [](auto& d) { return d.OptPL; }, 0},
+        {"%OP%PS1e00000001", [](auto& d) { return d.OptPS; }, 10},
+        {"%OP%LM5e-0000000001", [](auto& d) { return d.OptLM; }, 0},
+        {"%OP%TM15e-0000000001", [](auto& d) { return d.OptTM; }, 2},
     };
     for (const auto& c : cases) {
         Fixture f;
@@ -224,6 +227,32 @@ TEST(ReadPipeDreamFile, OverflowingOptionIsReportedRetriedAndIgnored) {
     EXPECT_EQ(g.doc.NumRows, 0);
     EXPECT_EQ(g.fp.window.caption, "Tarnwick - kept");  // closing steps ran
     EXPECT_FALSE(g.fp.pointer.busy);
+}
+
+// A width or start beyond the range of a number is an overflow, as in an
+// option line, rather than a start read back as 0.
+TEST(ReadPipeDreamFile, OverflowingNumbersAreReported) {
+    const struct {
+        const char* doc;
+        int reports;
+        std::vector<std::string> starts;  // of each column, after Ignore
+    } cases[] = {
+        {"%OP%PL1e00000005\n%CO:A,4,0%a\n", 1, {"2"}},
+        {"%CO:A,1e999,0%a\n%CO:B,4,0%b\n%CO:C,4,0%c\n", 1, {"2", "", "4"}},
+        {"%CO:A,1e308,0%a\n%CO:B,1e308,0%b\n%CO:C,4,0%c\n", 1, {"2", "1E+308", ""}},
+        {"%CO:A,1e00000001,0%a\n%CO:B,4,0%b\n", 0, {"2", "12"}},
+    };
+    for (const auto& c : cases) {
+        Fixture f;
+        f.fp.msg.answers.assign(4, MsgResult::Ignore);
+        f.Load(c.doc);
+        EXPECT_EQ(f.fp.msg.Texts(),
+                  std::vector<std::string>(static_cast<std::size_t>(c.reports), "Error 6 'Overflow' in ReadPipeDreamFile"))
+            << c.doc;
+        std::vector<std::string> starts;
+        for (int col = 1; col <= f.doc.NumCols; ++col) starts.emplace_back(f.doc.Cells(col, 0));
+        EXPECT_EQ(starts, c.starts) << c.doc;
+    }
 }
 
 TEST(ReadPipeDreamFile, MalformedColumnDefinitionIsReported) {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QListWidget>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTest>
 #include <memory>

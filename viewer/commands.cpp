@@ -68,6 +68,9 @@ void frmQuillon::mnuFilePrint_Click() {
         CommonDialog& d = services_.CMDialog1;
         trap.Step(0, [&] { d.Flags = 0x10000C; });  // no selection, no page range, no print to file box
         trap.Step(0, [&] { d.CancelError = true; });
+        // The document loaded last stands first among the recent files.
+        d.PrintPath = RecentPath(*this, 1);
+        d.PrintTitle = PrintTitle(doc_, d.PrintPath);
         bool chosen = false;
         trap.Step(0, [&] { chosen = d.ShowPrinter(); });
         if (!chosen) return;

@@ -4,20 +4,31 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QWheelEvent>
 
 #include "document/reader.h"
+#include "viewer/find_bar.h"
+#include "viewer/zoom.h"
 #include "platform/qt/qt_services.h"
+#include "viewer/desktop.h"
 
 namespace tw {
 
 PageWidget::PageWidget(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    canvas.SetColors(palette().color(QPalette::Base), palette().color(QPalette::Text));
+    // Selected rows: the selection colour, a third of it over the page, so
+    // the text on it reads as well as elsewhere.
+    QColor base = palette().color(QPalette::Base), mark = palette().color(QPalette::Highlight);
+    auto mix = [](double b, double m) { return b * 2 / 3 + m / 3; };
+    QColor selected = QColor::fromRgbF(static_cast<float>(mix(base.redF(), mark.redF())),
+                                       static_cast<float>(mix(base.greenF(), mark.greenF())),
+                                       static_cast<float>(mix(base.blueF(), mark.blueF())));
+    canvas.SetColors(base, palette().color(QPalette::Text), selected);
 }
 
 void PageWidget::paintEvent(QPaintEvent*) {
@@ -31,14 +42,27 @@ void PageWidget::focusInEvent(QFocusEvent*) { emit gotFocus(); }
 
 void PageWidget::wheelEvent(QWheelEvent* e) { emit wheeled(e); }
 
+void PageWidget::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) emit pressed(e->position().toPoint(), e->modifiers() & Qt::ShiftModifier);
+    QWidget::mousePressEvent(e);
+}
+
+void PageWidget::mouseMoveEvent(QMouseEvent* e) {
+    if (e->buttons() & Qt::LeftButton) emit dragged(e->position().toPoint());
+}
+
 frmQuillon::frmQuillon(ViewerServices& services, DocumentModel& doc, std::string CommandLine)
     : services_(services), sys_(services.sys), doc_(doc), CommandLine_(std::move(CommandLine)) {
     QScreen* screen = QGuiApplication::primaryScreen();
     tpp_ = 1440.0 / (screen && screen->logicalDotsPerInchX() > 0 ? screen->logicalDotsPerInchX() : 96.0);
     setWindowTitle(QStringLiteral("Tarnwick"));
+    setWindowIcon(AppIcon());
+    setAcceptDrops(true);
     createControls();
     createActions();
     createMenus();
+    createFindBar();
+    EnableEditAndView();
     Form_Load();
 }
 
@@ -85,6 +109,8 @@ void frmQuillon::createControls() {
     connect(picPrintableArea, &PageWidget::wheeled, this, [this](QWheelEvent* e) {
         QCoreApplication::sendEvent(VScroll1, e);
     });
+    connect(picPrintableArea, &PageWidget::pressed, this, [this](QPoint at, bool extend) { Page_Pressed(at, extend); });
+    connect(picPrintableArea, &PageWidget::dragged, this, [this](QPoint at) { Page_Dragged(at); });
 
     lblCheckCommandLine = new QLabel(QStringLiteral("0"), client_);
     lblCheckCommandLine->setObjectName("lblCheckCommandLine");
@@ -123,6 +149,17 @@ void frmQuillon::createActions() {
         mnuFileOld[i]->setVisible(false);
     }
     mnuFileExit = action("E&xit", "Ctrl+X", [this] { mnuFileExit_Click(); });
+    // Ctrl+Q as well, as on every Linux desktop.
+    mnuFileExit->setShortcuts({QKeySequence(QStringLiteral("Ctrl+X")), QKeySequence(QStringLiteral("Ctrl+Q"))});
+    mnuEditCopy = action("&Copy", "Ctrl+C", [this] { mnuEditCopy_Click(); });
+    mnuEditFind = action("&Find...", "Ctrl+F", [this] { mnuEditFind_Click(); });
+    mnuEditFindNext = action("Find &Next", "F3", [this] { mnuEditFindNext_Click(); });
+    mnuEditFindPrevious = action("Find &Previous", "Shift+F3", [this] { mnuEditFindPrevious_Click(); });
+    mnuEditGoToRow = action("&Go to Row...", "Ctrl+G", [this] { mnuEditGoToRow_Click(); });
+    mnuViewZoomIn = action("Zoom &In", "Ctrl++", [this] { mnuViewZoomIn_Click(); });
+    mnuViewZoomIn->setShortcuts({QKeySequence(QStringLiteral("Ctrl++")), QKeySequence(QStringLiteral("Ctrl+="))});
+    mnuViewZoomOut = action("Zoom &Out", "Ctrl+-", [this] { mnuViewZoomOut_Click(); });
+    mnuViewActualSize = action("&Actual Size", "Ctrl+0", [this] { mnuViewActualSize_Click(); });
     mnuFont = action("F&ont", nullptr, [this] { mnuFont_Click(); });
     mnuMaxNumCols = action("Max Number of Columns", nullptr, [this] { mnuMaxNumCols_Click(); });
     mnuMaxNumCols->setVisible(false);
@@ -142,13 +179,51 @@ void frmQuillon::createMenus() {
     mnuFile->addAction(mnuFileExit);
     connect(mnuFile, &QMenu::aboutToShow, this, [this] { mnuFile_Click(); });
 
+    mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    mnuEdit->addAction(mnuEditCopy);
+    mnuEdit->addSeparator();
+    mnuEdit->addAction(mnuEditFind);
+    mnuEdit->addAction(mnuEditFindNext);
+    mnuEdit->addAction(mnuEditFindPrevious);
+    mnuEdit->addSeparator();
+    mnuEdit->addAction(mnuEditGoToRow);
+    connect(mnuEdit, &QMenu::aboutToShow, this, [this] { EnableEditAndView(); });
+
+    mnuView = menuBar()->addMenu(QStringLiteral("&View"));
+    mnuView->addAction(mnuViewZoomIn);
+    mnuView->addAction(mnuViewZoomOut);
+    mnuView->addAction(mnuViewActualSize);
+    connect(mnuView, &QMenu::aboutToShow, this, [this] { EnableEditAndView(); });
+
     mnuSettings = menuBar()->addMenu(QStringLiteral("&Settings"));
     mnuSettings->addAction(mnuFont);
     mnuSettings->addAction(mnuMaxNumCols);
     menuBar()->addAction(mnuAbout);
 }
 
-void frmQuillon::SetCaption(const std::string& caption) { setWindowTitle(DisplayText(caption)); }
+void frmQuillon::SetCaption(const std::string& caption) {
+    setWindowTitle(DisplayText(caption));
+    // Every load sets the caption: what was selected or found belonged to
+    // the document before.
+    ForgetSelection();
+    found_.reset();
+}
+
+void frmQuillon::EnableEditAndView() {
+    bool page = doc_.NumRows > 0 && !ListInFront();
+    for (QAction* a : {mnuEditCopy, mnuEditFind, mnuEditFindNext, mnuEditFindPrevious, mnuEditGoToRow}) {
+        a->setEnabled(page);
+    }
+    mnuViewZoomIn->setEnabled(Zoom() < kZoomSteps.back());
+    mnuViewZoomOut->setEnabled(Zoom() > kZoomSteps.front());
+    mnuViewActualSize->setEnabled(Zoom() != 1.0);
+}
+
+bool frmQuillon::ListInFront() const {
+    // Siblings are listed in stacking order, the front one last.
+    const QObjectList& stack = client_->children();
+    return stack.indexOf(List1) > stack.indexOf(picPrintableArea);
+}
 
 void frmQuillon::ClearSurface() {
     Surface().Cls();

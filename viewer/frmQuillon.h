@@ -6,7 +6,9 @@
 
 #include <QMainWindow>
 #include <array>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "document/cell_drawing.h"
 #include "document/model.h"
@@ -14,14 +16,19 @@
 #include "platform/qt/qt_canvas.h"
 #include "platform/services.h"
 #include "settings/settings.h"
+#include "viewer/page.h"
+#include "viewer/search.h"
 
 class QAction;
 class QLabel;
 class QListWidget;
 class QMenu;
+class QMimeData;
 class QScrollBar;
 
 namespace tw {
+
+class FindBar;
 
 // What the window is given from outside.
 struct ViewerServices {
@@ -39,12 +46,18 @@ public:
 signals:
     void gotFocus();
     void wheeled(QWheelEvent* e);
+    // The mouse on the page, in pixels: a press (with Shift or not) and a
+    // move with the button held.
+    void pressed(QPoint at, bool extend);
+    void dragged(QPoint at);
 
 protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void focusInEvent(QFocusEvent*) override;
     void wheelEvent(QWheelEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
 };
 
 class frmQuillon : public QMainWindow, public WindowHooks, public RecentMenu {
@@ -89,6 +102,28 @@ public:
     // The text the About box shows.
     std::string AboutText() const;
 
+    // Edit and View: copy, find, go to a row, zoom.
+    void mnuEditCopy_Click();
+    void mnuEditFind_Click();
+    void mnuEditFindNext_Click() { FindAgain(true); }
+    void mnuEditFindPrevious_Click() { FindAgain(false); }
+    void mnuEditGoToRow_Click();
+    void mnuViewZoomIn_Click() { StepZoom(+1); }
+    void mnuViewZoomOut_Click() { StepZoom(-1); }
+    void mnuViewActualSize_Click();
+    // Enables the Edit and View entries for what is on show.
+    void EnableEditAndView();
+    // What Copy puts on the clipboard: the selected rows, or the rows on
+    // show when none are.
+    QMimeData* CopiedRows();
+    // Rows selected with the mouse; none when last < first.
+    int SelectedFirst() const { return marks_.selected_first; }
+    int SelectedLast() const { return marks_.selected_last; }
+    // The found text marked on the page, if any.
+    std::optional<FoundText> Found() const { return found_; }
+    double Zoom() const;
+    FindBar* Finder() const { return findBar_; }
+
     // WindowHooks
     void SetCaption(const std::string& caption) override;
     void ClearSurface() override;
@@ -115,6 +150,16 @@ public:
     QAction* mnuFilePrint;
     std::array<QAction*, 5> mnuFileOld;
     QAction* mnuFileExit;
+    QMenu* mnuEdit;
+    QAction* mnuEditCopy;
+    QAction* mnuEditFind;
+    QAction* mnuEditFindNext;
+    QAction* mnuEditFindPrevious;
+    QAction* mnuEditGoToRow;
+    QMenu* mnuView;
+    QAction* mnuViewZoomIn;
+    QAction* mnuViewZoomOut;
+    QAction* mnuViewActualSize;
     QMenu* mnuSettings;
     QAction* mnuFont;
     QAction* mnuMaxNumCols;
@@ -130,6 +175,10 @@ public:
 protected:
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
+    // A document dropped on the window opens as File > Open would open it.
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
@@ -142,6 +191,25 @@ private:
     void GiveFocusToVScroll1();
     ScreenMetrics Screen() const;
 
+    // Find (find.cpp).
+    void createFindBar();
+    void FindAgain(bool forward);
+    void ShowFound(const FoundText& m);
+    void SetFindBarVisible(bool visible);
+    // Selection and copy (selection.cpp).
+    void Page_Pressed(QPoint at, bool extend);
+    void Page_Dragged(QPoint at);
+    int RowAt(QPoint at) const;
+    void ForgetSelection();
+    // Zoom (zoom.cpp).
+    void StepZoom(int steps);
+    void SetZoom(double zoom);
+    // Fits the row bar to the page's rows again, `row` staying on show.
+    void RefitKeepingRow(int row);
+    // Redraws the page without moving: the found text stays marked.
+    void RedrawInPlace();
+    bool ListInFront() const;
+
     ViewerServices& services_;
     Platform& sys_;
     DocumentModel& doc_;
@@ -149,6 +217,15 @@ private:
     double tpp_ = 15;
     QWidget* client_;
     bool closing_ = false;
+
+    FindBar* findBar_ = nullptr;
+    // The found text is marked until the page next moves.
+    std::optional<FoundText> found_;
+    bool keepFound_ = false;
+    PageMarks marks_;
+    int selectionAnchor_ = 0;
+    // Tops of the rows of the last redraw, in twips.
+    std::vector<double> rowTops_;
 };
 
 }  // namespace tw

@@ -130,12 +130,23 @@ void frmQuillon::UpdateScrollBar() {
     VScroll1->setMaximum(doc_.NumRows > large ? doc_.NumRows - large : VScroll1->minimum());
     if (VScroll1->value() != VScroll1->minimum()) VScroll1->setValue(VScroll1->minimum());
     if (doc_.NumRows != 0) VScroll1_Change();
+    EnableEditAndView();
 }
 
 void frmQuillon::VScroll1_Change() {
+    // A found text is marked until the page next moves.
+    if (!keepFound_) found_.reset();
+    PageMarks marks = marks_;
+    if (found_) {
+        marks.found_row = found_->row;
+        marks.found_column = found_->column;
+        marks.found = ShownRange{found_->start, found_->length};
+    }
     Trap trap(sys_, "VScroll1_Change", ReportFamily::B);
     trap.Run([&] {
-        trap.Step(0, [&] { DrawPage(Surface(), doc_, VScroll1->value(), VScroll1->pageStep(), Scripts); });
+        trap.Step(0, [&] {
+            DrawPage(Surface(), doc_, VScroll1->value(), VScroll1->pageStep(), Scripts, marks, &rowTops_);
+        });
     });
     // What was drawn stays, also after a failure.
     picPrintableArea->update();

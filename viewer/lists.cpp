@@ -42,6 +42,7 @@ bool frmQuillon::RecognizeList(const std::string& FileName) {
         QSignalBlocker quiet(VScroll2);
         VScroll2->setMaximum(static_cast<int>(entries.size()) - 1);
     }
+    EnableEditAndView();
     return true;
 }
 
@@ -56,6 +57,7 @@ void frmQuillon::mnuFileListFile_Click() {
     SetCaption(std::string(kAppName) + " - " + ListTag);
     List1->raise();
     List1->setFocus();
+    EnableEditAndView();
 }
 
 }  // namespace tw

@@ -3,15 +3,28 @@
 namespace tw {
 
 void DrawPage(Canvas& surface, const DocumentModel& doc, int first, int large_change, ScriptFlags& flags) {
+    DrawPage(surface, doc, first, large_change, flags, PageMarks{});
+}
+
+void DrawPage(Canvas& surface, const DocumentModel& doc, int first, int large_change, ScriptFlags& flags,
+              const PageMarks& marks, std::vector<double>* row_tops) {
     surface.Cls();
+    if (row_tops) row_tops->clear();
     long long last = static_cast<long long>(first) + large_change;
     for (long long row = first; row <= last; ++row) {
         if (row > doc.Cells.UpperRow()) return;
+        if (row_tops) row_tops->push_back(surface.CurrentY());
+        if (row >= marks.selected_first && row <= marks.selected_last) {
+            // The band spans the page's width, whatever that is.
+            surface.Shade(0, surface.CurrentY(), 1e6, surface.TextHeight("A"), Canvas::Band::Selected);
+        }
         for (int c = 1; c <= doc.NumCols; ++c) {
             // Measured for every cell: a cell may leave the font changed.
             double w = surface.TextWidth("A");
             surface.SetCurrentX(doc.StartPosition(c) * w);
-            DrawMarkedCell(surface, doc.Cells(c, static_cast<int>(row)), flags);
+            std::string_view cell = doc.Cells(c, static_cast<int>(row));
+            if (row == marks.found_row && c == marks.found_column) DrawMarkedCell(surface, cell, flags, marks.found);
+            else DrawMarkedCell(surface, cell, flags);
         }
         surface.EndLine();
     }

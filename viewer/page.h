@@ -2,13 +2,29 @@
 // shown, each cell at its column's start position in widths of "A".
 #pragma once
 
+#include <vector>
+
 #include "document/cell_drawing.h"
 #include "document/model.h"
 
 namespace tw {
 
+// What a redraw shows besides the rows themselves.
+struct PageMarks {
+    // A found text: its cell and the characters of the cell's shown text.
+    int found_row = 0, found_column = 0;
+    ShownRange found;
+    // Rows drawn as selected; none when last < first.
+    int selected_first = 0, selected_last = -1;
+};
+
 // Clears the surface and draws rows `first` to `first + large_change`, as
 // far as the document goes. Failures propagate to the caller.
 void DrawPage(Canvas& surface, const DocumentModel& doc, int first, int large_change, ScriptFlags& flags);
+
+// The same with marks; `row_tops`, when given, gets the top of each row
+// drawn, in twips, from the first row on.
+void DrawPage(Canvas& surface, const DocumentModel& doc, int first, int large_change, ScriptFlags& flags,
+              const PageMarks& marks, std::vector<double>* row_tops = nullptr);
 
 }  // namespace tw

@@ -7,11 +7,13 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
 
 #include "document/numbers.h"
 #include "document/reader.h"
 #include "document/report.h"
 #include "document/text.h"
+#include "platform/file_uri.h"
 #include "settings/recent.h"
 #include "viewer/frmQuillon.h"
 
@@ -43,18 +45,32 @@ void frmQuillon::Form_Load() {
 }
 
 void frmQuillon::MoveOntoAScreen() {
-    // A placement saved on a screen that is no longer there would put the
-    // window where nobody can see it.
+    // Positions and sizes are in device-independent pixels here. A
+    // placement saved at another scale factor, or on a screen that is no
+    // longer there, may not fit: it is brought back onto the screen that
+    // shows most of it, or onto the primary screen when none shows any.
     QRect wanted(pos(), size());
+    QScreen* best = nullptr;
+    long long best_area = 0;
     for (QScreen* s : QGuiApplication::screens()) {
-        if (s->availableGeometry().intersects(wanted)) return;
+        QRect common = s->availableGeometry().intersected(wanted);
+        long long shown = static_cast<long long>(common.width()) * common.height();
+        if (shown > best_area) {
+            best = s;
+            best_area = shown;
+        }
     }
-    if (QScreen* primary = QGuiApplication::primaryScreen()) {
-        QRect area = primary->availableGeometry();
-        QSize sz = size().boundedTo(area.size());
-        resize(sz);
-        move(area.center() - QPoint(sz.width() / 2, sz.height() / 2));
-    }
+    bool off_every_screen = best == nullptr;
+    if (off_every_screen) best = QGuiApplication::primaryScreen();
+    if (!best) return;
+    QRect area = best->availableGeometry();
+    QSize sz = size().boundedTo(area.size());
+    if (sz != size()) resize(sz);
+    QPoint at = off_every_screen ? area.topLeft() + QPoint((area.width() - sz.width()) / 2,
+                                                           (area.height() - sz.height()) / 2)
+                                 : QPoint(std::clamp(wanted.x(), area.left(), area.right() + 1 - sz.width()),
+                                          std::clamp(wanted.y(), area.top(), area.bottom() + 1 - sz.height()));
+    if (at != pos()) move(at);
 }
 
 void frmQuillon::Main() {
@@ -75,6 +91,8 @@ void frmQuillon::Main() {
 
 void frmQuillon::lblCheckCommandLine_Change() {
     std::string name = Trim(CommandLine_);
+    // A file manager or a browser may hand over a file:// URI.
+    if (auto path = PathFromFileUri(name)) name = *path;
     if (!name.empty()) LoadFile(name);
 }
 

@@ -11,10 +11,10 @@
 
 namespace tw {
 
-float QtFontCanvas::UpdateFont(const Canvas& state, QPaintDevice* device) {
+float QtFontCanvas::UpdateFont(const Canvas& state, QPaintDevice* device, double scale) {
     font_ = QFont(QString::fromStdString(state.FontName()));
     font_.setStyleHint(QFont::TypeWriter, QFont::PreferMatch);
-    font_.setPointSizeF(static_cast<double>(state.FontSize()));
+    font_.setPointSizeF(static_cast<double>(state.FontSize()) * scale);
     font_.setBold(state.FontBold());
     font_.setItalic(state.FontItalic());
     font_.setUnderline(state.FontUnderline());
@@ -66,6 +66,15 @@ void PixmapCanvas::DrawText(double x, double y, std::string_view text) {
     p.drawText(QPointF(x / tpp_, y / tpp_ + AscentPx()), FromCp1252(text));
 }
 
+void PixmapCanvas::Shade(double x, double y, double width, double height, Band band) {
+    if (!Drawable(x / tpp_, y / tpp_)) return;
+    QPainter p(&pixmap_);
+    // A found text stands out in amber; selected rows take the selection
+    // colour, light enough for the text drawn over it.
+    QColor colour = band == Band::Found ? QColor(0xFF, 0xC1, 0x07) : selected_;
+    p.fillRect(QRectF(x / tpp_, y / tpp_, std::min(width / tpp_, 1e5), height / tpp_), colour);
+}
+
 QtPrinterCanvas::QtPrinterCanvas(QPrinter& printer)
     : printer_(printer), tpd_(1440.0 / (printer.resolution() > 0 ? printer.resolution() : 1200)) {
     FontChanged();
@@ -106,6 +115,7 @@ void QtPrinterCanvas::DrawText(double x, double y, std::string_view text) {
 }
 
 void QtPrinterCanvas::NewPage() {
+    if (on_page_end) on_page_end(printed_);
     ++page_;
     pending_ = true;
     SetCurrentX(0);

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPixmap>
+#include <functional>
 #include <memory>
 
 class QPainter;
@@ -18,8 +19,9 @@ namespace tw {
 // canvas's font state, measured on the device the canvas draws on.
 class QtFontCanvas {
 protected:
-    // Rebuilds the font for `device`; returns the size in force.
-    float UpdateFont(const Canvas& state, QPaintDevice* device);
+    // Rebuilds the font for `device`, its size times `scale`; returns the
+    // size in force (unscaled).
+    float UpdateFont(const Canvas& state, QPaintDevice* device, double scale = 1);
     double WidthPx(std::string_view text) const;
     double HeightPx() const { return metrics_ ? metrics_->height() : 0; }
     double AscentPx() const { return metrics_ ? metrics_->ascent() : 0; }
@@ -45,10 +47,22 @@ public:
     // Twips per pixel of this surface (15 at 96 dots per inch).
     double TwipsPerPixel() const { return tpp_; }
 
-    void SetColors(QColor background, QColor text) {
+    void SetColors(QColor background, QColor text, QColor selected) {
         background_ = background;
         text_ = text;
+        selected_ = selected;
     }
+
+    // Draws and measures everything `zoom` times its size. The font state
+    // (name, size) keeps the sizes asked for, so what is read from it for
+    // printing and the settings stays as it was.
+    void SetZoom(double zoom) {
+        zoom_ = zoom;
+        FontChanged();
+    }
+    double Zoom() const { return zoom_; }
+
+    void Shade(double x, double y, double width, double height, Band band) override;
 
     double TextWidth(std::string_view text) override { return WidthPx(text) * tpp_; }
     double TextHeight(std::string_view) override { return HeightPx() * tpp_; }
@@ -56,12 +70,13 @@ public:
 protected:
     void Clear() override;
     void DrawText(double x, double y, std::string_view text) override;
-    float FontChanged() override { return UpdateFont(*this, &pixmap_); }
+    float FontChanged() override { return UpdateFont(*this, &pixmap_, zoom_); }
 
 private:
     QPixmap pixmap_;
     double tpp_ = 15;
-    QColor background_ = Qt::white, text_ = Qt::black;
+    double zoom_ = 1;
+    QColor background_ = Qt::white, text_ = Qt::black, selected_ = QColor(0xB4, 0xD5, 0xFE);
 };
 
 // A printer page over QPrinter. The painter begins with the first thing
@@ -82,6 +97,8 @@ public:
     void EndDoc() override;
     // Pages that got something on them.
     int PagesPrinted() const { return printed_; }
+    // Called as each page ends, with the pages printed so far.
+    std::function<void(int pages)> on_page_end;
 
 protected:
     void Clear() override {}

@@ -1,6 +1,7 @@
 #include "platform/qt/qt_dialog.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QPrintDialog>
@@ -54,6 +55,17 @@ bool QtCommonDialog::ShowFont() {
 }
 
 bool QtCommonDialog::ShowPrinter() {
+    if (!PrintPath.empty()) {
+        // The dialog proposes the job's name, less its extension, plus
+        // ".pdf" for a file; a file chosen for another document before
+        // gives its folder only.
+        QFileInfo document(QFile::decodeName(PrintPath.c_str()));
+        printer_.setDocName(document.fileName());
+        if (!printer_.outputFileName().isEmpty()) {
+            QFileInfo previous(printer_.outputFileName());
+            printer_.setOutputFileName(previous.dir().filePath(document.completeBaseName() + ".pdf"));
+        }
+    }
     QPrintDialog dialog(&printer_, parent_);
     // Keep the choice of printing to a PDF file: without it a machine
     // with no printer could not print at all.
@@ -61,6 +73,7 @@ bool QtCommonDialog::ShowPrinter() {
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
     if (dialog.exec() != QDialog::Accepted) return Cancelled();
+    if (!PrintTitle.empty()) printer_.setDocName(DisplayText(PrintTitle));
     return true;
 }
 

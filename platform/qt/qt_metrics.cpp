@@ -26,20 +26,29 @@ QFont ScreenFont(const std::string& name, float size) {
     return f;
 }
 
-void DefaultPrinterWidths(float& page_width, float& printable_width) {
+void SetUpPdfPrinter(QPrinter& printer) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    bool us = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem;
+    printer.setPageSize(QPageSize(us ? QPageSize::Letter : QPageSize::A4));
+    // A quarter inch all round, as office laser printers leave unprinted.
+    printer.setPageMargins(QMarginsF(18, 18, 18, 18), QPageLayout::Point);
+}
+
+void DefaultPrinterSize(float& page_width, float& page_height, float& printable_width) {
     QPrinterInfo info = QPrinterInfo::defaultPrinter();
     std::unique_ptr<QPrinter> printer;
     if (!info.isNull()) {
         printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
     } else {
         printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        bool us = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem;
-        printer->setPageSize(QPageSize(us ? QPageSize::Letter : QPageSize::A4));
+        SetUpPdfPrinter(*printer);
     }
-    // Whole twips, as printers report their sizes.
-    page_width = static_cast<float>(std::round(printer->paperRect(QPrinter::Point).width() * 20.0));
-    printable_width = static_cast<float>(std::round(printer->pageRect(QPrinter::Point).width() * 20.0));
+    // Whole twips, from millimetres: Qt rounds paper sizes in points to
+    // whole points, which would make A4 a paper of its own.
+    auto twips = [](double mm) { return static_cast<float>(std::round(mm * 1440.0 / 25.4)); };
+    page_width = twips(printer->paperRect(QPrinter::Millimeter).width());
+    page_height = twips(printer->paperRect(QPrinter::Millimeter).height());
+    printable_width = twips(printer->pageRect(QPrinter::Millimeter).width());
 }
 
 RtfMetrics MeasureRtfMetrics(const std::string& font_name, float font_size) {
@@ -52,7 +61,7 @@ RtfMetrics MeasureRtfMetrics(const std::string& font_name, float font_size) {
     double tpp = ScreenTwipsPerPixel();
     m.zero_width = static_cast<float>(fm.horizontalAdvance(QStringLiteral("0")) * tpp);
     m.zero_height = static_cast<float>(fm.height() * tpp);
-    DefaultPrinterWidths(m.page_width, m.printable_width);
+    DefaultPrinterSize(m.page_width, m.page_height, m.printable_width);
     return m;
 }
 

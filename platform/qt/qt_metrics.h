@@ -6,6 +6,7 @@
 #include "export/rtf_export.h"
 
 class QFont;
+class QPrinter;
 
 namespace tw {
 
@@ -16,9 +17,13 @@ double ScreenTwipsPerPixel();
 // always the one asked for.
 QFont ScreenFont(const std::string& name, float size);
 
-// The page width and printable width of the default printer in twips; a
-// PDF printer with the locale's paper size stands in when there is none.
-void DefaultPrinterWidths(float& page_width, float& printable_width);
+// Makes `printer` a PDF printer with the locale's paper size and the
+// unprintable margins of an office printer, so its pages look printed.
+void SetUpPdfPrinter(QPrinter& printer);
+
+// The page width and height and the printable width of the default
+// printer in twips; the PDF printer stands in when there is none.
+void DefaultPrinterSize(float& page_width, float& page_height, float& printable_width);
 
 // Everything the RTF export reads from the platform, for a screen font.
 // Needs a QGuiApplication.
