@@ -1,5 +1,7 @@
 #include "document/report.h"
 
+#include <string_view>
+
 #include "platform/textfile.h"
 
 namespace tw {
@@ -24,6 +26,26 @@ std::string ReportTextB(int number, const std::string& description, const std::s
 std::string JoinFolder(const std::string& folder, const std::string& name) {
     if (!folder.empty() && folder.back() == '/') return folder + name;
     return folder + "/" + name;
+}
+
+std::string AbsoluteName(const std::string& folder, const std::string& name) {
+    std::string whole = !name.empty() && name[0] == '/' ? name : JoinFolder(folder, name);
+    std::string out;
+    std::size_t i = 0;
+    while (i < whole.size()) {
+        std::size_t slash = whole.find('/', i);
+        std::size_t end = slash == std::string::npos ? whole.size() : slash;
+        std::string_view part(whole.data() + i, end - i);
+        if (!part.empty() && part != ".") {
+            out += '/';
+            out += part;
+        }
+        i = end + 1;
+    }
+    if (out.empty()) return "/";
+    // A name given with a trailing slash keeps it.
+    if (whole.back() == '/') out += '/';
+    return out;
 }
 
 void SaveErrMsgToFile(Platform& sys, const std::string& text) {

@@ -43,6 +43,11 @@ std::string ReportTextB(int number, const std::string& description, const std::s
 // Path of a file in a folder, adding "/" unless the folder ends with one.
 std::string JoinFolder(const std::string& folder, const std::string& name);
 
+// `name` as an absolute path: a relative name is taken inside `folder`.
+// "." parts and doubled slashes go; ".." stays, since a link may stand
+// before it. The bytes of every part are kept as they are.
+std::string AbsoluteName(const std::string& folder, const std::string& name);
+
 // Offers to append `text` as one line to Errors.txt in the settings folder.
 void SaveErrMsgToFile(Platform& sys, const std::string& text);
 

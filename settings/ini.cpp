@@ -102,6 +102,10 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& path) {
+    // A line end would split the entry and make its tail a line of its own.
+    for (const std::string* s : {&section, &key, &value}) {
+        if (s->find_first_of("\r\n") != std::string::npos) return false;
+    }
     std::string data;
     bool exists = ReadFile(path, data);
     if (!exists && FileExists(path)) return false;  // there, but unreadable

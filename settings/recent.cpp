@@ -14,16 +14,23 @@ std::string RecentPath(RecentMenu& menu, int index) {
 void FilesOld(Platform& sys, RecentMenu& menu, std::string& FileName) {
     Trap trap(sys, "FilesOld", ReportFamily::A);
     trap.Run([&] {
-        trap.Step(0, [&] { menu.SetVisible(0, true); });
         trap.Step(0, [&] { FileName = Trim(FileName); });
+        // Entries and InitDir are kept absolute: the folder that is current
+        // changes with every file opened, and at the next start.
+        trap.Step(0, [&] { FileName = AbsoluteName(sys.process.CurrentFolder(), FileName); });
+        std::size_t slash = FileName.find_last_of('/');
+        // A line end cannot be stored in the settings file: such a name
+        // is not recorded, though its folder still becomes current.
+        if (FileName.find_first_of("\r\n") != std::string::npos) {
+            trap.Step(0, [&] { sys.process.ChangeFolder(slash == 0 ? "/" : FileName.substr(0, slash)); });
+            return;
+        }
+        trap.Step(0, [&] { menu.SetVisible(0, true); });
         // The current entry 1 again changes nothing, not even the folder.
         if (FileName == RecentPath(menu, 1)) return;
 
-        std::size_t slash = FileName.find_last_of('/');
-        if (slash != std::string::npos) {
-            trap.Step(0, [&] { WriteIniFile(sys, "InitDir", FileName.substr(0, slash + 1)); });
-            trap.Step(0, [&] { sys.process.ChangeFolder(slash == 0 ? "/" : FileName.substr(0, slash)); });
-        }
+        trap.Step(0, [&] { WriteIniFile(sys, "InitDir", FileName.substr(0, slash + 1)); });
+        trap.Step(0, [&] { sys.process.ChangeFolder(slash == 0 ? "/" : FileName.substr(0, slash)); });
 
         int last = 4;
         for (int k = 2; k <= 4; ++k) {

@@ -79,12 +79,44 @@ TEST(FilesOld, TheFirstFileEverShowsOneEntryAndWritesTheOthersEmpty) {
     EXPECT_EQ(r.fp.process.current_folder, r.dir.path());
 }
 
-TEST(FilesOld, ANameWithoutAFolderLeavesTheFolderAlone) {
+TEST(FilesOld, RelativeNamesAreRecordedAbsoluteAgainstTheCurrentFolder) {
+    struct Case {
+        std::string name, entry;
+    };
     Recent r;
-    r.Record("PLAN.PD");
-    EXPECT_EQ(r.Entries(), std::vector<std::string>{"PLAN.PD"});
-    EXPECT_EQ(r.Ini("InitDir"), "");
-    EXPECT_TRUE(r.fp.process.folder_changes.empty());
+    std::filesystem::create_directories(r.dir / "sub");
+    std::string d = r.dir.path();
+    const Case cases[] = {
+        {"PLAN.PD", d + "/PLAN.PD"},
+        {"./sub/A.PD", d + "/sub/A.PD"},
+        {"B.PD", d + "/sub/B.PD"},  // the folder of the last one is current now
+        {d + "/C.PD", d + "/C.PD"},
+    };
+    r.fp.process.current_folder = d;
+    for (const Case& c : cases) {
+        EXPECT_EQ(r.Record(c.name), c.entry);
+        EXPECT_EQ(r.Entries().front(), c.entry);
+        EXPECT_EQ(r.Ini("File1"), c.entry);
+        EXPECT_EQ(r.Ini("InitDir"), c.entry.substr(0, c.entry.rfind('/') + 1));
+        EXPECT_EQ(r.fp.process.current_folder, c.entry.substr(0, c.entry.rfind('/')));
+    }
+}
+
+TEST(FilesOld, ANameWithALineEndIsNotRecorded) {
+    for (std::string bad : {std::string("a\nb.pd"), std::string("a\rb.pd"), std::string("sub\n/x.pd")}) {
+        Recent r;
+        r.fp.process.current_folder = r.dir.path();
+        std::filesystem::create_directories(r.dir / "sub\n");
+        std::string good = r.dir.path() + "/good.pd";
+        r.Record(good);
+        r.Record(bad);
+        EXPECT_EQ(r.Entries(), std::vector<std::string>{good}) << bad;
+        EXPECT_EQ(r.Ini("File1"), good) << bad;
+        EXPECT_EQ(r.Ini("InitDir"), r.dir.path() + "/") << bad;
+        std::string ini = test::ReadFile(r.dir / "Quillon.ini");
+        EXPECT_EQ(ini.find(bad.substr(bad.find_first_of("\r\n"))), std::string::npos) << bad;
+        EXPECT_TRUE(r.fp.msg.shown.empty()) << bad;
+    }
 }
 
 TEST(FilesOld, AFolderThatCannotBeMadeCurrentIsReportedAndIgnored) {

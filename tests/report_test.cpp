@@ -24,6 +24,25 @@ TEST(JoinFolder, AddsASlashUnlessThereIsOne) {
     EXPECT_EQ(JoinFolder("/opt/tools/", "Errors.txt"), "/opt/tools/Errors.txt");
 }
 
+TEST(AbsoluteName, RelativeNamesGoInsideTheFolderAndKeepTheirBytes) {
+    struct Case {
+        const char* folder;
+        std::string name;
+        std::string expected;
+    } cases[] = {
+        {"/home/u/docs", "notes.pd", "/home/u/docs/notes.pd"},
+        {"/home/u/docs/", "./notes.pd", "/home/u/docs/notes.pd"},
+        {"/home/u", "docs//./a.pd", "/home/u/docs/a.pd"},
+        {"/home/u", "../b.pd", "/home/u/../b.pd"},
+        {"/home/u", "/etc/x.pd", "/etc/x.pd"},
+        {"/", "x.pd", "/x.pd"},
+        {"/home/u", "sub/", "/home/u/sub/"},
+        {"/home/u", "a\xe9 b.pd", "/home/u/a\xe9 b.pd"},
+        {"/home/u", std::string("a\xff\n.pd"), std::string("/home/u/a\xff\n.pd")},
+    };
+    for (const Case& c : cases) EXPECT_EQ(AbsoluteName(c.folder, c.name), c.expected) << c.name;
+}
+
 // A procedure of three statements, the second of which fails `fails` times.
 struct Outcome {
     std::vector<int> done;  // statements that completed

@@ -58,6 +58,25 @@ TEST(Ini, WritesKeepEveryOtherLine) {
     EXPECT_FALSE(WritePrivateProfileString("Quillon", "k", "v", d / "no-folder/t.ini"));
 }
 
+TEST(Ini, AValueWithALineEndIsNeverWritten) {
+    TempDir d;
+    const std::string before = "[Quillon]\nFile1=/a.pd\n";
+    const struct {
+        std::string section, key, value;
+    } cases[] = {
+        {"Quillon", "File1", "/x\n[Quillon]\nFile1=/evil.pd"},
+        {"Quillon", "File1", "/x\r.pd"},
+        {"Quillon", "File1", "\n"},
+        {"Quillon", "File\n1", "/x.pd"},
+        {"Quil\rlon", "File1", "/x.pd"},
+    };
+    for (const auto& c : cases) {
+        std::string path = d.Write("t.ini", before);
+        EXPECT_FALSE(WritePrivateProfileString(c.section, c.key, c.value, path)) << c.value;
+        EXPECT_EQ(ReadFile(path), before) << c.value;
+    }
+}
+
 TEST(Ini, AnInterruptedWriteLeavesTheOldFileWhole) {
     TempDir d;
     std::string old = "[Quillon]\nKeep=" + std::string(2000, 'k') + "\n";
