@@ -3,6 +3,7 @@
 // position and font); the implementation draws and measures.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -39,10 +40,17 @@ public:
     void SetFontUnderline(bool b) { SetStyle(underline_, b); }
 
     // Draws `text` (Windows-1252 bytes) with its top at the current
-    // position; CurrentX advances by its width.
+    // position; CurrentX advances by its width. Only what can show is
+    // drawn and measured: text from the surface's right edge on is
+    // skipped, and CurrentX then stops at or past the edge, where nothing
+    // more of the line can show either. A line of millions of characters
+    // thus costs no more to draw than the surface is wide.
     void Print(std::string_view text) {
         Touch();
         if (text.empty()) return;
+        const double right = RightEdge();
+        if (x_ >= right) return;
+        if (right - x_ < kMeasureAll) text = text.substr(0, CountWithin(text, right - x_));
         DrawText(x_, y_, text);
         x_ += TextWidth(text);
     }
@@ -61,7 +69,24 @@ public:
     enum class Band { Found, Selected };
     virtual void Shade(double /*x*/, double /*y*/, double /*width*/, double /*height*/, Band) {}
 
+    // Where text stops showing, in twips from the surface's left edge.
+    virtual double RightEdge() { return kMeasureAll; }
+
 protected:
+    // An edge this far out (or none) measures every text whole.
+    static constexpr double kMeasureAll = 1e300;
+
+    // The number of leading characters of `text` that reach `room` twips
+    // (all of them when they do not): the last one may cross the edge.
+    virtual std::size_t CountWithin(std::string_view text, double room) {
+        double width = 0;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            width += TextWidth(text.substr(i, 1));
+            if (width >= room) return i + 1;
+        }
+        return text.size();
+    }
+
     virtual void Clear() = 0;
     // Something is about to be put on the surface (a printer starts a
     // pending page here).
@@ -94,6 +119,8 @@ public:
     virtual double ScaleWidth() = 0;
     virtual double ScaleHeight() = 0;
     virtual double PageWidth() = 0;
+    // Nothing prints beyond the printable area.
+    double RightEdge() override { return ScaleWidth(); }
     // The current page number, 1 on the first page.
     virtual int Page() = 0;
     virtual void NewPage() = 0;

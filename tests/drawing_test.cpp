@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/fake/recording_canvas.h"
 #include "support.h"
 #include "viewer/page.h"
@@ -143,6 +145,57 @@ TEST(DrawPage, FromTheFirstRowShownToTheEndOfTheDocument) {
     // A page shows LargeChange + 1 rows.
     DrawPage(c, f.doc, 1, 2, flags);
     EXPECT_EQ(c.drawn.size(), 3u);
+}
+
+TEST(DrawCell, TextPastTheRightEdgeIsNeitherDrawnNorMeasured) {
+    // 108 twips a character: the edge at 1080 leaves room for ten.
+    const struct {
+        double x;
+        std::string cell;
+        std::string drawn;  // texts joined with "|"
+        bool bold_after;
+    } cases[] = {
+        {0, "abcdefghijklmnop", "abcdefghij", false},
+        {0, "abcdefghij", "abcdefghij", false},
+        {540, "abcdefghij", "abcde", false},
+        {500, "abcdefghij", "abcdef", false},  // the character crossing the edge is drawn
+        {1080, "abc", "", false},
+        {2000, "abc", "", false},
+        {0, "abcdefgh%H2%ijkl%H2%mn", "abcdefgh|ij", false},
+        // Codes past the edge still toggle: a lone "%" keeps bold for the next cell.
+        {0, "abcdefghijklm%H2%xyz%", "abcdefghij", true},
+        {0, std::string(1000000, 'w'), "wwwwwwwwww", false},
+    };
+    for (const auto& c : cases) {
+        RecordingCanvas canvas;
+        canvas.right_edge = 1080;
+        canvas.SetCurrentX(c.x);
+        ScriptFlags flags;
+        std::string joined;
+        for (const auto& d : Draw(c.cell, flags, canvas)) joined += (joined.empty() ? "" : "|") + d.text;
+        EXPECT_EQ(joined, c.drawn) << c.cell.substr(0, 30);
+        EXPECT_EQ(canvas.FontBold(), c.bold_after) << c.cell.substr(0, 30);
+        EXPECT_LE(canvas.measured_chars, 40) << c.cell.substr(0, 30);
+        EXPECT_GE(canvas.CurrentX(), std::min(1080.0, c.x + 108.0 * static_cast<double>(c.drawn.size())) - 108)
+            << c.cell.substr(0, 30);
+    }
+}
+
+TEST(DrawPage, AHugeCellShowsItsStartAndTheRowsAroundIt) {
+    std::string huge(2000000, 'h');
+    test::Fixture f;
+    f.Load("%CO:A,4,0%r1\n" + huge + "\nr3\n%CO:B,4,0%s1\ns2\ns3\n");
+    RecordingCanvas c;
+    c.right_edge = 4000;
+    ScriptFlags flags;
+    DrawPage(c, f.doc, 1, 5, flags);
+    std::vector<std::string> texts;
+    for (auto& d : c.drawn) texts.push_back(d.text.size() > 10 ? d.text.substr(0, 3) + "..." : d.text);
+    // Column B starts 4 characters after A: its cells draw over the huge one.
+    EXPECT_EQ(texts, (std::vector<std::string>{"r1", "s1", "hhh...", "s2", "r3", "s3"}));
+    // From the left margin of 2 characters to the edge: 35 and a bit.
+    EXPECT_EQ(c.drawn[2].text.size(), 36u);
+    EXPECT_LE(c.measured_chars, 1000);
 }
 
 }  // namespace

@@ -47,6 +47,26 @@ std::string Rows(int n) {
     return s;
 }
 
+TEST(PrintDocument, AHugeCellPrintsWhatFitsTheLineAndTheRestOfThePage) {
+    Print p;
+    p.printer.right_edge = p.printer.scale_width;
+    p.f.Load("%CO:A,8,0%first\n" + std::string(3000000, 'x') + "%H2%\nlast\n");
+    p.Run();
+    auto lines = p.Lines();
+    ASSERT_EQ(lines.size(), 3u);
+    auto it = lines.begin();
+    EXPECT_EQ(it->second, "  first");
+    ++it;
+    // 11000 twips of 108 each less the left margin of 2: 99 characters and
+    // the one crossing the edge.
+    EXPECT_EQ(it->second, "  " + std::string(100, 'x'));
+    ++it;
+    EXPECT_EQ(it->second, "  last");
+    EXPECT_FALSE(p.printer.drawn.back().bold);
+    EXPECT_LE(p.printer.measured_chars, 2000);
+    EXPECT_TRUE(p.printer.ended);
+}
+
 TEST(PrintDocument, APageLengthDifferentFromThePrintersIsAsked) {
     Print p(62);
     p.f.Load(Rows(3));

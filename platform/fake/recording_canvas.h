@@ -30,9 +30,17 @@ public:
     bool ended = false;
 
     double TextWidth(std::string_view text) override {
+        measured_chars += static_cast<long long>(text.size());
         return static_cast<double>(text.size()) * static_cast<double>(size_) * 12.0;
     }
     double TextHeight(std::string_view) override { return static_cast<double>(size_) * 25.0; }
+    // Where text stops showing; by default nowhere, so tests see every
+    // text whole.
+    double right_edge = kMeasureAll;
+    double RightEdge() override { return right_edge; }
+    // Texts measured, and their characters, counted to show that text
+    // past the edge is not measured.
+    long long measured_chars = 0;
 
     double ScaleWidth() override { return scale_width; }
     double ScaleHeight() override { return scale_height; }

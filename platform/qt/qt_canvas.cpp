@@ -23,18 +23,30 @@ float QtFontCanvas::UpdateFont(const Canvas& state, QPaintDevice* device, double
     return state.FontSize();
 }
 
+double QtFontCanvas::AdvancePx(unsigned char c) const {
+    if (!measured_[c]) {
+        char ch = static_cast<char>(c);
+        advance_[c] = metrics_->horizontalAdvance(FromCp1252(std::string_view(&ch, 1)));
+        measured_[c] = true;
+    }
+    return advance_[c];
+}
+
 double QtFontCanvas::WidthPx(std::string_view text) const {
     if (!metrics_) return 0;
     double width = 0;
-    for (char ch : text) {
-        auto c = static_cast<unsigned char>(ch);
-        if (!measured_[c]) {
-            advance_[c] = metrics_->horizontalAdvance(FromCp1252(std::string_view(&ch, 1)));
-            measured_[c] = true;
-        }
-        width += advance_[c];
-    }
+    for (char ch : text) width += AdvancePx(static_cast<unsigned char>(ch));
     return width;
+}
+
+std::size_t QtFontCanvas::CountWithinPx(std::string_view text, double room_px) const {
+    if (!metrics_) return text.size();
+    double width = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        width += AdvancePx(static_cast<unsigned char>(text[i]));
+        if (width >= room_px) return i + 1;
+    }
+    return text.size();
 }
 
 PixmapCanvas::PixmapCanvas() : pixmap_(1, 1) { FontChanged(); }
@@ -81,7 +93,12 @@ QtPrinterCanvas::QtPrinterCanvas(QPrinter& printer)
 }
 
 QtPrinterCanvas::~QtPrinterCanvas() {
-    if (painter_ && painter_->isActive()) painter_->end();
+    // Ending the painter writes the file out and may run out of memory;
+    // nothing may leave a destructor. EndDoc is where failures are seen.
+    try {
+        if (painter_ && painter_->isActive()) painter_->end();
+    } catch (...) {
+    }
 }
 
 double QtPrinterCanvas::ScaleWidth() { return printer_.pageRect(QPrinter::DevicePixel).width() * tpd_; }

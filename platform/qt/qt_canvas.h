@@ -23,6 +23,9 @@ protected:
     // size in force (unscaled).
     float UpdateFont(const Canvas& state, QPaintDevice* device, double scale = 1);
     double WidthPx(std::string_view text) const;
+    // Leading characters of `text` that reach `room_px` pixels.
+    std::size_t CountWithinPx(std::string_view text, double room_px) const;
+    double AdvancePx(unsigned char c) const;
     double HeightPx() const { return metrics_ ? metrics_->height() : 0; }
     double AscentPx() const { return metrics_ ? metrics_->ascent() : 0; }
 
@@ -66,8 +69,10 @@ public:
 
     double TextWidth(std::string_view text) override { return WidthPx(text) * tpp_; }
     double TextHeight(std::string_view) override { return HeightPx() * tpp_; }
+    double RightEdge() override { return pixmap_.width() / pixmap_.devicePixelRatio() * tpp_; }
 
 protected:
+    std::size_t CountWithin(std::string_view text, double room) override { return CountWithinPx(text, room / tpp_); }
     void Clear() override;
     void DrawText(double x, double y, std::string_view text) override;
     float FontChanged() override { return UpdateFont(*this, &pixmap_, zoom_); }
@@ -101,6 +106,7 @@ public:
     std::function<void(int pages)> on_page_end;
 
 protected:
+    std::size_t CountWithin(std::string_view text, double room) override { return CountWithinPx(text, room / tpd_); }
     void Clear() override {}
     void Touch() override;
     void DrawText(double x, double y, std::string_view text) override;
