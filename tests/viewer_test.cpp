@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
 #include "document/numbers.h"
 #include "platform/fake/fake_dialog.h"
@@ -333,6 +334,116 @@ TEST(Window, EveryRealDocumentOpensAndDraws) {
         bool has_text = path.find("template") == std::string::npos && path.find("choices") == std::string::npos;
         EXPECT_EQ(ink, has_text) << path;
     }
+}
+
+TEST(Window, ABurstOfResizesLaysTheWindowOutForTheLastSize) {
+    Window win;
+    frmQuillon& w = *win.w;
+    win.Load(win.File("long.pd", Rows(300)));
+    EXPECT_FALSE(w.isAnimated());
+    for (int i = 0; i < 400; ++i) {
+        w.resize(300 + (i * 37) % 500, 200 + (i * 53) % 400);
+        // Now and then the events run in the middle of the burst.
+        if (i % 7 == 0) QApplication::processEvents();
+    }
+    w.resize(640, 480);
+    win.Settle();
+    QWidget* client = w.centralWidget();
+    EXPECT_EQ(w.picPrintableArea->height(), client->height());
+    EXPECT_EQ(w.picPrintableArea->width(), client->width() - w.VScroll1->width());
+    EXPECT_EQ(w.VScroll2->height(), client->height() + 2);
+    double line = w.Surface().TextHeight("A");
+    EXPECT_EQ(w.VScroll1->pageStep(), static_cast<int>(RoundHalfEven(client->height() * w.Tpp() / line - 1)));
+}
+
+TEST(Window, AResizeWhileTheLayoutRunsRunsItAgainForTheNewSize) {
+    // The procedure lets pending events run between its steps; a resize
+    // among them must leave the window laid out for that size.
+    const struct {
+        const char* name;
+        QSize during;
+    } cases[] = {{"taller", {620, 700}}, {"smaller", {420, 300}}, {"below the smallest", {40, 20}}};
+    for (const auto& c : cases) {
+        Window win;
+        frmQuillon& w = *win.w;
+        w.resize(500, 400);
+        win.Settle();
+        QTimer::singleShot(0, &w, [&] { w.resize(c.during); });
+        w.Form_Resize();
+        QWidget* client = w.centralWidget();
+        EXPECT_NE(w.size(), QSize(500, 400)) << c.name;
+        EXPECT_EQ(w.picPrintableArea->height(), client->height()) << c.name;
+        EXPECT_EQ(w.VScroll2->height(), client->height() + 2) << c.name;
+        EXPECT_GE(w.width() * w.Tpp(), 3240 - w.Tpp()) << c.name;
+    }
+}
+
+TEST(Window, AListOnTheCommandLineIsReadableAtOnceWhateverTheWindowSize) {
+    TempDir docs;
+    docs.Write("welcome.pd", "%OP%DEWelcome\n%CO:A,8,0%x\n");
+    docs.Write("budget.pd", "%OP%DEBudget\n%CO:A,8,0%y\n");
+    std::string list = docs.Write("samples.l", "welcome.pd\nbudget.pd\nsamples2.pd\n");
+    for (const char* ini : {"", "Width=13500\nHeight=9000\n", "Width=4000\nHeight=2000\n",
+                            "Width=30000\nHeight=15000\n", "WindowState=2\n"}) {
+        Window win(ini, list);
+        frmQuillon& w = *win.w;
+        ASSERT_EQ(w.List1->count(), 3) << ini;
+        EXPECT_TRUE(w.List1->isVisible()) << ini;
+        QFontMetrics fm(w.List1->font());
+        QRect view = w.List1->viewport()->rect();
+        for (int i = 0; i < w.List1->count(); ++i) {
+            QListWidgetItem* item = w.List1->item(i);
+            QRect r = w.List1->visualItemRect(item);
+            // The whole name fits its cell, and the cell lies in the list.
+            EXPECT_GE(r.width(), fm.horizontalAdvance(item->text())) << ini << item->text().toStdString();
+            EXPECT_GE(r.height(), fm.height()) << ini;
+            EXPECT_TRUE(view.contains(r.topLeft())) << ini << " at " << r.x() << "," << r.y();
+        }
+    }
+}
+
+TEST(Window, TheRecentFilesStandBelowARealSeparator) {
+    Window win;
+    frmQuillon& w = *win.w;
+    win.Load(win.File("a.pd", Rows(3)));
+    win.OpenFileMenu();
+    EXPECT_TRUE(w.mnuFileOld[0]->isSeparator());
+    EXPECT_TRUE(w.mnuFileOld[0]->text().isEmpty());
+    EXPECT_TRUE(w.mnuFileOld[0]->isVisible());
+    // No entry of the File menu shows a text of "-".
+    for (QAction* a : w.mnuFile->actions()) EXPECT_NE(a->text(), "-");
+    QList<QAction*> actions = w.mnuFile->actions();
+    auto at = actions.indexOf(w.mnuFileOld[0]);
+    ASSERT_GE(at, 0);
+    EXPECT_EQ(actions.value(at + 1), w.mnuFileOld[1]);
+}
+
+TEST(Window, ANameOnTheCommandLineIsTakenInTheFolderTheProgramStartedFrom) {
+    TempDir start, saved;
+    start.Write("notes.pd", "%OP%DEStarted here\n%CO:A,8,0%x\n");
+    saved.Write("notes.pd", "%OP%DESaved folder\n%CO:A,8,0%y\n");
+    std::filesystem::create_directories(start / "sub");
+    start.Write("sub/deeper.pd", "%OP%DEDeeper\n%CO:A,8,0%z\n");
+    const std::string ini = "InitDir=" + saved.path() + "/\n";
+    const struct {
+        std::string command_line, caption, file1;
+    } cases[] = {
+        {"notes.pd", "Tarnwick - Started here", start.path() + "/notes.pd"},
+        {"./notes.pd", "Tarnwick - Started here", start.path() + "/notes.pd"},
+        {"sub/deeper.pd", "Tarnwick - Deeper", start.path() + "/sub/deeper.pd"},
+        {saved.path() + "/notes.pd", "Tarnwick - Saved folder", saved.path() + "/notes.pd"},
+    };
+    for (const auto& c : cases) {
+        Window win(ini, c.command_line, start.path());
+        EXPECT_TRUE(win.fp.msg.shown.empty()) << c.command_line;
+        EXPECT_EQ(win.Caption(), c.caption) << c.command_line;
+        EXPECT_EQ(win.Ini("File1"), c.file1) << c.command_line;
+        EXPECT_EQ(win.Ini("InitDir"), c.file1.substr(0, c.file1.rfind('/') + 1)) << c.command_line;
+    }
+    // Without a file the Open dialog starts in the saved folder.
+    Window idle(ini, "", start.path());
+    EXPECT_EQ(idle.fp.process.current_folder, saved.path());
+    EXPECT_EQ(std::filesystem::current_path().string(), saved.path());
 }
 
 }  // namespace

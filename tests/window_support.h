@@ -24,11 +24,14 @@ struct Window {
     DocumentModel doc;
     std::unique_ptr<frmQuillon> w;
 
-    explicit Window(const std::string& ini = "", std::string command_line = "") {
+    // `start_folder` is the folder the program is started from (by
+    // default its own).
+    explicit Window(const std::string& ini = "", std::string command_line = "", std::string start_folder = "") {
+        if (start_folder.empty()) start_folder = dir.path();
         fp.process.program_folder = dir.path();
-        fp.process.current_folder = dir.path();
+        fp.process.current_folder = start_folder;
         fp.process.real_chdir = true;
-        std::filesystem::current_path(dir.path());
+        std::filesystem::current_path(start_folder);
         if (!ini.empty()) dir.Write("Quillon.ini", "[Quillon]\n" + ini);
         w = std::make_unique<frmQuillon>(services, doc, std::move(command_line));
         w->Main();

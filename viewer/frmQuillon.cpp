@@ -58,6 +58,10 @@ frmQuillon::frmQuillon(ViewerServices& services, DocumentModel& doc, std::string
     setWindowTitle(QStringLiteral("Tarnwick"));
     setWindowIcon(AppIcon());
     setAcceptDrops(true);
+    StartFolder_ = sys_.process.CurrentFolder();
+    // The window places its own controls; an animated layout would keep
+    // objects of its own alive across the events Form_Resize lets run.
+    setAnimated(false);
     createControls();
     createActions();
     createMenus();
@@ -143,9 +147,14 @@ void frmQuillon::createActions() {
     for (int i = 0; i < 3; ++i) mnuSaveAs[i] = action(saveCaptions[i], saveKeys[i], [this, i] { mnuSaveAs_Click(i); });
     mnuFilePrint = action("&Print...", "Ctrl+P", [this] { mnuFilePrint_Click(); });
     for (int i = 0; i < 5; ++i) {
-        mnuFileOld[i] = action(i == 0 ? "-" : "", nullptr, [this, i] { mnuFileOld_Click(i); });
-        if (i == 0) mnuFileOld[i]->setSeparator(true);
-        else SetCaption(i, "&" + std::to_string(i));
+        if (i == 0) {
+            // mnuFileOld(0) is the separator above the recent files.
+            mnuFileOld[i] = new QAction(this);
+            mnuFileOld[i]->setSeparator(true);
+        } else {
+            mnuFileOld[i] = action("", nullptr, [this, i] { mnuFileOld_Click(i); });
+            SetCaption(i, "&" + std::to_string(i));
+        }
         mnuFileOld[i]->setVisible(false);
     }
     mnuFileExit = action("E&xit", "Ctrl+X", [this] { mnuFileExit_Click(); });

@@ -77,8 +77,13 @@ public:
     void mnuFileOpen_Click();
     void SaveWindowPlacement();
 
-    // Layout and scrolling.
+    // Layout and scrolling. Form_Resize lays the window out at once; a
+    // resize of the window asks for it with RequestResize, which runs it
+    // from the event loop after the resize has been delivered.
     void Form_Resize();
+    void RequestResize();
+    // List1's columns and grid, from the list's own size.
+    void SetListGrid();
     void UpdateScrollBar();
     void VScroll1_Change();
     void VScroll2_Change();
@@ -186,6 +191,7 @@ private:
     void createActions();
     void createMenus();
     void Form_Load();
+    void LayOut();  // the body of Form_Resize
     void Form_QueryUnload();
     void MoveOntoAScreen();
     void GiveFocusToVScroll1();
@@ -214,7 +220,13 @@ private:
     Platform& sys_;
     DocumentModel& doc_;
     std::string CommandLine_;
+    // The folder the program was started from: a name on the command line
+    // is taken relative to it, whatever folder the settings make current.
+    std::string StartFolder_;
     double tpp_ = 15;
+    bool resizeQueued_ = false;   // a queued Form_Resize is on its way
+    bool inResize_ = false;       // Form_Resize is running
+    bool resizeAgain_ = false;    // a resize came while it ran
     QWidget* client_;
     bool closing_ = false;
 

@@ -64,7 +64,53 @@ int Px(double twips, double tpp) { return static_cast<int>(std::lround(twips / t
 
 }  // namespace
 
+void frmQuillon::RequestResize() {
+    // Form_Resize lets pending events run; doing that inside Qt's own
+    // delivery of a resize would let them free what that delivery still
+    // uses. So it runs from the event loop, once per burst of resizes.
+    if (resizeQueued_) return;
+    resizeQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            resizeQueued_ = false;
+            Form_Resize();
+        },
+        Qt::QueuedConnection);
+}
+
+void frmQuillon::SetListGrid() {
+    // As many list columns as names like "filename.ext" fit. The list's
+    // contents rectangle follows its geometry at once; its viewport only
+    // once the list has been shown and laid out.
+    const double py = tpp_;
+    QFontMetricsF fm(List1->font());
+    double w = fm.horizontalAdvance(QStringLiteral("filename.ext   ")) * tpp_;
+    double columns = RoundHalfEven((List1->width() * tpp_ - 2 * py) / w);
+    if (columns < 1) columns = 1;
+    int grid = static_cast<int>(List1->contentsRect().width() / columns);
+    List1->setGridSize(QSize(std::max(grid, 1), static_cast<int>(std::ceil(fm.height())) + 2));
+}
+
 void frmQuillon::Form_Resize() {
+    // A resize arriving while the procedure runs (from the events it lets
+    // run) runs the whole procedure again once this run is over.
+    if (inResize_) {
+        resizeAgain_ = true;
+        return;
+    }
+    inResize_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{inResize_};
+    do {
+        resizeAgain_ = false;
+        LayOut();
+    } while (resizeAgain_);
+}
+
+void frmQuillon::LayOut() {
     Trap trap(sys_, "Form_Resize", ReportFamily::B);
     trap.Run([&] {
         if (!isMinimized()) {
@@ -80,15 +126,7 @@ void frmQuillon::Form_Resize() {
             trap.Step(0, [&] {
                 List1->setGeometry(-1, -1, Px(SW() + 2 * px, tpp_), Px(SH() + 2 * py, tpp_));
             });
-            trap.Step(0, [&] {
-                // As many list columns as names like "filename.ext" fit.
-                QFontMetricsF fm(List1->font());
-                double w = fm.horizontalAdvance(QStringLiteral("filename.ext   ")) * tpp_;
-                double columns = RoundHalfEven((List1->width() * tpp_ - 2 * py) / w);
-                if (columns < 1) columns = 1;
-                int grid = static_cast<int>(List1->viewport()->width() / columns);
-                List1->setGridSize(QSize(std::max(grid, 1), static_cast<int>(std::ceil(fm.height())) + 2));
-            });
+            trap.Step(0, [&] { SetListGrid(); });
             QCoreApplication::processEvents();
             trap.Step(0, [&] {
                 // The list keeps its height whole lines only where the list
@@ -184,7 +222,7 @@ bool frmQuillon::eventFilter(QObject* watched, QEvent* e) {
             return true;
         }
     }
-    if (watched == client_ && e->type() == QEvent::Resize) Form_Resize();
+    if (watched == client_ && e->type() == QEvent::Resize) RequestResize();
     if (watched == client_ && e->type() == QEvent::FocusIn) GiveFocusToVScroll1();  // Form_GotFocus
     return QMainWindow::eventFilter(watched, e);
 }

@@ -30,6 +30,8 @@ bool frmQuillon::RecognizeList(const std::string& FileName) {
     }
     ListTag = FileName;
     List1->raise();
+    // The list may not have been laid out with its items yet.
+    SetListGrid();
     if (List1->isVisible()) List1->setFocus();
     List1->setCurrentRow(0);
     std::string recorded = FileName;

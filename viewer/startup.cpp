@@ -93,7 +93,7 @@ void frmQuillon::lblCheckCommandLine_Change() {
     std::string name = Trim(CommandLine_);
     // A file manager or a browser may hand over a file:// URI.
     if (auto path = PathFromFileUri(name)) name = *path;
-    if (!name.empty()) LoadFile(name);
+    if (!name.empty()) LoadFile(AbsoluteName(StartFolder_, name));
 }
 
 void frmQuillon::LoadFile(std::string FileName) {
@@ -149,7 +149,7 @@ void frmQuillon::closeEvent(QCloseEvent* e) {
 
 void frmQuillon::changeEvent(QEvent* e) {
     // Minimising, maximising and restoring are resizes too.
-    if (e->type() == QEvent::WindowStateChange && isVisible()) Form_Resize();
+    if (e->type() == QEvent::WindowStateChange && isVisible()) RequestResize();
     QMainWindow::changeEvent(e);
 }
 
