@@ -2,8 +2,10 @@
 # The real program under Xvfb with real key presses: it shows the
 # document's title, pages down, finds a word on a later page with Ctrl+F
 # (the screenshot shows it marked), quits on Escape and leaves Quillon.ini
-# beside itself; a list file on its command line shows its list, Enter
-# opens the first document, Ctrl+N the next.
+# beside itself; started again the same way, from another folder than the
+# document's, it opens the same document; it lives through a burst of
+# window resizes; a list file on its command line shows its names whole at
+# once, Enter opens the first document, Ctrl+N the next.
 #
 #   tests/e2e_test.sh path/to/tarnwick SAMPLES_DIR
 set -eu
@@ -30,7 +32,7 @@ fail() {
 }
 wait_title() {  # waits for a window whose name matches, prints its id
   for i in $(seq 300); do
-    id=$(xdotool search --name "$1" 2>/dev/null | head -1 || true)
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.1
   done
@@ -38,8 +40,16 @@ wait_title() {  # waits for a window whose name matches, prints its id
 }
 distinct_colours() { convert "$1" -format '%k' info:; }
 
-# 1. A document: its title, Page Down, Escape.
-"$work/program/tarnwick" "$work/docs/long.pd" & pid=$!
+quit() {  # Escape, then waits for the program to end
+  xdotool key Escape
+  for i in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+  kill -0 $pid 2>/dev/null && fail "Escape did not quit ($1)"
+  return 0
+}
+
+# 1. A document named relative to the folder it is started from: its
+# title, Page Down, Escape.
+(cd "$work" && exec "$work/program/tarnwick" docs/long.pd) & pid=$!
 id=$(wait_title "Tarnwick - Long test document") || fail "no window titled with the document's title"
 sleep 0.5
 xdotool windowfocus --sync "$id" 2>/dev/null || true
@@ -66,25 +76,68 @@ compare -metric AE "$work/after.png" "$work/found.png" null: 2>/dev/null && fail
 xdotool key Escape  # closes the find bar
 sleep 0.3
 kill -0 $pid 2>/dev/null || fail "Escape in the find bar quit the program"
-xdotool key Escape
-for i in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-kill -0 $pid 2>/dev/null && fail "Escape did not quit"
+quit "document"
 for key in WindowState Left Top Width Height; do
   grep -q "^$key=" "$work/program/Quillon.ini" || fail "Quillon.ini has no $key"
 done
+grep -qx "InitDir=$work/docs/" "$work/program/Quillon.ini" || fail "InitDir is not the document's absolute folder"
+grep -qx "File1=$work/docs/long.pd" "$work/program/Quillon.ini" || fail "File1 is not the document's absolute path"
+
+# 1b. The same start again (as a second 'make run'): the name is still
+# taken from the start folder, not from the saved one.
+(cd "$work" && exec "$work/program/tarnwick" docs/long.pd) & pid=$!
+id=$(wait_title "Tarnwick - Long test document") || fail "the second start did not open the document"
+sleep 0.3
+
+# 1c. A burst of resizes, as fast as they come.
+i=0
+while [ $i -lt 300 ]; do
+  xdotool windowsize "$id" $((300 + (i * 37) % 600)) $((200 + (i * 53) % 500)) 2>/dev/null || true
+  i=$((i + 1))
+done
+sleep 1
+kill -0 $pid 2>/dev/null || fail "the program died in a burst of resizes"
+xdotool windowsize --sync "$id" 640 480 2>/dev/null || true
+sleep 0.5
+import -window "$id" "$work/resized.png"
+[ "$(distinct_colours "$work/resized.png")" -gt 2 ] || fail "the window is blank after the resizes"
+xdotool windowfocus --sync "$id" 2>/dev/null || true
+quit "after the resizes"
+
+# The list comes up in a saved 900 x 600 window.
+sed -i -e 's/^Width=.*/Width=13500/' -e 's/^Height=.*/Height=9000/' -e 's/^WindowState=.*/WindowState=0/' \
+  "$work/program/Quillon.ini"
 
 # 2. A list file: its list, Enter, Ctrl+N, Escape.
 "$work/program/tarnwick" "$work/docs/samples.l" & pid=$!
 id=$(wait_title "Tarnwick") || fail "no window for the list"
 sleep 0.5
 xdotool windowfocus --sync "$id" 2>/dev/null || true
+# Each name shows whole: every line of ink in the list is several times
+# wider than high ("welcome.pd" and "budget.pd"; an elided name is a
+# short "..."). The menu bar is cut off first.
+import -window "$id" "$work/list.png"
+cp "$work/list.png" "${TARNWICK_E2E_KEEP:-/dev/null}" 2>/dev/null || true
+convert "$work/list.png" -crop +0+20 +repage -colorspace gray -threshold 60% -negate "$work/ink.png"
+height=$(convert "$work/ink.png" -format '%h' info:)
+# One value a pixel row (above 0 where the row has ink), then the bands of
+# rows with ink as "top height".
+convert "$work/ink.png" -scale "1x$height!" -depth 8 -compress none pgm:- |
+  awk 'NR > 3 { for (i = 1; i <= NF; i++) v[n++] = $i }
+       END { s = -1; for (y = 0; y <= n; y++) { ink = (y < n && v[y] > 0)
+             if (ink && s < 0) s = y; if (!ink && s >= 0) { print s, y - s; s = -1 } } }' > "$work/bands.txt"
+whole=0
+while read -r top h; do
+  [ "$h" -ge 4 ] || continue
+  w=$(convert "$work/ink.png" -crop "x$h+0+$top" +repage -trim -format '%w' info: 2>/dev/null || echo 0)
+  [ "$w" -ge $((4 * h)) ] && whole=$((whole + 1))
+done < "$work/bands.txt"
+[ "$whole" -ge 2 ] || fail "the list's names are not drawn whole ($whole of 2; bands: $(tr '\n' ';' < "$work/bands.txt"))"
 xdotool key Return
 wait_title "Tarnwick - Tarnwick sample: a welcome" >/dev/null || fail "Enter did not open the first listed document"
 xdotool key ctrl+n
 wait_title "Tarnwick - Household budget" >/dev/null || fail "Ctrl+N did not open the next listed document"
-xdotool key Escape
-for i in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-kill -0 $pid 2>/dev/null && fail "Escape did not quit the list"
+quit "list"
 grep -qx "File1=$work/docs/samples.l" "$work/program/Quillon.ini" || fail "the list file is not File1"
 echo "e2e: all checks passed"
 INNER
