@@ -107,6 +107,15 @@ public:
         } catch (const Leave& l) {
             if (l.from != this) throw;
             return false;
+        } catch (const std::bad_alloc&) {
+            // Memory ran out between statements: reported here, in the
+            // procedure where it happened; the block cannot go on.
+            try {
+                Resume(VbError(kErrOutOfMemory), 0);
+            } catch (const Leave& l) {
+                if (l.from != this) throw;
+            }
+            return false;
         }
     }
 

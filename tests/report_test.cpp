@@ -64,6 +64,37 @@ Outcome RunProcedure(FakePlatform& fp, ReportFamily family, int fails) {
     return r;
 }
 
+TEST(Trap, OutOfMemoryIsErrorSevenOfTheProcedureWhereverItHappens) {
+    const struct {
+        const char* name;
+        bool in_statement;
+        MsgResult answer;
+        std::vector<int> done;
+    } cases[] = {
+        {"in a statement, Ignore", true, MsgResult::Ignore, {1, 3}},
+        {"in a statement, Abort", true, MsgResult::Abort, {1}},
+        {"between statements, Ignore", false, MsgResult::Ignore, {1}},
+        {"between statements, Abort", false, MsgResult::Abort, {1}},
+    };
+    for (const auto& c : cases) {
+        FakePlatform fp;
+        fp.msg.answers = {c.answer, MsgResult::No};
+        std::vector<int> done;
+        bool completed = true;
+        Trap trap(fp.sys, "Demo", ReportFamily::A);
+        EXPECT_NO_THROW(completed = trap.Run([&] {
+            trap.Step(1, [&] { done.push_back(1); });
+            if (!c.in_statement) throw std::bad_alloc();
+            trap.Step(2, [&] { throw std::bad_alloc(); });
+            trap.Step(3, [&] { done.push_back(3); });
+        })) << c.name;
+        EXPECT_EQ(done, c.done) << c.name;
+        ASSERT_FALSE(fp.msg.shown.empty()) << c.name;
+        EXPECT_EQ(fp.msg.shown[0].text, "Error 7 'Out of memory' in Demo") << c.name;
+        EXPECT_EQ(completed, c.in_statement && c.answer == MsgResult::Ignore) << c.name;
+    }
+}
+
 TEST(Trap, RetryRunsTheFailingStatementAgain) {
     FakePlatform fp;
     fp.msg.answers = {MsgResult::Retry, MsgResult::Retry};
