@@ -7,11 +7,12 @@ BUILD_ASAN  ?= build-asan
 BUILD_FUZZ  ?= build-fuzz
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 FUZZ_SECONDS ?= 30
+FUZZ_LONG_SECONDS ?= 600
 SAMPLE      ?= samples/welcome.pd
 PREFIX      ?= /usr/local
 DESTDIR     ?=
 
-.PHONY: all deps build run test test-sanitize fuzz bench check-readers install package clean
+.PHONY: all deps build run test test-sanitize fuzz fuzz-build fuzz-long bench check-readers install package clean
 
 configure = cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
 
@@ -61,12 +62,20 @@ test-sanitize:
 	@cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure --timeout 600
 
-# Each fuzz target for FUZZ_SECONDS seconds, starting from tests/fuzz/corpus.
-fuzz:
+fuzz-build:
 	@scripts/install-deps fuzz
 	@CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DTARNWICK_FUZZ=ON -DTARNWICK_GUI=OFF >/dev/null
 	@cmake --build $(BUILD_FUZZ)
+
+# Each fuzz target for FUZZ_SECONDS seconds (bounded, for CI), starting
+# from tests/fuzz's seeds, the real documents and generated long lines.
+fuzz: fuzz-build
+	@scripts/run-fuzzers $(BUILD_FUZZ) $(FUZZ_SECONDS)
+
+# The same for longer runs: `make fuzz-long FUZZ_SECONDS=3600`.
+fuzz-long: FUZZ_SECONDS = $(FUZZ_LONG_SECONDS)
+fuzz-long: fuzz-build
 	@scripts/run-fuzzers $(BUILD_FUZZ) $(FUZZ_SECONDS)
 
 bench:
@@ -78,6 +87,7 @@ bench:
 	@$(BUILD)/bench/viewer_bench
 	@$(BUILD)/bench/find_bench
 	@$(BUILD)/bench/startup_bench $(BUILD)/bench/first_page_probe
+	@$(BUILD)/bench/long_line_bench $(BUILD)/tarnwick $(BUILD)/bench/first_page_probe
 	@bench/print_bench $(BUILD)/tarnwick
 	@bench/pandoc_compare $(BUILD)/tarnwick
 	@$(BUILD)/bench/csv_bench $(BUILD)/tarnwick
