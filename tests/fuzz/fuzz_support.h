@@ -23,9 +23,19 @@ public:
     }
 };
 
+// A prompt is answered with what it proposes (the page length); asked
+// again and again, the user gives up with Cancel.
+class AcceptingInput : public InputBox {
+public:
+    int asked = 0;
+    std::string Ask(const std::string&, const std::string&, const std::string& proposed) override {
+        return ++asked <= 3 ? proposed : std::string();
+    }
+};
+
 struct Harness {
     AnsweringBox msg;
-    fake::FakeInputBox input;
+    AcceptingInput input;
     fake::FakeProcess process;
     fake::FakePointer pointer;
     fake::FakeWindow window;
@@ -44,6 +54,7 @@ struct Harness {
     }
 
     void Load(const std::uint8_t* data, std::size_t size) {
+        input.asked = 0;
         std::FILE* f = std::fopen(path.c_str(), "wb");
         if (!f) return;
         std::fwrite(data, 1, size, f);
