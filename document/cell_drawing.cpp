@@ -24,7 +24,10 @@ public:
         std::size_t s = std::max(a, from) - from, e = std::min(b, to) - from;
         c_.Print(t.substr(0, s));
         std::string_view inside = t.substr(s, e - s);
-        c_.Shade(c_.CurrentX(), c_.CurrentY(), c_.TextWidth(inside), c_.TextHeight("A"), Canvas::Band::Found);
+        // Text past the right edge is not drawn, so neither is its band.
+        if (c_.CurrentX() < c_.RightEdge()) {
+            c_.Shade(c_.CurrentX(), c_.CurrentY(), c_.TextWidth(inside), c_.TextHeight("A"), Canvas::Band::Found);
+        }
         c_.Print(inside);
         c_.Print(t.substr(e));
     }

@@ -181,6 +181,21 @@ TEST(DrawCell, TextPastTheRightEdgeIsNeitherDrawnNorMeasured) {
     }
 }
 
+TEST(DrawCell, AFoundTextPastTheRightEdgeGetsNoBand) {
+    const struct {
+        std::size_t start;
+        std::vector<double> shaded;
+    } cases[] = {{2, {216}}, {9, {972}}, {10, {}}, {500000, {}}};
+    for (const auto& c : cases) {
+        RecordingCanvas canvas;
+        canvas.right_edge = 1080;
+        ScriptFlags flags;
+        DrawMarkedCell(canvas, std::string(1000000, 'f'), flags, ShownRange{c.start, 3});
+        EXPECT_EQ(canvas.shaded, c.shaded) << c.start;
+        EXPECT_LE(canvas.measured_chars, 40) << c.start;
+    }
+}
+
 TEST(DrawPage, AHugeCellShowsItsStartAndTheRowsAroundIt) {
     std::string huge(2000000, 'h');
     test::Fixture f;

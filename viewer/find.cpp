@@ -29,6 +29,7 @@ void frmQuillon::SetFindBarVisible(bool visible) {
     std::optional<FoundText> found = found_;
     findBar_->setVisible(visible);
     if (layout()) layout()->activate();
+    FlushResize();
     found_ = found;
     keepFound_ = true;
     RefitKeepingRow(row);

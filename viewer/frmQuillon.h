@@ -82,6 +82,9 @@ public:
     // from the event loop after the resize has been delivered.
     void Form_Resize();
     void RequestResize();
+    // Runs a requested Form_Resize now, where the caller needs the new
+    // layout at once (never from within a resize's delivery).
+    void FlushResize();
     // List1's columns and grid, from the list's own size.
     void SetListGrid();
     void UpdateScrollBar();

@@ -72,11 +72,13 @@ void frmQuillon::RequestResize() {
     resizeQueued_ = true;
     QMetaObject::invokeMethod(
         this,
-        [this] {
-            resizeQueued_ = false;
-            Form_Resize();
-        },
-        Qt::QueuedConnection);
+        [this] { FlushResize(); }, Qt::QueuedConnection);
+}
+
+void frmQuillon::FlushResize() {
+    if (!resizeQueued_) return;  // already run
+    resizeQueued_ = false;
+    Form_Resize();
 }
 
 void frmQuillon::SetListGrid() {

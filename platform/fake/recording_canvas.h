@@ -41,6 +41,9 @@ public:
     // Texts measured, and their characters, counted to show that text
     // past the edge is not measured.
     long long measured_chars = 0;
+    // Where bands were shaded (x of each).
+    std::vector<double> shaded;
+    void Shade(double x, double, double, double, Band) override { shaded.push_back(x); }
 
     double ScaleWidth() override { return scale_width; }
     double ScaleHeight() override { return scale_height; }
