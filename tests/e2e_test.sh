@@ -117,7 +117,7 @@ xdotool windowfocus --sync "$id" 2>/dev/null || true
 # wider than high ("welcome.pd" and "budget.pd"; an elided name is a
 # short "..."). The menu bar is cut off first.
 import -window "$id" "$work/list.png"
-cp "$work/list.png" "${TARNWICK_E2E_KEEP:-/dev/null}" 2>/dev/null || true
+[ -n "${TARNWICK_E2E_SHOTS:-}" ] && cp "$work/list.png" "$TARNWICK_E2E_SHOTS/list.png"
 convert "$work/list.png" -crop +0+20 +repage -colorspace gray -threshold 60% -negate "$work/ink.png"
 height=$(convert "$work/ink.png" -format '%h' info:)
 # One value a pixel row (above 0 where the row has ink), then the bands of
