@@ -93,10 +93,12 @@ bench:
 	@$(BUILD)/bench/csv_bench $(BUILD)/tarnwick
 	@bench/libreoffice_compare $(BUILD)/tarnwick
 
-# The real documents' RTF and HTML read back by LibreOffice and Chromium
-# (installed when missing; not part of make test, LibreOffice is large).
+# The real documents' RTF and HTML read back by LibreOffice and Chromium,
+# and the spreadsheets' CSV by LibreOffice Calc (installed when missing;
+# not part of make test, LibreOffice is large).
 check-readers: build
 	@scripts/check-readers $(BUILD)/tarnwick
+	@scripts/check-csv-roundtrip $(BUILD)/tarnwick
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)
