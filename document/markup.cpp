@@ -2,6 +2,11 @@
 
 namespace tw {
 
+bool HasMarkup(std::string_view text) {
+    static const ByteScanner scanner(kMarkupStarts);
+    return scanner.AnyIn(text);
+}
+
 bool HighlightOfCode(std::string_view code, Highlight& h) {
     if (code.size() != 4 || code[0] != '%' || code[1] != 'H' || code[3] != '%') return false;
     switch (code[2]) {

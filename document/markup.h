@@ -7,7 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "platform/byte_scan.h"
+
 namespace tw {
+
+// The bytes that start markup: "@" a field, "%" a control code.
+inline constexpr ByteTable kMarkupStarts = TableOf("@%");
+// True when `text` holds either.
+bool HasMarkup(std::string_view text);
 
 enum class Highlight { Underline, Bold, Italic, Subscript, Superscript };
 // The order in which highlights still on are closed at the end of a cell.

@@ -7,7 +7,7 @@
 #include "document/numbers.h"
 #include "document/report.h"
 #include "platform/errors.h"
-#include "platform/textfile.h"
+#include "platform/lines.h"
 
 namespace tw {
 
@@ -107,7 +107,7 @@ void CellGrid::ReadColumn(int column, int first, int count, std::string_view* ou
             // where the next begins, less its line ending of one or two
             // characters (a cell itself holds no CR or LF).
             stop = next - 1;
-            if (stop > start && (begin[stop - 1] == '\r' || begin[stop - 1] == '\n')) --stop;
+            if (stop > start && IsLineEnd(begin[stop - 1])) --stop;
         } else {
             stop = start + LineLength(begin + start, end);
         }

@@ -10,7 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/textfile.h"
+#include "platform/atomic_output.h"
+#include "platform/memory.h"
 
 namespace tw {
 

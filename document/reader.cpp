@@ -7,6 +7,7 @@
 #include "document/numbers.h"
 #include "document/report.h"
 #include "document/text.h"
+#include "platform/lines.h"
 #include "platform/textfile.h"
 
 namespace tw {

@@ -1,12 +1,8 @@
 // Small text helpers shared by the procedures.
 #pragma once
 
-#include <cstring>
 #include <string>
 #include <string_view>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace tw {
 
@@ -25,25 +21,6 @@ inline std::string ToUpperAscii(std::string_view s) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
     return r;
-}
-
-// True when `s` holds `a` or `b`; sixteen bytes at a time, since most
-// cells hold neither and this decides whether they need any work.
-inline bool ContainsEither(std::string_view s, char a, char b) {
-    const char* p = s.data();
-    const char* end = p + s.size();
-#if defined(__SSE2__)
-    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b);
-    for (; end - p >= 16; p += 16) {
-        __m128i v;
-        std::memcpy(&v, p, 16);
-        if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb))) != 0) return true;
-    }
-#endif
-    for (; p < end; ++p) {
-        if (*p == a || *p == b) return true;
-    }
-    return false;
 }
 
 }  // namespace tw

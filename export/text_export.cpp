@@ -21,7 +21,7 @@ private:
 };
 
 void AppendCellText(std::string_view text, std::string& fields, std::string& out) {
-    if (!ContainsEither(text, '@', '%')) {
+    if (!HasMarkup(text)) {
         out.append(text);
         return;
     }
@@ -53,7 +53,7 @@ void WriteText(const DocumentModel& doc, Sink& out, Trap* trap, RowRange rows) {
                     else AppendCellText(cells.Cell(col, row), fields, line);
                     if (col != doc.NumCols) line.push_back('\t');
                 }
-                if (pass == 0 && !ContainsEither(line, '@', '%')) break;
+                if (pass == 0 && !HasMarkup(line)) break;
             }
             line.append("\r\n");
             out.Write(line);

@@ -1,14 +1,10 @@
 #include "platform/textfile.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
-#include <cstdlib>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "platform/errors.h"
 
@@ -57,28 +53,6 @@ FileIdentity InputFile::Identity() const {
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
-void FreeDeleter::operator()(void* p) const { std::free(p); }
-
-void* AllocateLarge(std::size_t bytes) {
-    constexpr std::size_t kHuge = std::size_t{2} << 20;
-    void* p = nullptr;
-    if (bytes >= kHuge) {
-        std::size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
-        p = std::aligned_alloc(kHuge, rounded);
-        if (p) ::madvise(p, rounded, MADV_HUGEPAGE);
-    } else {
-        p = std::malloc(bytes ? bytes : 1);
-    }
-    if (!p) throw std::bad_alloc();
-    return p;
-}
-
-void ByteBuffer::Assign(std::string_view bytes) {
-    data_ = MakeLargeArray<char>(bytes.size() + 1);
-    std::memcpy(data_.get(), bytes.data(), bytes.size());
-    size_ = bytes.size();
-}
-
 void InputFile::ReadAll(ByteBuffer& into) {
     if (fd_ < 0) throw VbError(kErrBadFileNumber);
     struct stat st {};
@@ -106,8 +80,7 @@ void InputFile::ReadAll(ByteBuffer& into) {
         if (n == 0) break;
         used += static_cast<std::size_t>(n);
     }
-    into.data_ = std::move(data);
-    into.size_ = used;
+    into.Adopt(std::move(data), used);
 }
 
 std::string InputFile::ReadAll() {
@@ -194,73 +167,6 @@ void OutputFile::Discard() {
     }
     fd_ = -1;
     buffer_.clear();
-}
-
-std::size_t LineLength(const char* p, const char* end) {
-    const char* start = p;
-#if defined(__SSE2__)
-    // Lines are short: test sixteen bytes at a time for CR or LF.
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    while (end - p >= 16) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
-        if (mask != 0) {
-            return static_cast<std::size_t>(p - start) + static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(mask)));
-        }
-        p += 16;
-    }
-#endif
-    while (p < end && *p != '\r' && *p != '\n') ++p;
-    return static_cast<std::size_t>(p - start);
-}
-
-void LineCursor::LoadBlock(std::size_t base) {
-    base_ = base;
-    loaded_ = true;
-    const char* p = data_.data() + base;
-    std::size_t n = data_.size() - base;
-    mask_ = 0;
-#if defined(__SSE2__)
-    if (n >= 64) {
-        const __m128i cr = _mm_set1_epi8('\r');
-        const __m128i lf = _mm_set1_epi8('\n');
-        for (int i = 0; i < 4; ++i) {
-            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-            auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
-            mask_ |= static_cast<std::uint64_t>(m) << (16 * i);
-        }
-        return;
-    }
-#endif
-    for (std::size_t i = 0; i < n && i < 64; ++i) {
-        if (p[i] == '\r' || p[i] == '\n') mask_ |= std::uint64_t{1} << i;
-    }
-}
-
-std::size_t LineCursor::FindEnd(std::size_t from) {
-    std::size_t n = data_.size();
-    if (!loaded_ || from < base_ || from >= base_ + 64) LoadBlock(from);
-    for (;;) {
-        std::uint64_t m = mask_ >> (from - base_);
-        if (m != 0) return from + static_cast<std::size_t>(__builtin_ctzll(m));
-        if (base_ + 64 >= n) return n;
-        LoadBlock(base_ + 64);
-        from = base_;
-    }
-}
-
-std::string_view LineCursor::Next() {
-    std::size_t start = pos_;
-    std::size_t end = FindEnd(start);
-    std::string_view line = data_.substr(start, end - start);
-    pos_ = end;
-    if (pos_ < data_.size()) {
-        char c = data_[pos_++];
-        char other = c == '\r' ? '\n' : '\r';
-        if (pos_ < data_.size() && data_[pos_] == other) ++pos_;
-    }
-    return line;
 }
 
 bool FolderExists(const std::string& path) {

@@ -3,45 +3,13 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <cstring>
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "platform/atomic_output.h"
+#include "platform/memory.h"
 
 namespace tw {
-
-// Memory for large buffers: big requests are asked for in huge pages
-// where the system offers them, which makes filling them much cheaper.
-struct FreeDeleter {
-    void operator()(void* p) const;
-};
-template <class T>
-using LargeArray = std::unique_ptr<T[], FreeDeleter>;
-void* AllocateLarge(std::size_t bytes);  // throws std::bad_alloc
-template <class T>
-LargeArray<T> MakeLargeArray(std::size_t count) {
-    return LargeArray<T>(static_cast<T*>(AllocateLarge(count * sizeof(T))));
-}
-
-// The bytes of a file read whole, left uninitialised until read so a
-// large file is touched once.
-class ByteBuffer {
-public:
-    ByteBuffer() = default;
-    explicit ByteBuffer(std::string_view bytes) { Assign(bytes); }
-    std::string_view View() const { return {data_.get(), size_}; }
-    const char* Data() const { return data_.get(); }
-    std::size_t Size() const { return size_; }
-    void Assign(std::string_view bytes);
-
-private:
-    friend class InputFile;
-    LargeArray<char> data_;
-    std::size_t size_ = 0;
-};
 
 // A file opened for input and read whole. Its bytes are kept as they are.
 // Only a regular file opens: a folder, a pipe, a device or a socket fails
@@ -93,33 +61,6 @@ private:
     AtomicOutput output_;
     std::string buffer_;
 };
-
-// Walks the lines of a text: CR, LF, CR LF and LF CR each end one line;
-// a final line without an ending still counts, an ending at the very end
-// adds no empty line.
-class LineCursor {
-public:
-    explicit LineCursor(std::string_view data) : data_(data) {}
-    bool AtEnd() const { return pos_ >= data_.size(); }
-    // Offset of the line that Next() will return.
-    std::size_t Offset() const { return pos_; }
-    std::string_view Next();
-
-private:
-    std::size_t FindEnd(std::size_t from);
-    void LoadBlock(std::size_t base);
-
-    std::string_view data_;
-    std::size_t pos_ = 0;
-    // Line endings are found 64 bytes at a time: a bit per CR or LF byte
-    // of the block at base_.
-    std::size_t base_ = 0;
-    std::uint64_t mask_ = 0;
-    bool loaded_ = false;
-};
-
-// Length of the line starting at `p`: up to the first CR or LF or the end.
-std::size_t LineLength(const char* p, const char* end);
 
 // True when the folder of `path` ("." for a bare name) exists.
 bool ParentFolderExists(const std::string& path);

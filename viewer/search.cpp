@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <vector>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+
+#include "platform/byte_scan.h"
 
 namespace tw {
 
@@ -34,52 +32,11 @@ const FoldTable& Folds() {
     return t;
 }
 
-// Up to three bytes looked for at once: the needle's first byte in both
-// cases, and "%", the start of any markup that may hide a match.
-class ByteSet {
-public:
-    explicit ByteSet(std::array<char, 3> bytes) : b_(bytes) {}
-
-    const char* Next(const char* p, const char* end) const {
-#if defined(__SSE2__)
-        const __m128i a = _mm_set1_epi8(b_[0]), b = _mm_set1_epi8(b_[1]), c = _mm_set1_epi8(b_[2]);
-        for (; end - p >= 16; p += 16) {
-            __m128i v;
-            std::memcpy(&v, p, 16);
-            int m = _mm_movemask_epi8(
-                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, a), _mm_cmpeq_epi8(v, b)), _mm_cmpeq_epi8(v, c)));
-            if (m != 0) return p + __builtin_ctz(static_cast<unsigned>(m));
-        }
-#endif
-        for (; p < end; ++p) {
-            if (In(*p)) return p;
-        }
-        return nullptr;
-    }
-
-    // The last byte of the set in [begin, end), or nullptr.
-    const char* Previous(const char* begin, const char* end) const {
-#if defined(__SSE2__)
-        const __m128i a = _mm_set1_epi8(b_[0]), b = _mm_set1_epi8(b_[1]), c = _mm_set1_epi8(b_[2]);
-        for (; end - begin >= 16; end -= 16) {
-            __m128i v;
-            std::memcpy(&v, end - 16, 16);
-            int m = _mm_movemask_epi8(
-                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, a), _mm_cmpeq_epi8(v, b)), _mm_cmpeq_epi8(v, c)));
-            if (m != 0) return end - 16 + (31 - __builtin_clz(static_cast<unsigned>(m)));
-        }
-#endif
-        while (end > begin) {
-            --end;
-            if (In(*end)) return end;
-        }
-        return nullptr;
-    }
-
-private:
-    bool In(char ch) const { return ch == b_[0] || ch == b_[1] || ch == b_[2]; }
-    std::array<char, 3> b_;
-};
+// The bytes a scan stops at: the needle's first byte in both cases, and
+// "%", the start of any markup that may hide a match.
+ByteScanner StopBytes(std::array<char, 3> bytes) {
+    return ByteScanner(TableOf(std::string_view(bytes.data(), bytes.size())));
+}
 
 class Finder {
 public:
@@ -119,7 +76,7 @@ private:
         return s;
     }
 
-    static ByteSet FirstBytes(const FindRequest& r) {
+    static ByteScanner FirstBytes(const FindRequest& r) {
         char first = r.needle.empty() ? '%' : r.needle[0];
         char other = first;
         if (!r.match_case) {
@@ -130,7 +87,7 @@ private:
                 }
             }
         }
-        return ByteSet({first, other, '%'});
+        return StopBytes({first, other, '%'});
     }
 
     bool Same(char a, char b) const {
@@ -209,7 +166,7 @@ private:
         };
         if (forward_) {
             const char* p = begin;
-            while (p < end && (p = bytes_.Next(p, end)) != nullptr) {
+            while ((p = bytes_.Next(p, end)) != end) {
                 if (*p != '%' && !StoredMatchAt(p, end)) {
                     ++p;
                     continue;
@@ -238,7 +195,7 @@ private:
     const ShownCells& cells_;
     bool match_case_, forward_;
     std::string needle_;
-    ByteSet bytes_;
+    ByteScanner bytes_;
     std::vector<std::string_view> views_;
 };
 

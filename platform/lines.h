@@ -1,0 +1,48 @@
+// The line-end rule of documents and list files: CR, LF, CR LF and LF CR
+// each end one line.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "platform/byte_scan.h"
+
+namespace tw {
+
+// The bytes that end a line.
+inline constexpr ByteTable kLineEnds = TableOf("\r\n");
+inline bool IsLineEnd(char c) { return kLineEnds[static_cast<unsigned char>(c)]; }
+const ByteScanner& LineEndBytes();
+
+// The length of the line ending at `data[pos]`: 2 for CR LF and LF CR,
+// 1 for a lone CR or LF, 0 when no line ends there.
+std::size_t LineEndLength(std::string_view data, std::size_t pos);
+
+// Walks the lines of a text: a final line without an ending still counts,
+// an ending at the very end adds no empty line.
+class LineCursor {
+public:
+    explicit LineCursor(std::string_view data) : data_(data) {}
+    bool AtEnd() const { return pos_ >= data_.size(); }
+    // Offset of the line that Next() will return.
+    std::size_t Offset() const { return pos_; }
+    std::string_view Next();
+
+private:
+    std::size_t FindEnd(std::size_t from);
+    void LoadBlock(std::size_t base);
+
+    std::string_view data_;
+    std::size_t pos_ = 0;
+    // Line endings are found 64 bytes at a time: a bit per line-end byte
+    // of the block at base_.
+    std::size_t base_ = 0;
+    std::uint64_t mask_ = 0;
+    bool loaded_ = false;
+};
+
+// Length of the line starting at `p`: up to the first line-end byte or the end.
+std::size_t LineLength(const char* p, const char* end);
+
+}  // namespace tw
