@@ -137,19 +137,20 @@ int CellGrid::RowsIn(int column) const {
 
 const std::vector<OptionKey>& OptionKeys() {
     using M = DocumentModel;
+    static const char kPound[] = {kPoundSign, 0};
     static const std::vector<OptionKey> keys = {
-        {"AM", true, &M::OptAM, nullptr}, {"BM", false, nullptr, &M::OptBM},
-        {"BO", true, &M::OptBO, nullptr}, {"DE", true, &M::OptDE, nullptr},
-        {"DP", false, nullptr, &M::OptDP}, {"FM", false, nullptr, &M::OptFM},
-        {"FO", true, &M::OptFO, nullptr}, {"HE", true, &M::OptHE, nullptr},
-        {"HM", false, nullptr, &M::OptHM}, {"IW", true, &M::OptIW, nullptr},
-        {"JU", true, &M::OptJU, nullptr}, {"LM", false, nullptr, &M::OptLM},
-        {"LP", true, &M::OptLP, nullptr}, {"LS", false, nullptr, &M::OptLS},
-        {"MB", true, &M::OptMB, nullptr}, {"PA", false, nullptr, &M::OptPA},
-        {"PL", false, nullptr, &M::OptPL}, {"PS", false, nullptr, &M::OptPS},
-        {"RC", true, &M::OptRC, nullptr}, {"TM", false, nullptr, &M::OptTM},
-        {"TN", true, &M::OptTN, nullptr}, {"TP", true, &M::OptTP, nullptr},
-        {"WR", true, &M::OptWR, nullptr},
+        {"AM", &M::OptAM, nullptr, "A", 0},      {"BM", nullptr, &M::OptBM, nullptr, 8},
+        {"BO", &M::OptBO, nullptr, "Y", 0},      {"DE", &M::OptDE, nullptr, "", 0},
+        {"DP", nullptr, &M::OptDP, nullptr, 2},  {"FM", nullptr, &M::OptFM, nullptr, 2},
+        {"FO", &M::OptFO, nullptr, "", 0},       {"HE", &M::OptHE, nullptr, "", 0},
+        {"HM", nullptr, &M::OptHM, nullptr, 2},  {"IW", &M::OptIW, nullptr, "R", 0},
+        {"JU", &M::OptJU, nullptr, "N", 0},      {"LM", nullptr, &M::OptLM, nullptr, 2},
+        {"LP", &M::OptLP, nullptr, kPound, 0},   {"LS", nullptr, &M::OptLS, nullptr, 1},
+        {"MB", &M::OptMB, nullptr, "M", 0},      {"PA", nullptr, &M::OptPA, nullptr, 0},
+        {"PL", nullptr, &M::OptPL, nullptr, 66}, {"PS", nullptr, &M::OptPS, nullptr, 0},
+        {"RC", &M::OptRC, nullptr, "C", 0},      {"TM", nullptr, &M::OptTM, nullptr, 0},
+        {"TN", &M::OptTN, nullptr, "T", 0},      {"TP", &M::OptTP, nullptr, "%", 0},
+        {"WR", &M::OptWR, nullptr, "Y", 0},
     };
     return keys;
 }
@@ -165,29 +166,10 @@ const OptionKey* FindOption(std::string_view key) {
 namespace {
 
 void ResetOptions(DocumentModel& m) {
-    m.OptAM = "A";
-    m.OptBM = 8;
-    m.OptBO = "Y";
-    m.OptDE.clear();
-    m.OptDP = 2;
-    m.OptFM = 2;
-    m.OptFO.clear();
-    m.OptHE.clear();
-    m.OptHM = 2;
-    m.OptIW = "R";
-    m.OptJU = "N";
-    m.OptLM = 2;
-    m.OptLP = std::string(1, kPoundSign);
-    m.OptLS = 1;
-    m.OptMB = "M";
-    m.OptPA = 0;
-    m.OptPL = 66;
-    m.OptPS = 0;
-    m.OptRC = "C";
-    m.OptTM = 0;
-    m.OptTN = "T";
-    m.OptTP = "%";
-    m.OptWR = "Y";
+    for (const OptionKey& k : OptionKeys()) {
+        if (k.text) m.*(k.text) = k.default_text;
+        else m.*(k.number) = k.default_number;
+    }
 }
 
 }  // namespace

@@ -158,12 +158,15 @@ private:
     std::vector<std::string_view> cells_;
 };
 
-// The option keys of the format, in the order of the model's reset.
+// The option keys of the format: the member each one sets, text or
+// number, and the value a reset gives it.
 struct OptionKey {
     const char* key;
-    bool is_text;
-    std::string DocumentModel::*text;
-    std::int16_t DocumentModel::*number;
+    std::string DocumentModel::*text;     // a text option, or nullptr
+    std::int16_t DocumentModel::*number;  // a number option, or nullptr
+    const char* default_text;
+    std::int16_t default_number;
+    bool IsText() const { return text != nullptr; }
 };
 const std::vector<OptionKey>& OptionKeys();
 // The option named by a two-character key, or nullptr for an unknown key.

@@ -89,7 +89,7 @@ private:
             return;
         }
         std::string_view value = rest.substr(2);
-        if (key->is_text) doc_.*(key->text) = std::string(value);
+        if (key->IsText()) doc_.*(key->text) = std::string(value);
         else doc_.*(key->number) = CInt(Val(value));
     }
 

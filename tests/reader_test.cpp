@@ -46,6 +46,41 @@ TEST(ReadPipeDreamFile, OptionValues) {
     }
 }
 
+// Each key's default, and each key setting its own member and no other.
+TEST(ReadPipeDreamFile, EveryOptionKeyHasItsDefaultAndSetsOnlyItsMember) {
+    using D = const DocumentModel&;
+    auto n = [](std::int16_t v) { return std::to_string(v); };
+    const struct {
+        const char* key;
+        std::function<std::string(D)> get;
+        std::string reset;
+    } keys[] = {
+        {"AM", [](D d) { return d.OptAM; }, "A"},      {"BM", [&](D d) { return n(d.OptBM); }, "8"},
+        {"BO", [](D d) { return d.OptBO; }, "Y"},      {"DE", [](D d) { return d.OptDE; }, ""},
+        {"DP", [&](D d) { return n(d.OptDP); }, "2"},  {"FM", [&](D d) { return n(d.OptFM); }, "2"},
+        {"FO", [](D d) { return d.OptFO; }, ""},       {"HE", [](D d) { return d.OptHE; }, ""},
+        {"HM", [&](D d) { return n(d.OptHM); }, "2"},  {"IW", [](D d) { return d.OptIW; }, "R"},
+        {"JU", [](D d) { return d.OptJU; }, "N"},      {"LM", [&](D d) { return n(d.OptLM); }, "2"},
+        {"LP", [](D d) { return d.OptLP; }, "\xA3"},   {"LS", [&](D d) { return n(d.OptLS); }, "1"},
+        {"MB", [](D d) { return d.OptMB; }, "M"},      {"PA", [&](D d) { return n(d.OptPA); }, "0"},
+        {"PL", [&](D d) { return n(d.OptPL); }, "66"}, {"PS", [&](D d) { return n(d.OptPS); }, "0"},
+        {"RC", [](D d) { return d.OptRC; }, "C"},      {"TM", [&](D d) { return n(d.OptTM); }, "0"},
+        {"TN", [](D d) { return d.OptTN; }, "T"},      {"TP", [](D d) { return d.OptTP; }, "%"},
+        {"WR", [](D d) { return d.OptWR; }, "Y"},
+    };
+    EXPECT_EQ(OptionKeys().size(), std::size(keys));
+    for (const auto& set : keys) {
+        Fixture f;
+        f.Load(std::string("%OP%") + set.key + "37\n%CO:A,12,72%x\n");
+        for (const auto& k : keys) {
+            std::string want = &k == &set ? "37" : k.reset;
+            EXPECT_EQ(k.get(f.doc), want) << "after %OP%" << set.key << "37, " << k.key;
+        }
+        f.doc.Reset();
+        for (const auto& k : keys) EXPECT_EQ(k.get(f.doc), k.reset) << "reset after " << set.key << ", " << k.key;
+    }
+}
+
 TEST(ReadPipeDreamFile, TextOptionsKeepTheirValueUntrimmed) {
     Fixture f;
     f.Load("%OP%DEMy budget \n%OP%HE/a/b/c\n%OP%FO//Page @P@//\n%OP%DEMy budget\n");
