@@ -53,8 +53,8 @@ struct Inputs {
 struct Conversion {
     Platform& sys;
     DocumentModel doc;
-    std::string font_name = "Courier New";  // the screen font the viewer would use
-    float font_size = 9;
+    std::string font_name = kDefaultFontName;  // the screen font the viewer would use
+    float font_size = kDefaultFontSize;
     std::optional<RtfMetrics> metrics;   // measured when first needed
     std::int16_t PrintPageLength = 0;    // kept from file to file, as in the viewer
     const std::string CrLf = "\r\n";
@@ -105,7 +105,10 @@ Status WriteTxt(Conversion& c, const std::string& out) { return WriteFileTxt(c.s
 Status WriteHtm(Conversion& c, const std::string& out) { return WriteFileHTML(c.sys, c.doc, out); }
 Status WriteCsv(Conversion& c, const std::string& out) { return WriteFileCsv(c.sys, c.doc, out); }
 Status WriteRtf(Conversion& c, const std::string& out) {
-    if (!c.metrics) c.metrics = MeasureRtfMetrics(c.font_name, c.font_size);
+    if (!c.metrics) {
+        c.metrics = RtfMetricsFor(c.font_name, c.font_size, MeasureScreenFont(c.font_name, c.font_size),
+                                  DefaultPrinterSize());
+    }
     return WriteRTF(c.sys, c.doc, *c.metrics, out);
 }
 
@@ -469,9 +472,9 @@ int RunConverter(int argc, char** argv) {
     NoPointer pointer;
     Platform sys{msg, input, process, pointer};
     ProgressLine progress(stderr, !o.quiet && ::isatty(STDERR_FILENO));
-    Conversion c{sys, {}, "Courier New", 9, std::nullopt, 0, "\r\n", progress, "", o.page_length};
+    Conversion c{sys, {}, kDefaultFontName, kDefaultFontSize, std::nullopt, 0, "\r\n", progress, "", o.page_length};
     if (std::string n = ReadIniValue(process, "FontName"); !n.empty()) c.font_name = n;
-    if (double s = Val(ReadIniValue(process, "FontSize")); s > 0 && s <= 2160) c.font_size = static_cast<float>(s);
+    if (double s = Val(ReadIniValue(process, "FontSize")); IsDrawableFontSize(s)) c.font_size = static_cast<float>(s);
 
     std::unique_ptr<QGuiApplication> gui;
     if (o.format->needs_qt) gui = StartOffscreenQt(argv[0]);

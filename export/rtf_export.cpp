@@ -23,6 +23,18 @@ std::string RtfSizeCode(float points) {
     return "\\fs" + std::to_string(RoundHalfAway(2.0 * static_cast<double>(points)));
 }
 
+RtfMetrics RtfMetricsFor(const std::string& font_name, float font_size, FontMeasures font, PaperSize paper) {
+    RtfMetrics m;
+    m.font_name = font_name;
+    m.font_size = font_size;
+    m.zero_width = font.zero_width;
+    m.zero_height = font.zero_height;
+    m.page_width = paper.page_width;
+    m.page_height = paper.page_height;
+    m.printable_width = paper.printable_width;
+    return m;
+}
+
 namespace {
 
 // A header or footer laid out as the printed page lays it out: the left

@@ -7,19 +7,23 @@
 #include "document/model.h"
 #include "document/status.h"
 #include "export/sink.h"
+#include "platform/measures.h"
 
 namespace tw {
 
 // What the RTF export takes from the platform, in twips and points.
 struct RtfMetrics {
-    std::string font_name = "Courier New";  // the screen font
-    float font_size = 9;
+    std::string font_name = kDefaultFontName;  // the screen font
+    float font_size = kDefaultFontSize;
     float zero_width = 0;   // W0: width of "0" in the screen font
     float zero_height = 0;  // H0: its height
     float page_width = 0;   // of the default printer
     float page_height = 0;
     float printable_width = 0;
 };
+
+// The metrics of a screen font measured on the screen, for a printer.
+RtfMetrics RtfMetricsFor(const std::string& font_name, float font_size, FontMeasures font, PaperSize paper);
 
 long long WriteCellRTF(Platform& sys, const DocumentModel& doc, std::string& LineBuf, std::string_view text);
 

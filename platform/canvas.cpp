@@ -11,8 +11,7 @@ void Canvas::SetFontName(const std::string& name) {
 }
 
 void Canvas::SetFontSize(float points) {
-    // Sizes beyond 2160 points are not fonts any surface can draw.
-    if (!(points > 0) || points > 2160) throw VbError(kErrInvalidPropertyValue);
+    if (!IsDrawableFontSize(points)) throw VbError(kErrInvalidPropertyValue);
     size_ = points;
     size_ = FontChanged();
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/measures.h"
+
 namespace tw {
 
 class Canvas {
@@ -96,8 +98,8 @@ protected:
     // surface can show and return it.
     virtual float FontChanged() { return size_; }
 
-    std::string name_ = "Courier New";
-    float size_ = 9;
+    std::string name_ = kDefaultFontName;
+    float size_ = kDefaultFontSize;
     bool bold_ = false, italic_ = false, underline_ = false;
 
 private:

@@ -50,7 +50,9 @@ void frmQuillon::mnuSaveAs_Click(int index) {
         }
         switch (index) {
         case 0: {
-            RtfMetrics m = MeasureRtfMetrics(Surface().FontName(), Surface().FontSize());
+            const std::string& name = Surface().FontName();
+            float size = Surface().FontSize();
+            RtfMetrics m = RtfMetricsFor(name, size, MeasureScreenFont(name, size), DefaultPrinterSize());
             WriteRTF(sys_, doc_, m, path);
             break;
         }

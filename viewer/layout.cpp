@@ -123,7 +123,7 @@ void frmQuillon::LayOut() {
                 if (width() * tpp_ < 3240) resize(Px(3240, tpp_), height());
             });
             trap.Step(0, [&] {
-                if (height() * tpp_ < 1440) resize(width(), Px(1440, tpp_));
+                if (height() * tpp_ < kTwipsPerInch) resize(width(), Px(kTwipsPerInch, tpp_));
             });
             trap.Step(0, [&] {
                 List1->setGeometry(-1, -1, Px(SW() + 2 * px, tpp_), Px(SH() + 2 * py, tpp_));

@@ -55,7 +55,7 @@ void PixmapCanvas::Resize(int width, int height, qreal dpr) {
     QPixmap p(QSize(std::max(width, 1), std::max(height, 1)) * dpr);
     p.setDevicePixelRatio(dpr);
     pixmap_ = p;
-    tpp_ = 1440.0 / (pixmap_.logicalDpiX() > 0 ? pixmap_.logicalDpiX() : 96);
+    tpp_ = tw::TwipsPerPixel(pixmap_.logicalDpiX(), 96);
     FontChanged();
     pixmap_.fill(background_);
 }
@@ -88,7 +88,7 @@ void PixmapCanvas::Shade(double x, double y, double width, double height, Band b
 }
 
 QtPrinterCanvas::QtPrinterCanvas(QPrinter& printer)
-    : printer_(printer), tpd_(1440.0 / (printer.resolution() > 0 ? printer.resolution() : 1200)) {
+    : printer_(printer), tpd_(TwipsPerPixel(printer.resolution(), 1200)) {
     FontChanged();
 }
 

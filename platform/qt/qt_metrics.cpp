@@ -16,12 +16,12 @@ namespace tw {
 double ScreenTwipsPerPixel() {
     QScreen* s = QGuiApplication::primaryScreen();
     double dpi = s ? s->logicalDotsPerInchX() : 96.0;
-    return 1440.0 / (dpi > 0 ? dpi : 96.0);
+    return TwipsPerPixel(dpi, 96.0);
 }
 
 QFont ScreenFont(const std::string& name, float size) {
     QFont f(QString::fromStdString(name));
-    f.setPointSizeF(size > 0 ? size : 9);
+    f.setPointSizeF(size > 0 ? size : kDefaultFontSize);
     f.setStyleHint(QFont::TypeWriter, QFont::PreferMatch);
     return f;
 }
@@ -34,7 +34,7 @@ void SetUpPdfPrinter(QPrinter& printer) {
     printer.setPageMargins(QMarginsF(18, 18, 18, 18), QPageLayout::Point);
 }
 
-void DefaultPrinterSize(float& page_width, float& page_height, float& printable_width) {
+PaperSize DefaultPrinterSize() {
     QPrinterInfo info = QPrinterInfo::defaultPrinter();
     std::unique_ptr<QPrinter> printer;
     if (!info.isNull()) {
@@ -45,23 +45,22 @@ void DefaultPrinterSize(float& page_width, float& page_height, float& printable_
     }
     // Whole twips, from millimetres: Qt rounds paper sizes in points to
     // whole points, which would make A4 a paper of its own.
-    auto twips = [](double mm) { return static_cast<float>(std::round(mm * 1440.0 / 25.4)); };
-    page_width = twips(printer->paperRect(QPrinter::Millimeter).width());
-    page_height = twips(printer->paperRect(QPrinter::Millimeter).height());
-    printable_width = twips(printer->pageRect(QPrinter::Millimeter).width());
+    auto twips = [](double mm) { return static_cast<float>(std::round(mm * kTwipsPerInch / 25.4)); };
+    PaperSize paper;
+    paper.page_width = twips(printer->paperRect(QPrinter::Millimeter).width());
+    paper.page_height = twips(printer->paperRect(QPrinter::Millimeter).height());
+    paper.printable_width = twips(printer->pageRect(QPrinter::Millimeter).width());
+    return paper;
 }
 
-RtfMetrics MeasureRtfMetrics(const std::string& font_name, float font_size) {
-    RtfMetrics m;
-    m.font_name = font_name;
-    m.font_size = font_size;
+FontMeasures MeasureScreenFont(const std::string& font_name, float font_size) {
+    FontMeasures m;
     // Whole screen pixels, so the margins derived from them are whole
     // twips: RTF control words take integers only.
     QFontMetrics fm(ScreenFont(font_name, font_size));
     double tpp = ScreenTwipsPerPixel();
     m.zero_width = static_cast<float>(fm.horizontalAdvance(QStringLiteral("0")) * tpp);
     m.zero_height = static_cast<float>(fm.height() * tpp);
-    DefaultPrinterSize(m.page_width, m.page_height, m.printable_width);
     return m;
 }
 

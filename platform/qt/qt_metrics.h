@@ -1,9 +1,9 @@
-// Font and printer measurements in twips, for the RTF export.
+// Font, screen and printer measurements in twips.
 #pragma once
 
 #include <string>
 
-#include "export/rtf_export.h"
+#include "platform/measures.h"
 
 class QFont;
 class QPrinter;
@@ -17,16 +17,16 @@ double ScreenTwipsPerPixel();
 // always the one asked for.
 QFont ScreenFont(const std::string& name, float size);
 
-// Makes `printer` a PDF printer with the locale's paper size and the
-// unprintable margins of an office printer, so its pages look printed.
+// Makes `printer` a PDF printer with the locale's paper size (Letter
+// where the locale measures in inches, A4 elsewhere) and the unprintable
+// margins of an office printer, so its pages look printed.
 void SetUpPdfPrinter(QPrinter& printer);
 
-// The page width and height and the printable width of the default
-// printer in twips; the PDF printer stands in when there is none.
-void DefaultPrinterSize(float& page_width, float& page_height, float& printable_width);
+// The paper of the default printer; the PDF printer stands in when there
+// is none.
+PaperSize DefaultPrinterSize();
 
-// Everything the RTF export reads from the platform, for a screen font.
-// Needs a QGuiApplication.
-RtfMetrics MeasureRtfMetrics(const std::string& font_name, float font_size);
+// The "0" of a screen font, in whole screen pixels. Needs a QGuiApplication.
+FontMeasures MeasureScreenFont(const std::string& font_name, float font_size);
 
 }  // namespace tw
