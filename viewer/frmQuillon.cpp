@@ -13,6 +13,7 @@
 #include "document/reader.h"
 #include "viewer/find_bar.h"
 #include "viewer/zoom.h"
+#include "platform/qt/qt_metrics.h"
 #include "platform/qt/qt_services.h"
 #include "viewer/desktop.h"
 
@@ -53,8 +54,7 @@ void PageWidget::mouseMoveEvent(QMouseEvent* e) {
 
 frmQuillon::frmQuillon(ViewerServices& services, DocumentModel& doc, std::string CommandLine)
     : services_(services), sys_(services.sys), doc_(doc), CommandLine_(std::move(CommandLine)) {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    tpp_ = 1440.0 / (screen && screen->logicalDotsPerInchX() > 0 ? screen->logicalDotsPerInchX() : 96.0);
+    tpp_ = ScreenTwipsPerPixel();
     setWindowTitle(QStringLiteral("Tarnwick"));
     setWindowIcon(AppIcon());
     setAcceptDrops(true);
