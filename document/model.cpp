@@ -191,7 +191,7 @@ std::optional<std::string_view> DocumentModel::RawOption(std::string_view key) c
 
 void InitVariables(Platform& sys, DocumentModel& doc) {
     Trap trap(sys, "InitVariables", ReportFamily::A);
-    trap.Run([&] { trap.Step(0, [&] { doc.Reset(); }); });
+    trap.Run([&] { trap.Step([&] { doc.Reset(); }); });
 }
 
 double DocumentModel::StartPosition(int column) const { return Val(Cells(column, 0)); }

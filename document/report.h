@@ -5,13 +5,15 @@
 //   Trap trap(sys, "WriteFileTxt", ReportFamily::AWithLine);
 //   trap.Run([&] {
 //       trap.Step(1, [&] { out.Open(path, OutputFile::Mode::Output); });
+//       trap.Step([&] { ReadPipeDreamFile(...); });  // no line label
 //       ...
 //   });
 //   trap.Run([&] { trap.Step(3, [&] { out.Close(); }); });  // closing steps
 //
 // Retry runs the same step again, Ignore returns from Step so the next
 // statement runs, Abort (and the OK of family B) leaves the Run block, so
-// the closing steps that follow it run.
+// the closing steps that follow it run. Only statements that can fail
+// are stepped: the rest run as they stand.
 #pragma once
 
 #include <functional>
@@ -82,7 +84,14 @@ public:
         return *this;
     }
 
-    // Runs one statement under the trap.
+    // Runs one statement under the trap, without a line label (a report
+    // of the family with lines names line 0).
+    template <class F>
+    void Step(F&& statement) {
+        Step(0, std::forward<F>(statement));
+    }
+
+    // Runs one statement under the trap; `label` tells its failures apart.
     template <class F>
     void Step(int label, F&& statement) {
         for (;;) {

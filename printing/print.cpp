@@ -62,10 +62,10 @@ Status PrintDocument(PrintJob& job) {
     bool finished = trap.Run([&] {
         int extra = (d.OptHE.empty() ? 0 : 1) + (d.OptFO.empty() ? 0 : 1);
         const long reserved = long{d.OptTM} + d.OptHM + d.OptFM + d.OptBM + extra;
-        trap.Step(0, [&] { p.SetFontName(job.font_name); });
-        trap.Step(0, [&] { p.SetFontSize(job.font_size); });
+        trap.Step([&] { p.SetFontName(job.font_name); });
+        trap.Step([&] { p.SetFontSize(job.font_size); });
         int PrinterLines = 0;
-        trap.Step(0, [&] { PrinterLines = static_cast<int>(p.ScaleHeight() / p.TextHeight("A")); });
+        trap.Step([&] { PrinterLines = static_cast<int>(p.ScaleHeight() / p.TextHeight("A")); });
 
         long length = d.OptPL;
         if (job.unattended_length) {
@@ -96,15 +96,15 @@ Status PrintDocument(PrintJob& job) {
                     status = Status::Aborted("no page length was chosen");
                     return;
                 }
-                if (IsNumeric(answer)) trap.Step(0, [&] { job.PrintPageLength = CInt(Val(answer)); });
+                if (IsNumeric(answer)) trap.Step([&] { job.PrintPageLength = CInt(Val(answer)); });
                 if (!(job.PrintPageLength <= reserved || job.PrintPageLength > PrinterLines)) break;
             }
             length = job.PrintPageLength;
         }
 
         long RowsPerPage = 0;
-        trap.Step(0, [&] { RowsPerPage = Int16(length - reserved); });
-        trap.Step(0, [&] {
+        trap.Step([&] { RowsPerPage = Int16(length - reserved); });
+        trap.Step([&] {
             if (d.OptLS == 0) throw VbError(kErrDivisionByZero);
             RowsPerPage = Int16(RowsPerPage / d.OptLS);  // truncates toward zero
         });
@@ -139,11 +139,11 @@ Status PrintDocument(PrintJob& job) {
             PrintCell(p, LayoutHeaderLine(p, expanded, d.OptLM), job.flags);
         };
         for (long r = 1; r <= d.NumRows; r += RowsPerPage + 1) {
-            trap.Step(0, [&] { EndLines(p, d.OptTM); });
-            if (!d.OptHE.empty()) trap.Step(0, [&] { headerLine(d.OptHE); });
-            trap.Step(0, [&] { EndLines(p, d.OptHM); });
+            trap.Step([&] { EndLines(p, d.OptTM); });
+            if (!d.OptHE.empty()) trap.Step([&] { headerLine(d.OptHE); });
+            trap.Step([&] { EndLines(p, d.OptHM); });
             for (long k = r; k <= r + RowsPerPage; ++k) {
-                trap.Step(0, [&] {
+                trap.Step([&] {
                     if (k <= d.NumRows) {
                         for (int c = 1; c <= d.NumCols; ++c) {
                             p.SetCurrentX(p.TextWidth("A") * starts[static_cast<std::size_t>(c - 1)]);
@@ -155,14 +155,14 @@ Status PrintDocument(PrintJob& job) {
                     EndLines(p, d.OptLS);
                 });
             }
-            trap.Step(0, [&] { EndLines(p, footer_margin); });
-            if (!d.OptFO.empty()) trap.Step(0, [&] { headerLine(d.OptFO); });
-            trap.Step(0, [&] { EndLines(p, d.OptBM); });
-            trap.Step(0, [&] { p.NewPage(); });
+            trap.Step([&] { EndLines(p, footer_margin); });
+            if (!d.OptFO.empty()) trap.Step([&] { headerLine(d.OptFO); });
+            trap.Step([&] { EndLines(p, d.OptBM); });
+            trap.Step([&] { p.NewPage(); });
         }
     });
     if (status.Succeeded()) status = trap.Outcome(finished);
-    finished = trap.Run([&] { trap.Step(0, [&] { p.EndDoc(); }); });
+    finished = trap.Run([&] { trap.Step([&] { p.EndDoc(); }); });
     return status.Succeeded() ? trap.Outcome(finished) : status;
 }
 

@@ -14,23 +14,23 @@ std::string RecentPath(RecentMenu& menu, int index) {
 void FilesOld(Platform& sys, RecentMenu& menu, std::string& FileName) {
     Trap trap(sys, "FilesOld", ReportFamily::A);
     trap.Run([&] {
-        trap.Step(0, [&] { FileName = Trim(FileName); });
+        trap.Step([&] { FileName = Trim(FileName); });
         // Entries and InitDir are kept absolute: the folder that is current
         // changes with every file opened, and at the next start.
-        trap.Step(0, [&] { FileName = AbsoluteName(sys.process.CurrentFolder(), FileName); });
+        trap.Step([&] { FileName = AbsoluteName(sys.process.CurrentFolder(), FileName); });
         std::size_t slash = FileName.find_last_of('/');
         // A line end cannot be stored in the settings file: such a name
         // is not recorded, though its folder still becomes current.
         if (FileName.find_first_of("\r\n") != std::string::npos) {
-            trap.Step(0, [&] { sys.process.ChangeFolder(slash == 0 ? "/" : FileName.substr(0, slash)); });
+            trap.Step([&] { sys.process.ChangeFolder(slash == 0 ? "/" : FileName.substr(0, slash)); });
             return;
         }
-        trap.Step(0, [&] { menu.SetVisible(0, true); });
+        trap.Step([&] { menu.SetVisible(0, true); });
         // The current entry 1 again changes nothing, not even the folder.
         if (FileName == RecentPath(menu, 1)) return;
 
-        trap.Step(0, [&] { WriteIniFile(sys, "InitDir", FileName.substr(0, slash + 1)); });
-        trap.Step(0, [&] { sys.process.ChangeFolder(slash == 0 ? "/" : FileName.substr(0, slash)); });
+        trap.Step([&] { WriteIniFile(sys, "InitDir", FileName.substr(0, slash + 1)); });
+        trap.Step([&] { sys.process.ChangeFolder(slash == 0 ? "/" : FileName.substr(0, slash)); });
 
         int last = 4;
         for (int k = 2; k <= 4; ++k) {
@@ -40,18 +40,18 @@ void FilesOld(Platform& sys, RecentMenu& menu, std::string& FileName) {
             }
         }
         for (int j = last; j >= 2; --j) {
-            trap.Step(0, [&] {
+            trap.Step([&] {
                 std::string caption = "&" + std::to_string(j) + " " + RecentPath(menu, j - 1);
                 menu.SetCaption(j, caption);
                 if (caption.size() > 3) menu.SetVisible(j, true);
             });
         }
-        trap.Step(0, [&] {
+        trap.Step([&] {
             menu.SetCaption(1, "&1 " + FileName);
             menu.SetVisible(1, true);
         });
         for (int j = 1; j <= 4; ++j) {
-            trap.Step(0, [&] {
+            trap.Step([&] {
                 WriteIniFile(sys, "File" + std::to_string(j), menu.Visible(j) ? RecentPath(menu, j) : "");
             });
         }

@@ -36,24 +36,24 @@ void ReadIniFile(SettingsTarget& t) {
         auto read = [&](const std::string& key, const std::string& fallback) {
             return GetPrivateProfileString(kSection, key, fallback, path);
         };
-        trap.Step(0, [&] { t.doc.MaxNumCols = 64; });
-        trap.Step(0, [&] { t.CrLf = "\r\n"; });
-        trap.Step(0, [&] { path = IniPath(t.sys.process); });
+        t.doc.MaxNumCols = 64;
+        t.CrLf = "\r\n";
+        trap.Step([&] { path = IniPath(t.sys.process); });
 
         WindowPlacement& p = t.placement;
-        trap.Step(0, [&] { p.WinState = CInt(Val(read("WindowState", "0"))); });
-        trap.Step(0, [&] {
+        trap.Step([&] { p.WinState = CInt(Val(read("WindowState", "0"))); });
+        trap.Step([&] {
             p.WinLeft = CInt(Val(read("Left", FormatSingle(static_cast<float>((t.screen.width - 9600) / 2)))));
         });
-        trap.Step(0, [&] {
+        trap.Step([&] {
             // 7200, not the default height: the design centres a taller window.
             p.WinTop = CInt(Val(read("Top", FormatSingle(static_cast<float>((t.screen.height - 7200) / 2)))));
         });
-        trap.Step(0, [&] { p.WinWidth = CInt(Val(read("Width", "9600"))); });
-        trap.Step(0, [&] { p.WinHeight = CInt(Val(read("Height", "6120"))); });
+        trap.Step([&] { p.WinWidth = CInt(Val(read("Width", "9600"))); });
+        trap.Step([&] { p.WinHeight = CInt(Val(read("Height", "6120"))); });
 
         for (int i = 1; i <= 4; ++i) {
-            trap.Step(0, [&] {
+            trap.Step([&] {
                 std::string file = read("File" + std::to_string(i), "");
                 if (file.empty()) return;
                 t.recent.SetVisible(0, true);
@@ -63,7 +63,7 @@ void ReadIniFile(SettingsTarget& t) {
         }
 
         std::string dir;
-        trap.Step(0, [&] { dir = read("InitDir", ""); });
+        trap.Step([&] { dir = read("InitDir", ""); });
         // There are no drives here: the drive step only checks there is one.
         trap.Step(kDrive, [&] {
             if (dir.empty()) throw VbError(kErrInvalidCall);
@@ -92,7 +92,7 @@ void WriteIniFile(Platform& sys, const std::string& Key, const std::string& Valu
     Trap trap(sys, "WriteIniFile", ReportFamily::A);
     trap.Run([&] {
         bool ok = false;
-        trap.Step(0, [&] { ok = WritePrivateProfileString(kSection, Key, Value, IniPath(sys.process)); });
+        trap.Step([&] { ok = WritePrivateProfileString(kSection, Key, Value, IniPath(sys.process)); });
         if (!ok) sys.msg.Show(kIniWriteFailed, MsgButtons::OK, MsgIcon::None);
     });
 }

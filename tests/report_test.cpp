@@ -160,9 +160,43 @@ TEST(Trap, HourglassIsNormalDuringTheReportAndBackForRetry) {
     Trap trap(sys, "Demo", ReportFamily::A);
     trap.ShowsHourglass();
     fp.pointer.SetHourglass(true);
-    trap.Run([&] { trap.Step(0, [&] { throw VbError(kErrDeviceIO); }); });
+    trap.Run([&] { trap.Step([&] { throw VbError(kErrDeviceIO); }); });
     EXPECT_EQ(watch.busy_at_show, (std::vector<bool>{false, false}));
     EXPECT_TRUE(fp.pointer.busy);
+}
+
+// A step without a label is trapped like a labelled one, and reported as
+// line 0 where the family names lines.
+TEST(Trap, AStepWithoutALabel) {
+    const struct {
+        ReportFamily family;
+        MsgResult answer;
+        const char* text;
+        int runs;
+        bool goes_on, finished;
+    } cases[] = {
+        {ReportFamily::AWithLine, MsgResult::Ignore, "Error 61 'Disk full' at line 0 in Demo", 1, true, true},
+        {ReportFamily::AWithLine, MsgResult::Retry, "Error 61 'Disk full' at line 0 in Demo", 2, true, true},
+        {ReportFamily::B, MsgResult::OK, "Error 61, 'Disk full' in Demo.", 1, false, false},
+    };
+    for (const auto& c : cases) {
+        FakePlatform fp;
+        fp.msg.answers = {c.answer};
+        Trap trap(fp.sys, "Demo", c.family);
+        int runs = 0;
+        bool went_on = false;
+        bool finished = trap.Run([&] {
+            trap.Step([&] {
+                if (++runs == 1) throw VbError(kErrDiskFull);
+            });
+            went_on = true;
+        });
+        ASSERT_EQ(fp.msg.shown.size(), 1u) << c.text;
+        EXPECT_EQ(fp.msg.shown[0].text, c.text);
+        EXPECT_EQ(runs, c.runs) << c.text;
+        EXPECT_EQ(went_on, c.goes_on) << c.text;
+        EXPECT_EQ(finished, c.finished) << c.text;
+    }
 }
 
 TEST(Trap, OwnHandlingComesBeforeTheReport) {
@@ -198,7 +232,7 @@ TEST(SaveErrMsgToFile, AppendsOneCrLfLinePerReportOlderFirst) {
     Trap trap(fp.sys, "WriteCellHTML", ReportFamily::A);
     trap.LogWithTimestamp();
     fp.msg.answers = {MsgResult::Abort, MsgResult::Yes};
-    trap.Run([&] { trap.Step(0, [&] { throw VbError(kErrOverflow); }); });
+    trap.Run([&] { trap.Step([&] { throw VbError(kErrOverflow); }); });
     EXPECT_EQ(ReadFile(dir / "Errors.txt"),
               "Error 61 'Disk full' in Demo\r\nError 61 'Disk full' in Demo\r\n"
               "08/12/2026 18:55:00 Error 6 'Overflow' in WriteCellHTML\r\n");

@@ -32,14 +32,14 @@ void frmQuillon::mnuSaveAs_Click(int index) {
         if (QListWidgetItem* item = List1->currentItem()) selected = item->data(Qt::UserRole).toByteArray().toStdString();
         const SaveAsEntry& entry = kSaveAsEntries[static_cast<std::size_t>(index)];
         CommonDialog& d = services_.CMDialog1;
-        trap.Step(0, [&] { d.FileName = ProposedSaveName(RecentPath(*this, 1), selected); });
-        trap.Step(0, [&] { d.DialogTitle = entry.title; });
-        trap.Step(0, [&] { d.Filter = entry.filter; });
-        trap.Step(0, [&] { d.DefaultExt = entry.extension; });
-        trap.Step(0, [&] { d.Flags = kSaveAsFlags; });
-        trap.Step(0, [&] { d.CancelError = true; });
+        trap.Step([&] { d.FileName = ProposedSaveName(RecentPath(*this, 1), selected); });
+        d.DialogTitle = entry.title;
+        d.Filter = entry.filter;
+        d.DefaultExt = entry.extension;
+        d.Flags = kSaveAsFlags;
+        d.CancelError = true;
         bool chosen = false;
-        trap.Step(0, [&] { chosen = d.ShowSave(); });
+        trap.Step([&] { chosen = d.ShowSave(); });
         if (!chosen) return;
         const std::string path = d.FileName;
         // Exporting over the document on show would destroy it: the name
@@ -68,13 +68,13 @@ void frmQuillon::mnuFilePrint_Click() {
     trap.OnFailure([](const VbError& e, int) { return e.number() == kErrCancel ? Handling::Leave : Handling::Report; });
     trap.Run([&] {
         CommonDialog& d = services_.CMDialog1;
-        trap.Step(0, [&] { d.Flags = 0x10000C; });  // no selection, no page range, no print to file box
-        trap.Step(0, [&] { d.CancelError = true; });
+        d.Flags = 0x10000C;  // no selection, no page range, no print to file box
+        d.CancelError = true;
         // The document loaded last stands first among the recent files.
         d.PrintPath = RecentPath(*this, 1);
         d.PrintTitle = PrintTitle(doc_, d.PrintPath);
         bool chosen = false;
-        trap.Step(0, [&] { chosen = d.ShowPrinter(); });
+        trap.Step([&] { chosen = d.ShowPrinter(); });
         if (!chosen) return;
         std::unique_ptr<PrinterCanvas> printer = d.Printer();
         PrintJob job{sys_, doc_, *printer, Surface().FontName(), Surface().FontSize(), CrLf, PrintPageLength, Scripts};
@@ -89,18 +89,16 @@ void frmQuillon::mnuFileOld_Click(int index) {
 
 void frmQuillon::mnuFileExit_Click() {
     Trap trap(sys_, "mnuFileExit_Click", ReportFamily::B);
-    trap.Run([&] { trap.Step(0, [&] { close(); }); });
+    trap.Run([&] { trap.Step([&] { close(); }); });
 }
 
 void frmQuillon::mnuFont_Click() {
     Trap trap(sys_, "mnuFont_Click", ReportFamily::B);
     CommonDialog& d = services_.CMDialog1;
     trap.Run([&] {
-        trap.Step(0, [&] {
-            d.FontName = Surface().FontName();
-            d.FontSize = Surface().FontSize();
-        });
-        trap.Step(0, [&] { d.Flags = 0x10403; });  // screen and printer fonts, ANSI only, existing fonts
+        d.FontName = Surface().FontName();
+        d.FontSize = Surface().FontSize();
+        d.Flags = 0x10403;  // screen and printer fonts, ANSI only, existing fonts
         bool chosen = false;
         // A cancelled font dialog is no failure, whatever an earlier
         // command left in CancelError.
@@ -110,10 +108,10 @@ void frmQuillon::mnuFont_Click() {
             if (e.number() != kErrCancel) throw;
         }
         if (!chosen) return;
-        trap.Step(0, [&] { Surface().SetFontName(d.FontName); });
-        trap.Step(0, [&] { Surface().SetFontSize(d.FontSize); });
-        trap.Step(0, [&] { WriteIniFile(sys_, "FontName", d.FontName); });
-        trap.Step(0, [&] { WriteIniFile(sys_, "FontSize", FormatSingle(d.FontSize)); });
+        trap.Step([&] { Surface().SetFontName(d.FontName); });
+        trap.Step([&] { Surface().SetFontSize(d.FontSize); });
+        trap.Step([&] { WriteIniFile(sys_, "FontName", d.FontName); });
+        trap.Step([&] { WriteIniFile(sys_, "FontSize", FormatSingle(d.FontSize)); });
     });
     GiveFocusToVScroll1();
 }

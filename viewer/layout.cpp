@@ -119,40 +119,32 @@ void frmQuillon::LayOut() {
             const double px = tpp_, py = tpp_;
             auto SW = [&] { return client_->width() * tpp_; };
             auto SH = [&] { return client_->height() * tpp_; };
-            trap.Step(0, [&] {
-                if (width() * tpp_ < 3240) resize(Px(3240, tpp_), height());
-            });
-            trap.Step(0, [&] {
-                if (height() * tpp_ < kTwipsPerInch) resize(width(), Px(kTwipsPerInch, tpp_));
-            });
-            trap.Step(0, [&] {
-                List1->setGeometry(-1, -1, Px(SW() + 2 * px, tpp_), Px(SH() + 2 * py, tpp_));
-            });
-            trap.Step(0, [&] { SetListGrid(); });
+            // Only the page step can fail: the geometry of the controls is
+            // set as it stands.
+            if (width() * tpp_ < 3240) resize(Px(3240, tpp_), height());
+            if (height() * tpp_ < kTwipsPerInch) resize(width(), Px(kTwipsPerInch, tpp_));
+            List1->setGeometry(-1, -1, Px(SW() + 2 * px, tpp_), Px(SH() + 2 * py, tpp_));
+            SetListGrid();
             QCoreApplication::processEvents();
-            trap.Step(0, [&] {
+            {
                 // The list keeps its height whole lines only where the list
                 // box snaps; ours does not, so this rarely changes anything.
                 double listHeight = List1->height() * tpp_ - 2 * py;
                 if (!isMaximized() && !isFullScreen() && listHeight < SH() - 0.5) {
                     resize(width(), Px(height() * tpp_ - (SH() - listHeight), tpp_));
                 }
-            });
+            }
             QCoreApplication::processEvents();
-            trap.Step(0, [&] {
+            {
                 int w = VScroll1->sizeHint().width();
                 VScroll1->setGeometry(Px(SW() - w * tpp_ + px, tpp_), Px(240 - py, tpp_), w,
                                       std::max(Px(SH() + 2 * px - 480, tpp_), 0));
-            });
-            trap.Step(0, [&] {
-                int w = VScroll1->width();
-                VScroll2->setGeometry(Px(SW() - w * tpp_ + px, tpp_), Px(-py, tpp_), w, Px(SH() + 2 * px, tpp_));
-            });
-            trap.Step(0, [&] {
-                picPrintableArea->setGeometry(0, 0, std::max(client_->width() - VScroll1->width(), 1),
-                                              client_->height());
-            });
-            trap.Step(0, [&] {
+                VScroll2->setGeometry(Px(SW() - VScroll1->width() * tpp_ + px, tpp_), Px(-py, tpp_),
+                                      VScroll1->width(), Px(SH() + 2 * px, tpp_));
+            }
+            picPrintableArea->setGeometry(0, 0, std::max(client_->width() - VScroll1->width(), 1),
+                                          client_->height());
+            trap.Step([&] {
                 double h = Surface().TextHeight("A");
                 double large = RoundHalfEven((SH() - picPrintableArea->y() * tpp_) / h - 1);
                 // The row bar takes a page step of 1 to 32767 only.
@@ -161,7 +153,7 @@ void frmQuillon::LayOut() {
                 UpdateScrollBar();
             });
         }
-        trap.Step(0, [&] { SaveWindowPlacement(); });
+        trap.Step([&] { SaveWindowPlacement(); });
     });
 }
 
@@ -184,7 +176,7 @@ void frmQuillon::VScroll1_Change() {
     }
     Trap trap(sys_, "VScroll1_Change", ReportFamily::B);
     trap.Run([&] {
-        trap.Step(0, [&] {
+        trap.Step([&] {
             DrawPage(Surface(), doc_, VScroll1->value(), VScroll1->pageStep(), Scripts, marks, &rowTops_);
         });
     });

@@ -22,18 +22,18 @@ namespace tw {
 void frmQuillon::Form_Load() {
     Trap trap(sys_, "Form_Load", ReportFamily::B);
     trap.Run([&] {
-        trap.Step(0, [&] {
+        trap.Step([&] {
             SettingsTarget target{sys_, doc_, CrLf, Placement, *this, Surface(), Screen()};
             ReadIniFile(target);
         });
-        trap.Step(0, [&] {
+        trap.Step([&] {
             move(static_cast<int>(std::lround(Placement.WinLeft / tpp_)),
                  static_cast<int>(std::lround(Placement.WinTop / tpp_)));
             resize(static_cast<int>(std::lround(Placement.WinWidth / tpp_)),
                    static_cast<int>(std::lround(Placement.WinHeight / tpp_)));
             MoveOntoAScreen();
         });
-        trap.Step(0, [&] {
+        trap.Step([&] {
             switch (Placement.WinState) {
             case 0: setWindowState(Qt::WindowNoState); break;
             case 1: setWindowState(Qt::WindowMinimized); break;
@@ -76,10 +76,10 @@ void frmQuillon::MoveOntoAScreen() {
 void frmQuillon::Main() {
     Trap trap(sys_, "Main", ReportFamily::A);
     trap.Run([&] {
-        trap.Step(0, [&] { show(); });
+        trap.Step([&] { show(); });
         // The command line is handled from the event loop once the window
         // is on screen: the label's caption changes, its change event loads.
-        trap.Step(0, [&] {
+        trap.Step([&] {
             QTimer::singleShot(0, this, [this] {
                 int current = static_cast<int>(Val(lblCheckCommandLine->text().toStdString()));
                 lblCheckCommandLine->setText(QString::number(current ^ 1));
@@ -99,19 +99,19 @@ void frmQuillon::lblCheckCommandLine_Change() {
 void frmQuillon::LoadFile(std::string FileName) {
     Trap trap(sys_, "LoadFile", ReportFamily::A);
     trap.Run([&] {
-        trap.Step(0, [&] { ReadPipeDreamFile(sys_, *this, doc_, FileName); });
+        trap.Step([&] { ReadPipeDreamFile(sys_, *this, doc_, FileName); });
         if (!doc_.IsPipeDreamFile && doc_.NumCols == 1) {
             bool list = false;
-            trap.Step(0, [&] { list = RecognizeList(FileName); });
+            trap.Step([&] { list = RecognizeList(FileName); });
             if (list) return;
         } else {
-            trap.Step(0, [&] { FilesOld(sys_, *this, FileName); });
+            trap.Step([&] { FilesOld(sys_, *this, FileName); });
         }
-        trap.Step(0, [&] { mnuFileListFile->setEnabled(false); });
-        trap.Step(0, [&] { List1->lower(); });
-        trap.Step(0, [&] { VScroll2->setEnabled(false); });
-        trap.Step(0, [&] { UpdateScrollBar(); });
-        trap.Step(0, [&] { GiveFocusToVScroll1(); });
+        mnuFileListFile->setEnabled(false);
+        List1->lower();
+        VScroll2->setEnabled(false);
+        trap.Step([&] { UpdateScrollBar(); });
+        trap.Step([&] { GiveFocusToVScroll1(); });
     });
 }
 
@@ -120,11 +120,11 @@ void frmQuillon::mnuFileOpen_Click() {
     trap.OnFailure([](const VbError& e, int) { return e.number() == kErrCancel ? Handling::Leave : Handling::Report; });
     trap.Run([&] {
         CommonDialog& d = services_.CMDialog1;
-        trap.Step(0, [&] { d.Filter = "All files (*.*)|*.*|PipeDream (*.pd)|*.pd|PipeDream List file (*.l)|*.l"; });
-        trap.Step(0, [&] { d.Flags = 4; });
-        trap.Step(0, [&] { d.CancelError = true; });
+        d.Filter = "All files (*.*)|*.*|PipeDream (*.pd)|*.pd|PipeDream List file (*.l)|*.l";
+        d.Flags = 4;
+        d.CancelError = true;
         bool chosen = false;
-        trap.Step(0, [&] { chosen = d.ShowOpen(); });
+        trap.Step([&] { chosen = d.ShowOpen(); });
         if (chosen) LoadFile(d.FileName);
     });
 }
