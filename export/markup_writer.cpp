@@ -2,10 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <vector>
 
 #include "document/numbers.h"
@@ -16,22 +12,35 @@ namespace tw {
 
 namespace {
 
-struct EscapeTables {
-    bool html[256]{};
-    bool rtf[256]{};
-    bool special_html[256]{};  // needs escaping or starts a code
-    bool special_rtf[256]{};
-    EscapeTables() {
-        for (int c = 0; c < 256; ++c) {
-            html[c] = c == '&' || c == '<' || c == '>' || c == '"' || (c <= 8) || c == 11 || c == 12 ||
-                      (c >= 14 && c <= 31) || c >= 127;
-            // Each byte of the escape set must be caught by the fast
-            // pre-check: below 32 or 127 and up.
-            rtf[c] = c == '\\' || c == '{' || c == '}' || c > 127;
-            special_html[c] = html[c] || c == '@' || c == '%';
-            special_rtf[c] = rtf[c] || c == '@' || c == '%';
-        }
+// The bytes each writer's escape pass changes: HTML's markup characters,
+// the control characters but tab, CR and LF, and 127 up; RTF's control
+// characters and 8-bit bytes.
+ByteTable HtmlEscapeSet() {
+    ByteTable t = TableOf("&<>\"");
+    for (int c = 0; c < 256; ++c) {
+        if ((c < 32 && c != '\t' && c != '\n' && c != '\r') || c >= 127) t[static_cast<std::size_t>(c)] = true;
     }
+    return t;
+}
+
+ByteTable RtfEscapeSet() {
+    ByteTable t = TableOf("\\{}");
+    for (int c = 128; c < 256; ++c) t[static_cast<std::size_t>(c)] = true;
+    return t;
+}
+
+ByteTable WithMarkup(ByteTable t) {
+    for (std::size_t c = 0; c < t.size(); ++c) t[c] = t[c] || kMarkupStarts[c];
+    return t;
+}
+
+// Each escape set, and the scan for a byte that needs any work (escaping
+// or markup) made from the same set.
+struct EscapeTables {
+    ByteTable html = HtmlEscapeSet();
+    ByteTable rtf = RtfEscapeSet();
+    ByteScanner special_html{WithMarkup(html)};
+    ByteScanner special_rtf{WithMarkup(rtf)};
 };
 
 const EscapeTables& Tables() {
@@ -39,61 +48,8 @@ const EscapeTables& Tables() {
     return t;
 }
 
-// Sixteen bytes at a time where the processor allows; `wide` flags the
-// bytes a block test catches (a superset of the table), the table decides
-// the rest.
-template <class Block>
-bool AnyIn(std::string_view text, const bool* table, Block wide) {
-    const char* p = text.data();
-    const char* end = p + text.size();
-#if defined(__SSE2__)
-    for (; end - p >= 16; p += 16) {
-        __m128i v;
-        std::memcpy(&v, p, 16);
-        if (_mm_movemask_epi8(wide(v)) != 0) {
-            for (int i = 0; i < 16; ++i) {
-                if (table[static_cast<unsigned char>(p[i])]) return true;
-            }
-        }
-    }
-#else
-    (void)wide;
-#endif
-    for (; p < end; ++p) {
-        if (table[static_cast<unsigned char>(*p)]) return true;
-    }
-    return false;
-}
-
-#if defined(__SSE2__)
-inline __m128i Eq(__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); }
-#endif
-
-bool AnyHtmlSpecial(std::string_view text) {
-#if defined(__SSE2__)
-    return AnyIn(text, Tables().special_html, [](__m128i v) {
-        // Below 32 as signed bytes also catches 128 to 255.
-        __m128i m = _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(32)), Eq(v, 127));
-        m = _mm_or_si128(m, _mm_or_si128(Eq(v, '&'), Eq(v, '<')));
-        m = _mm_or_si128(m, _mm_or_si128(Eq(v, '>'), Eq(v, '"')));
-        return _mm_or_si128(m, _mm_or_si128(Eq(v, '@'), Eq(v, '%')));
-    });
-#else
-    return AnyIn(text, Tables().special_html, 0);
-#endif
-}
-
-bool AnyRtfSpecial(std::string_view text) {
-#if defined(__SSE2__)
-    return AnyIn(text, Tables().special_rtf, [](__m128i v) {
-        __m128i m = _mm_or_si128(_mm_cmplt_epi8(v, _mm_setzero_si128()), Eq(v, '\\'));
-        m = _mm_or_si128(m, _mm_or_si128(Eq(v, '{'), Eq(v, '}')));
-        return _mm_or_si128(m, _mm_or_si128(Eq(v, '@'), Eq(v, '%')));
-    });
-#else
-    return AnyIn(text, Tables().special_rtf, 0);
-#endif
-}
+bool AnyHtmlSpecial(std::string_view text) { return Tables().special_html.AnyIn(text); }
+bool AnyRtfSpecial(std::string_view text) { return Tables().special_rtf.AnyIn(text); }
 
 // The character a byte stands for on screen and paper (Windows-1252);
 // 0 for the five bytes the code page leaves undefined.
@@ -124,7 +80,7 @@ private:
 }  // namespace
 
 void EscapeHtml(std::string_view in, std::string& out) {
-    const bool* needs = Tables().html;
+    const ByteTable& needs = Tables().html;
     for (char ch : in) {
         auto c = static_cast<unsigned char>(ch);
         if (!needs[c]) {
@@ -148,7 +104,7 @@ void EscapeHtml(std::string_view in, std::string& out) {
 
 void EscapeRtf(std::string_view in, std::string& out) {
     static const char hex[] = "0123456789ABCDEF";
-    const bool* needs = Tables().rtf;
+    const ByteTable& needs = Tables().rtf;
     for (char ch : in) {
         auto c = static_cast<unsigned char>(ch);
         if (!needs[c]) {
@@ -168,7 +124,7 @@ void EscapeRtf(std::string_view in, std::string& out) {
 
 const WriterForms& HtmlForms() {
     static const WriterForms f{
-        "WriteCellHTML", EscapeHtml, Tables().html, AnyHtmlSpecial, "@P@", [](const std::string&) {
+        "WriteCellHTML", EscapeHtml, Tables().html.data(), AnyHtmlSpecial, "@P@", [](const std::string&) {
             return std::string("@D@");
         }, false, 3, 3,
         {"<u>", "<b>", "<i>", "<sub>", "<sup>"}, {"</u>", "</b>", "</i>", "</sub>", "</sup>"},
@@ -192,7 +148,7 @@ std::string RtfDateField(const std::string& long_date) {
 
 const WriterForms& RtfForms() {
     static const WriterForms f{
-        "WriteCellRTF", EscapeRtf, Tables().rtf, AnyRtfSpecial, "{\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}",
+        "WriteCellRTF", EscapeRtf, Tables().rtf.data(), AnyRtfSpecial, "{\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}",
         RtfDateField, true, 1, 22,
         {"\\ul ", "\\b ", "\\i ", "\\dn ", "\\up "}, {"\\ul0 ", "\\b0 ", "\\i0 ", "\\dn0 ", "\\up0 "},
     };
@@ -251,7 +207,7 @@ long long MarkupCellWriter::Write(std::string_view text, std::string& LineBuf) {
     Trap trap(sys_, forms_.procedure, ReportFamily::A);
     trap.LogWithTimestamp();
     trap.Run([&] {
-        trap.Step(0, [&] {
+        trap.Step([&] {
             LineBuf.resize(start);  // a retried cell starts afresh
             width = Convert(text, LineBuf);
         });
