@@ -25,6 +25,18 @@ public:
     // True when a cell without a "%" shows exactly its stored bytes, so a
     // scan of the document's bytes finds every cell that can match.
     virtual bool StoredBytesShow() const { return false; }
+    // The shown text without the spaces that align it: what a plain text
+    // output writes.
+    virtual std::string Unpadded(int column, int row) const { return Marked(column, row); }
+    // The lines a row's page break asks to be left on the page for the row
+    // to stay on it (0: a new page in any case); -1 when it has none.
+    virtual int PageBreak(int row) const {
+        (void)row;
+        return -1;
+    }
+    // True for the cells as stored, which the consumers read on their own
+    // fast paths.
+    virtual bool AsStored() const { return false; }
 };
 
 // The design's layout: every cell shows its stored text.
@@ -33,6 +45,7 @@ public:
     explicit PlainCells(const DocumentModel& doc) : doc_(doc) {}
     std::string Marked(int column, int row) const override { return std::string(doc_.Cells(column, row)); }
     bool StoredBytesShow() const override { return true; }
+    bool AsStored() const override { return true; }
 
 private:
     const DocumentModel& doc_;
