@@ -25,6 +25,13 @@ struct ShownContext {
     std::string time;       // "@N@": the time the output is made, as "hh:mm"
 };
 
+// The page break a row asks for: the lines that must be left on the page
+// for it to stay (0: a new page in any case), or -1 for none.
+int RowPageBreak(const DocumentModel& doc, int row);
+
+// The context of a document read from `path`, at the present time.
+ShownContext ContextFor(std::string_view path);
+
 // The cells of `doc` as `layout` shows them. The model must outlive them.
 std::unique_ptr<ShownCells> MakeShownCells(const DocumentModel& doc, Layout layout,
                                            const ShownContext& context = {});

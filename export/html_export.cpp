@@ -9,7 +9,8 @@ long long WriteCellHTML(Platform& sys, const DocumentModel& doc, std::string& Li
     return cells.Write(text, LineBuf);
 }
 
-void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap, RowRange rows) {
+void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap, RowRange rows,
+               const ShownCells* shown) {
     RunStep(trap, kWriterHeader, [&] {
         std::string head = "<html>\r\n<head>\r\n<title>";
         EscapeHtml(doc.OptDE, head);
@@ -18,13 +19,14 @@ void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap, R
     });
     std::string LineBuf;
     MarkupCellWriter cells(sys, HtmlForms(), doc.OptDE);
-    bool in_pre = WriteRows(doc, cells, LineBuf, out, trap, RowStyle{"<br>", true, false}, rows);
+    bool in_pre = WriteRows(doc, cells, LineBuf, out, trap, RowStyle{"<br>", true, false}, rows, shown);
     // A block still open ends with the last line.
     RunStep(trap, kWriterEnd, [&] { out.Write(std::string(in_pre ? "</pre>" : "") + "\r\n</body>\r\n</html>\r\n"); });
 }
 
-Status WriteFileHTML(Platform& sys, const DocumentModel& doc, const std::string& path) {
-    return WriteFileUnderTrap(sys, "WriteFileHTML", path, [&](Sink& sink, Trap& trap) { WriteHTML(sys, doc, sink, &trap); });
+Status WriteFileHTML(Platform& sys, const DocumentModel& doc, const std::string& path, const ShownCells* shown) {
+    return WriteFileUnderTrap(sys, "WriteFileHTML", path,
+                              [&](Sink& sink, Trap& trap) { WriteHTML(sys, doc, sink, &trap, {}, shown); });
 }
 
 }  // namespace tw

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "document/model.h"
+#include "document/shown_text.h"
 #include "document/status.h"
 #include "export/sink.h"
 
@@ -15,10 +16,12 @@ namespace tw {
 long long WriteCellHTML(Platform& sys, const DocumentModel& doc, std::string& LineBuf, std::string_view text);
 
 // The whole page, of all the document's rows or of `rows`.
-void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap = nullptr, RowRange rows = {});
+void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap = nullptr, RowRange rows = {},
+               const ShownCells* shown = nullptr);
 
 // Writes the page to `path`, reporting failures as "WriteFileHTML";
 // returns what happened.
-Status WriteFileHTML(Platform& sys, const DocumentModel& doc, const std::string& path);
+Status WriteFileHTML(Platform& sys, const DocumentModel& doc, const std::string& path,
+                     const ShownCells* shown = nullptr);
 
 }  // namespace tw

@@ -243,7 +243,9 @@ std::size_t TrimmedEnd(std::string_view line, bool keep_control_word_delimiter) 
 }
 
 bool WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& LineBuf, Sink& out, Trap* trap,
-               RowStyle style, RowRange rows) {
+               RowStyle style, RowRange rows, const ShownCells* shown) {
+    if (shown != nullptr && shown->AsStored()) shown = nullptr;
+    std::string text;
     // Column starts do not change from row to row.
     std::vector<double> starts;
     for (int col = 1; col <= doc.NumCols; ++col) starts.push_back(doc.StartPosition(col) - doc.OptLM);
@@ -273,7 +275,13 @@ bool WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& L
                         LineBuf.append(static_cast<std::size_t>(spaces), ' ');
                         pos = start;
                     }
-                    std::string_view cell = grid.Cell(col, row);
+                    std::string_view cell;
+                    if (shown != nullptr) {
+                        text = shown->Marked(col, row);
+                        cell = text;
+                    } else {
+                        cell = grid.Cell(col, row);
+                    }
                     long long w;
                     if (pass == 0) {
                         LineBuf.append(cell);

@@ -9,6 +9,7 @@
 
 #include "document/markup.h"
 #include "document/model.h"
+#include "document/shown_text.h"
 #include "export/sink.h"
 
 namespace tw {
@@ -72,8 +73,9 @@ struct RowStyle {
     bool preformatted;
     bool keep_control_word_delimiter;
 };
+// With `shown`, each cell is the text it shows there rather than as stored.
 bool WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& LineBuf, Sink& out, Trap* trap,
-               RowStyle style, RowRange rows = {});
+               RowStyle style, RowRange rows = {}, const ShownCells* shown = nullptr);
 
 // Where `line` ends once its trailing spaces are removed; with
 // `keep_control_word_delimiter`, the space that ends an RTF control word

@@ -63,7 +63,8 @@ std::string HeaderGroup(const char* name, const std::string& text, const std::st
 
 }  // namespace
 
-void WriteRTFTo(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, Sink& out, Trap* trap) {
+void WriteRTFTo(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, Sink& out, Trap* trap,
+                const ShownCells* shown) {
     MarkupCellWriter cells(sys, RtfForms(), doc.OptDE);
     std::string LineBuf;
     const std::string font = RtfFontCode(m.font_name) + RtfSizeCode(m.font_size);
@@ -97,12 +98,14 @@ void WriteRTFTo(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, Si
         h += HeaderGroup("footer", doc.OptFO, font, tab_right / 2, tab_right, cells);
         out.Write(h);
     });
-    WriteRows(doc, cells, LineBuf, out, trap, RowStyle{"\\par", false, true});
+    WriteRows(doc, cells, LineBuf, out, trap, RowStyle{"\\par", false, true}, {}, shown);
     RunStep(trap, kWriterEnd, [&] { out.Write("\\par\r\n}"); });
 }
 
-Status WriteRTF(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, const std::string& path) {
-    return WriteFileUnderTrap(sys, "WriteRTF", path, [&](Sink& sink, Trap& trap) { WriteRTFTo(sys, doc, m, sink, &trap); });
+Status WriteRTF(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, const std::string& path,
+                const ShownCells* shown) {
+    return WriteFileUnderTrap(sys, "WriteRTF", path,
+                              [&](Sink& sink, Trap& trap) { WriteRTFTo(sys, doc, m, sink, &trap, shown); });
 }
 
 }  // namespace tw

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "document/model.h"
+#include "document/shown_text.h"
 #include "document/status.h"
 #include "export/sink.h"
 #include "platform/measures.h"
@@ -32,10 +33,12 @@ std::string RtfFontCode(const std::string& font_name);
 // "\fs" and twice the size, halves rounded away from zero.
 std::string RtfSizeCode(float points);
 
-void WriteRTFTo(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, Sink& out, Trap* trap = nullptr);
+void WriteRTFTo(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, Sink& out, Trap* trap = nullptr,
+                const ShownCells* shown = nullptr);
 
 // Writes the document to `path`, reporting failures as "WriteRTF";
 // returns what happened.
-Status WriteRTF(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, const std::string& path);
+Status WriteRTF(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, const std::string& path,
+                const ShownCells* shown = nullptr);
 
 }  // namespace tw

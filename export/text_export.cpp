@@ -39,8 +39,22 @@ std::string CellToText(std::string_view text) {
     return out;
 }
 
-void WriteText(const DocumentModel& doc, Sink& out, Trap* trap, RowRange rows) {
+void WriteText(const DocumentModel& doc, Sink& out, Trap* trap, RowRange rows, const ShownCells* shown) {
     std::string line, fields;
+    if (shown != nullptr && !shown->AsStored()) {
+        for (int row = std::max(rows.first, 1); row <= std::min(rows.last, doc.NumRows); ++row) {
+            RunStep(trap, kWriterRow, [&] {
+                line.clear();
+                for (int col = 1; col <= doc.NumCols; ++col) {
+                    AppendCellText(shown->Unpadded(col, row), fields, line);
+                    if (col != doc.NumCols) line.push_back('\t');
+                }
+                line.append("\r\n");
+                out.Write(line);
+            });
+        }
+        return;
+    }
     RowReader cells(doc.Cells, doc.NumCols);
     for (int row = std::max(rows.first, 1); row <= std::min(rows.last, doc.NumRows); ++row) {
         RunStep(trap, kWriterRow, [&] {
@@ -61,8 +75,9 @@ void WriteText(const DocumentModel& doc, Sink& out, Trap* trap, RowRange rows) {
     }
 }
 
-Status WriteFileTxt(Platform& sys, const DocumentModel& doc, const std::string& path) {
-    return WriteFileUnderTrap(sys, "WriteFileTxt", path, [&](Sink& sink, Trap& trap) { WriteText(doc, sink, &trap); });
+Status WriteFileTxt(Platform& sys, const DocumentModel& doc, const std::string& path, const ShownCells* shown) {
+    return WriteFileUnderTrap(sys, "WriteFileTxt", path,
+                              [&](Sink& sink, Trap& trap) { WriteText(doc, sink, &trap, {}, shown); });
 }
 
 }  // namespace tw

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "document/model.h"
+#include "document/shown_text.h"
 #include "document/status.h"
 #include "export/sink.h"
 
@@ -15,10 +16,13 @@ std::string CellToText(std::string_view text);
 
 // The document's rows (all, or `rows`) as text lines ended by CR LF,
 // cells separated by tabs.
-void WriteText(const DocumentModel& doc, Sink& out, Trap* trap = nullptr, RowRange rows = {});
+// With `shown`, each cell is its shown text without its alignment spaces.
+void WriteText(const DocumentModel& doc, Sink& out, Trap* trap = nullptr, RowRange rows = {},
+               const ShownCells* shown = nullptr);
 
 // Writes the document to `path`, reporting failures as "WriteFileTxt";
 // returns what happened.
-Status WriteFileTxt(Platform& sys, const DocumentModel& doc, const std::string& path);
+Status WriteFileTxt(Platform& sys, const DocumentModel& doc, const std::string& path,
+                    const ShownCells* shown = nullptr);
 
 }  // namespace tw

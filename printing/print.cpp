@@ -138,16 +138,28 @@ Status PrintDocument(PrintJob& job) {
             std::string expanded = ExpandPrintFields(text, p.Page(), job.sys.process.LongDate(), d.OptDE);
             PrintCell(p, LayoutHeaderLine(p, expanded, d.OptLM), job.flags);
         };
-        for (long r = 1; r <= d.NumRows; r += RowsPerPage + 1) {
+        const ShownCells* shown = job.shown != nullptr && !job.shown->AsStored() ? job.shown : nullptr;
+        const long slots = RowsPerPage + 1;
+        for (long r = 1; r <= d.NumRows;) {
             trap.Step([&] { EndLines(p, d.OptTM); });
             if (!d.OptHE.empty()) trap.Step([&] { headerLine(d.OptHE); });
             trap.Step([&] { EndLines(p, d.OptHM); });
-            for (long k = r; k <= r + RowsPerPage; ++k) {
+            bool broken = false;
+            for (long slot = 0; slot < slots; ++slot) {
+                // A page break ends the page before its row, unless the row
+                // is the page's first.
+                if (shown != nullptr && !broken && slot > 0 && r <= d.NumRows) {
+                    int wanted = shown->PageBreak(static_cast<int>(r));
+                    broken = wanted == 0 || (wanted > 0 && slots - slot < wanted);
+                }
+                const long k = broken ? d.NumRows + 1 : r;
+                if (!broken) ++r;
                 trap.Step([&] {
                     if (k <= d.NumRows) {
                         for (int c = 1; c <= d.NumCols; ++c) {
                             p.SetCurrentX(p.TextWidth("A") * starts[static_cast<std::size_t>(c - 1)]);
-                            PrintCell(p, cells.Cell(c, static_cast<int>(k)), job.flags);
+                            if (shown != nullptr) PrintCell(p, shown->Marked(c, static_cast<int>(k)), job.flags);
+                            else PrintCell(p, cells.Cell(c, static_cast<int>(k)), job.flags);
                         }
                     }
                     // Rows past the end print as empty slots, so the last

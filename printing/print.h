@@ -10,6 +10,7 @@
 
 #include "document/cell_drawing.h"
 #include "document/model.h"
+#include "document/shown_text.h"
 #include "document/status.h"
 #include "platform/canvas.h"
 #include "platform/services.h"
@@ -29,6 +30,9 @@ struct PrintJob {
     // without the prompt; 0 takes the document's when the printer page
     // holds it and the printer's otherwise. Empty: the user is asked.
     std::optional<std::int16_t> unattended_length = std::nullopt;
+    // The cells as the layout on show gives them, with their page breaks;
+    // nullptr prints the cells as stored.
+    const ShownCells* shown = nullptr;
 };
 
 // The document's title, or the file name of `path` when it has none: the
@@ -36,6 +40,8 @@ struct PrintJob {
 std::string PrintTitle(const DocumentModel& doc, const std::string& path);
 
 // Prints the whole document; failures are reported as "PrintDocument".
+// A row with a page break starts a new page when the break is
+// unconditional or fewer lines than it asks for are left on the page.
 // Returns Aborted when no page length was chosen, Refused when the page
 // leaves no line for the rows, Failed when printing was left on a failure.
 Status PrintDocument(PrintJob& job);

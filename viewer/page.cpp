@@ -2,12 +2,12 @@
 
 namespace tw {
 
-void DrawPage(Canvas& surface, const DocumentModel& doc, int first, int large_change, ScriptFlags& flags) {
-    DrawPage(surface, doc, first, large_change, flags, PageMarks{});
-}
+namespace {
 
-void DrawPage(Canvas& surface, const DocumentModel& doc, int first, int large_change, ScriptFlags& flags,
-              const PageMarks& marks, std::vector<double>* row_tops) {
+// With `shown` null, the cells as stored.
+void DrawRows(Canvas& surface, const DocumentModel& doc, const ShownCells* shown, int first, int large_change,
+              ScriptFlags& flags, const PageMarks& marks, std::vector<double>* row_tops) {
+    std::string text;
     surface.Cls();
     if (row_tops) row_tops->clear();
     long long last = static_cast<long long>(first) + large_change;
@@ -22,12 +22,34 @@ void DrawPage(Canvas& surface, const DocumentModel& doc, int first, int large_ch
             // Measured for every cell: a cell may leave the font changed.
             double w = surface.TextWidth("A");
             surface.SetCurrentX(doc.StartPosition(c) * w);
-            std::string_view cell = doc.Cells(c, static_cast<int>(row));
+            std::string_view cell;
+            if (shown != nullptr) {
+                text = shown->Marked(c, static_cast<int>(row));
+                cell = text;
+            } else {
+                cell = doc.Cells(c, static_cast<int>(row));
+            }
             if (row == marks.found_row && c == marks.found_column) DrawMarkedCell(surface, cell, flags, marks.found);
             else DrawMarkedCell(surface, cell, flags);
         }
         surface.EndLine();
     }
+}
+
+}  // namespace
+
+void DrawPage(Canvas& surface, const DocumentModel& doc, const ShownCells& shown, int first, int large_change,
+              ScriptFlags& flags, const PageMarks& marks, std::vector<double>* row_tops) {
+    DrawRows(surface, doc, &shown, first, large_change, flags, marks, row_tops);
+}
+
+void DrawPage(Canvas& surface, const DocumentModel& doc, int first, int large_change, ScriptFlags& flags) {
+    DrawRows(surface, doc, nullptr, first, large_change, flags, PageMarks{}, nullptr);
+}
+
+void DrawPage(Canvas& surface, const DocumentModel& doc, int first, int large_change, ScriptFlags& flags,
+              const PageMarks& marks, std::vector<double>* row_tops) {
+    DrawRows(surface, doc, nullptr, first, large_change, flags, marks, row_tops);
 }
 
 }  // namespace tw

@@ -6,6 +6,7 @@
 
 #include "document/cell_drawing.h"
 #include "document/model.h"
+#include "document/shown_text.h"
 
 namespace tw {
 
@@ -19,11 +20,14 @@ struct PageMarks {
 };
 
 // Clears the surface and draws rows `first` to `first + large_change`, as
-// far as the document goes. Failures propagate to the caller.
-void DrawPage(Canvas& surface, const DocumentModel& doc, int first, int large_change, ScriptFlags& flags);
+// far as the document goes, each cell as `shown` gives it, with `marks`;
+// `row_tops`, when given, gets the top of each row drawn, in twips, from
+// the first row on. Failures propagate to the caller.
+void DrawPage(Canvas& surface, const DocumentModel& doc, const ShownCells& shown, int first, int large_change,
+              ScriptFlags& flags, const PageMarks& marks = {}, std::vector<double>* row_tops = nullptr);
 
-// The same with marks; `row_tops`, when given, gets the top of each row
-// drawn, in twips, from the first row on.
+// The same with the cells as stored.
+void DrawPage(Canvas& surface, const DocumentModel& doc, int first, int large_change, ScriptFlags& flags);
 void DrawPage(Canvas& surface, const DocumentModel& doc, int first, int large_change, ScriptFlags& flags,
               const PageMarks& marks, std::vector<double>* row_tops = nullptr);
 

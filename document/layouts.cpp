@@ -1,0 +1,320 @@
+#include "document/layouts.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <ctime>
+#include <unordered_map>
+#include <vector>
+
+#include "document/constructs.h"
+#include "document/numbers.h"
+#include "document/text.h"
+#include "formula/document_source.h"
+#include "formula/evaluator.h"
+#include "formula/format.h"
+
+namespace tw {
+
+namespace {
+
+// A column attribute as a whole number of characters, never negative. A
+// width past any screen or page is taken as that much, so that a file
+// asking for a column millions wide costs no more than this to lay out.
+constexpr int kWidestColumn = 1000;
+int Characters(std::string_view text) {
+    double v = Val(text);
+    if (!(v > 0)) return 0;
+    if (v > kWidestColumn) return kWidestColumn;
+    return static_cast<int>(v);
+}
+
+// Inserted text reaches the consumers' control pass: a "%" in it must
+// stay a character.
+void AppendLiteral(std::string_view text, std::string& out) {
+    for (char c : text) {
+        if (c == '%') out.append("%PC%");
+        else out.push_back(c);
+    }
+}
+
+// Characters `text` shows once the control pass has run: a code counts
+// nothing, "%PC%" one, a lone "%" and what follows it as written.
+long VisibleWidth(std::string_view text) {
+    long width = 0;
+    std::size_t i = 0;
+    for (;;) {
+        std::size_t a = text.find('%', i);
+        if (a == std::string_view::npos) return width + static_cast<long>(text.size() - i);
+        std::size_t b = text.find('%', a + 1);
+        if (b == std::string_view::npos) return width + static_cast<long>(text.size() - i);
+        width += static_cast<long>(a - i);
+        if (text.substr(a, b - a + 1) == "%PC%") width += 1;
+        i = b + 1;
+    }
+}
+
+// A cell named by a field: column letters and row digits, "$" allowed
+// before either. False for anything else.
+bool ParseCellName(std::string_view id, int& col, int& row) {
+    std::size_t i = 0;
+    if (i < id.size() && id[i] == '$') ++i;
+    long c = 0;
+    std::size_t letters = i;
+    while (i < id.size() && std::isalpha(static_cast<unsigned char>(id[i]))) {
+        c = c * 26 + (std::toupper(static_cast<unsigned char>(id[i])) - 'A' + 1);
+        if (c > 100000) return false;
+        ++i;
+    }
+    if (i == letters) return false;
+    if (i < id.size() && id[i] == '$') ++i;
+    long r = 0;
+    std::size_t digits = i;
+    while (i < id.size() && std::isdigit(static_cast<unsigned char>(id[i]))) {
+        r = r * 10 + (id[i] - '0');
+        if (r > 100000000) return false;
+        ++i;
+    }
+    if (i == digits || i != id.size() || r < 1) return false;
+    col = static_cast<int>(c);
+    row = static_cast<int>(r);
+    return true;
+}
+
+struct Piece {
+    std::string marked;
+    long width = 0;  // the width the line is laid out with
+};
+
+class PipeDreamCells final : public ShownCells {
+public:
+    PipeDreamCells(const DocumentModel& doc, ShownContext context)
+        : doc_(doc), context_(std::move(context)), source_(doc), eval_(source_),
+          defaults_(formula::DocumentNumberFormat(doc)) {
+        for (int c = 1; c <= doc.NumCols; ++c) {
+            int width = Characters(doc.Cells(c, -2));
+            int wrap = Characters(doc.Cells(c, -1));
+            width_.push_back(width);
+            range_.push_back(wrap > 0 ? wrap : width);
+            start_.push_back(doc.StartPosition(c));
+        }
+    }
+
+    std::string Marked(int col, int row) const override {
+        if (const ShownText* s = Find(col, row)) return s->marked;
+        return std::string(doc_.Cells(col, row));
+    }
+    std::string Unpadded(int col, int row) const override {
+        if (const ShownText* s = Find(col, row)) return s->unpadded;
+        return std::string(doc_.Cells(col, row));
+    }
+    int PageBreak(int row) const override { return RowPageBreak(doc_, row); }
+
+private:
+    struct ShownText {
+        std::string marked;
+        std::string unpadded;  // without the alignment spaces
+    };
+
+    // The cell's shown text, built the first time it is asked for; nullptr
+    // where the cell shows as stored.
+    const ShownText* Find(int col, int row) const {
+        if (col < 1 || col > doc_.NumCols || row < 1 || row > doc_.Cells.UpperRow()) return nullptr;
+        std::string_view raw = doc_.Cells(col, row);
+        // A cell without codes or fields is left-aligned text as it stands.
+        if (!ContainsEither(raw, '%', '@')) return nullptr;
+        auto key = (static_cast<std::int64_t>(col) << 32) | static_cast<std::uint32_t>(row);
+        if (auto it = cache_.find(key); it != cache_.end()) return &it->second;
+        // Only the cells near what is being shown are kept; the evaluator
+        // keeps the values, so a cell built again costs only its format.
+        if (cache_.size() >= kKept) cache_.clear();
+        return &cache_.emplace(key, Build(col, row, raw)).first->second;
+    }
+
+    ShownText Build(int col, int row, std::string_view raw) const {
+        CellConstructs c = ParseCellConstructs(raw);
+        auto index = static_cast<std::size_t>(col - 1);
+        ShownText s;
+        if (c.is_number) {
+            std::string value = DisplayForm(col, row, c);
+            long room = width_[index] > 1 ? width_[index] - 1 : width_[index];
+            long spare = std::max(0L, room - static_cast<long>(value.size()));
+            long pad = c.align == CellAlign::Left ? 0 : c.align == CellAlign::Centre ? spare / 2 : spare;
+            AppendLiteral(value, s.unpadded);
+            s.marked.assign(static_cast<std::size_t>(pad), ' ');
+            s.marked += s.unpadded;
+            return s;
+        }
+        long range = TextRange(col, row);
+        if (c.align == CellAlign::LeftCentreRight && !c.content.empty()) {
+            std::string_view rest = std::string_view(c.content).substr(1);
+            char delimiter = c.content[0];
+            Piece parts[3];
+            for (Piece& part : parts) {
+                std::size_t d = rest.find(delimiter);
+                part = Expand(rest.substr(0, d));
+                if (d == std::string_view::npos) break;
+                rest = rest.substr(d + 1);
+            }
+            // Left from the start, centre in the middle, right against the
+            // margin; a part that does not fit follows the one before it.
+            long centre = std::max(parts[0].width, (range - parts[1].width) / 2);
+            long right = std::max(centre + parts[1].width, range - parts[2].width);
+            s.marked = parts[0].marked;
+            if (!parts[1].marked.empty() || !parts[2].marked.empty()) {
+                s.marked.append(static_cast<std::size_t>(centre - parts[0].width), ' ');
+                s.marked += parts[1].marked;
+            }
+            if (!parts[2].marked.empty()) {
+                s.marked.append(static_cast<std::size_t>(right - centre - parts[1].width), ' ');
+                s.marked += parts[2].marked;
+            }
+            for (const Piece& part : parts) {
+                if (part.marked.empty()) continue;
+                if (!s.unpadded.empty()) s.unpadded.push_back(' ');
+                s.unpadded += part.marked;
+            }
+            return s;
+        }
+        Piece text = Expand(c.content);
+        long spare = std::max(0L, range - text.width);
+        long pad = c.align == CellAlign::Centre ? spare / 2 : c.align == CellAlign::Right ? spare : 0;
+        s.marked.assign(static_cast<std::size_t>(pad), ' ');
+        s.marked += text.marked;
+        s.unpadded = std::move(text.marked);
+        return s;
+    }
+
+    // The room a text cell is aligned in: up to its right margin, but no
+    // further than the next cell of the row that shows something, which
+    // would otherwise be written over.
+    long TextRange(int col, int row) const {
+        long range = range_[static_cast<std::size_t>(col - 1)];
+        for (int next = col + 1; next <= doc_.NumCols; ++next) {
+            double gap = start_[static_cast<std::size_t>(next - 1)] - start_[static_cast<std::size_t>(col - 1)];
+            if (!(gap < static_cast<double>(range))) break;
+            if (!doc_.Cells(next, row).empty()) return std::max(0L, static_cast<long>(gap));
+        }
+        return range;
+    }
+
+    // A number cell's value as its own format and column show it.
+    std::string DisplayForm(int col, int row, const CellConstructs& c) const {
+        formula::NumberFormat fmt = formula::CellNumberFormat(defaults_, doc_, c);
+        return formula::FormatValue(eval_.CellValue(col, row), fmt, width_[static_cast<std::size_t>(col - 1)]);
+    }
+
+    // What a field naming a cell shows: a number cell's display form
+    // without its alignment, a text cell's text.
+    std::string Referenced(int col, int row) const {
+        if (col > doc_.NumCols || row > doc_.NumRows) return {};
+        std::string_view raw = doc_.Cells(col, row);
+        if (IsNumberCell(raw)) {
+            std::string form = DisplayForm(col, row, ParseCellConstructs(raw));
+            return std::string(TrimView(form));
+        }
+        formula::Value v = eval_.CellValue(col, row);
+        return v.type() == formula::Value::Type::String ? v.text() : std::string();
+    }
+
+    // Fills in the fields this layout knows ("@L@", "@N@", a cell name);
+    // "@P@", "@D@", "@T@", "@@" and unknown fields stay for the consumers.
+    // A field counts as the width its "@"s reserve.
+    Piece Expand(std::string_view text) const {
+        Piece p;
+        std::size_t i = 0;
+        for (;;) {
+            std::size_t a = text.find('@', i);
+            std::size_t b = a == std::string_view::npos ? a : text.find('@', a + 1);
+            if (b == std::string_view::npos) {
+                p.marked.append(text.substr(i));
+                p.width += VisibleWidth(text.substr(i));
+                return p;
+            }
+            std::string_view before = text.substr(i, a - i);
+            p.marked.append(before);
+            p.width += VisibleWidth(before);
+            std::string_view id = text.substr(a + 1, b - a - 1);
+            std::size_t end = b + 1;
+            while (end < text.size() && text[end] == '@') ++end;
+            auto reserved = static_cast<long>(end - b);
+            std::string_view field = text.substr(a, end - a);
+            int col = 0, row = 0;
+            if (id == "L" || id == "l") {
+                AppendLiteral(context_.leaf_name, p.marked);
+                p.width += reserved;
+            } else if (id == "N" || id == "n") {
+                AppendLiteral(context_.time, p.marked);
+                p.width += reserved;
+            } else if (id.size() == 1 && std::string_view("PDTpdt").find(id[0]) != std::string_view::npos) {
+                p.marked.append(field);
+                p.width += reserved;
+            } else if (ParseCellName(id, col, row)) {
+                AppendLiteral(Referenced(col, row), p.marked);
+                p.width += reserved;
+            } else if (id.empty()) {
+                p.marked.append(field);
+                p.width += 1;
+            } else {
+                p.marked.append(field);
+                p.width += static_cast<long>(b - a + 1);
+            }
+            i = end;
+        }
+    }
+
+    static constexpr std::size_t kKept = 1 << 14;
+
+    const DocumentModel& doc_;
+    ShownContext context_;
+    formula::DocumentSource source_;
+    // Asking for a cell computes what it needs once; to their readers the
+    // cells stay const.
+    mutable formula::Evaluator eval_;
+    formula::NumberFormat defaults_;
+    std::vector<int> width_, range_;
+    std::vector<double> start_;
+    mutable std::unordered_map<std::int64_t, ShownText> cache_;
+};
+
+}  // namespace
+
+std::string_view LayoutName(Layout layout) { return layout == Layout::PipeDream ? "pipedream" : "plain"; }
+
+std::optional<Layout> LayoutFromName(std::string_view name) {
+    std::string upper = ToUpperAscii(name);
+    if (upper == "PIPEDREAM") return Layout::PipeDream;
+    if (upper == "PLAIN") return Layout::Plain;
+    return std::nullopt;
+}
+
+ShownContext ContextFor(std::string_view path) {
+    ShownContext context;
+    std::size_t slash = path.find_last_of('/');
+    context.leaf_name = std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char buf[8] = "";
+    if (localtime_r(&now, &local) != nullptr) std::strftime(buf, sizeof buf, "%H:%M", &local);
+    context.time = buf;
+    return context;
+}
+
+int RowPageBreak(const DocumentModel& doc, int row) {
+    if (row < 1 || row > doc.Cells.UpperRow()) return -1;
+    int found = -1;
+    for (int c = 1; c <= doc.NumCols; ++c) {
+        std::string_view raw = doc.Cells(c, row);
+        if (raw.find('%') == std::string_view::npos) continue;
+        int b = ParseCellConstructs(raw).page_break;
+        if (b >= 0) found = b;
+    }
+    return found;
+}
+
+std::unique_ptr<ShownCells> MakeShownCells(const DocumentModel& doc, Layout layout, const ShownContext& context) {
+    if (layout == Layout::PipeDream) return std::make_unique<PipeDreamCells>(doc, context);
+    return std::make_unique<PlainCells>(doc);
+}
+
+}  // namespace tw

@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <vector>
+
+#include "document/constructs.h"
+#include "document/layouts.h"
+#include "document/numbers.h"
+#include "document/text.h"
+#include "export/html_export.h"
+#include "export/rtf_export.h"
+#include "export/text_export.h"
+#include "platform/fake/recording_canvas.h"
+#include "printing/print.h"
+#include "support.h"
+#include "viewer/page.h"
+
+namespace tw {
+namespace {
+
+using test::Fixture;
+
+// One cell in the PipeDream layout: what it shows, and what the text
+// export writes for it.
+TEST(PipeDreamLayout, CellsShowTheirValuesAligned) {
+    const struct {
+        const char* name;
+        std::string bytes;  // options, one column, cells; the last cell is the one looked at
+        std::string marked, unpadded;
+    } cases[] = {
+        // Numbers: right-aligned with one character kept free at the right.
+        {"two places", "%CO:A,12,0%%V%%D2%1234.5\n", "    1234.50", "1234.50"},
+        {"none, halves away from zero", "%CO:A,12,0%%V%%D0%2.5\n", "          3", "3"},
+        {"floating", "%CO:A,12,0%%V%%DF%1/3\n", "0.333333333", "0.333333333"},
+        {"document's places", "%OP%DP3\n%CO:A,8,0%%V%1/4\n", "  0.250", "0.250"},
+        {"brackets", "%CO:A,12,0%%V%%B%%D2%-12.5\n", "    (12.50)", "(12.50)"},
+        {"minus by default", "%CO:A,12,0%%V%%D2%-12.5\n", "     -12.50", "-12.50"},
+        {"thousands", "%OP%TH,\n%CO:A,16,0%%V%%D2%1234567.891\n", "   1,234,567.89", "1,234,567.89"},
+        {"thousands by points", "%OP%TH.\n%CO:A,16,0%%V%%D2%1234567.891\n", "   1.234.567,89", "1.234.567,89"},
+        {"leading and trailing", "%OP%LP$\n%OP%TPc\n%CO:A,12,0%%V%%LC%%TC%%D2%5\n", "     $5.00c", "$5.00c"},
+        {"trailing per cent kept a character", "%CO:A,8,0%%V%%TC%%D0%50\n", "    50%PC%", "50%PC%"},
+        {"too wide for its column", "%CO:A,4,0%%V%%D2%123456\n", "%PC%%PC%%PC%", "%PC%%PC%%PC%"},
+        {"number left", "%CO:A,12,0%%V%%L%%D2%4\n", "4.00", "4.00"},
+        {"number centred", "%CO:A,12,0%%V%%C%%D2%4\n", "   4.00", "4.00"},
+        {"number in an LCR cell stays right", "%CO:A,8,0%%V%%LCR%%D0%7\n", "      7", "7"},
+        // Text: across the wrap width, or the column's when it is 0.
+        {"text left", "%CO:A,10,0%Plain text\n", "Plain text", "Plain text"},
+        {"centred in the column", "%CO:A,10,0%%C%Title\n", "  Title", "Title"},
+        {"centred in the wrap width", "%CO:A,10,20%%C%Title\n", "       Title", "Title"},
+        {"right in the column", "%CO:A,10,0%%R%Name\n", "      Name", "Name"},
+        {"right to the wrap width", "%CO:A,10,30%%R%Name\n", "                          Name", "Name"},
+        {"centred up to the next cell that shows something",
+         "%CO:A,10,40%%C%Head\n%CO:B,10,0%\n%CO:C,10,0%x\n", "        Head", "Head"},
+        {"right up to the next cell", "%CO:A,10,40%%R%Name\n%CO:B,6,0%y\n", "      Name", "Name"},
+        {"a column wider than any page", "%CO:A,1E30,0%%R%x\n", std::string(999, ' ') + "x", "x"},
+        {"wider than the range", "%CO:A,4,0%%R%Longer\n", "Longer", "Longer"},
+        {"highlights kept, not counted", "%CO:A,10,0%%C%%H2%Bold%H2%\n", "   %H2%Bold%H2%", "%H2%Bold%H2%"},
+        {"per cent counts one", "%CO:A,10,0%%R%5%PC%\n", "        5%PC%", "5%PC%"},
+        {"LCR", "%CO:A,10,40%%LCR%/Chapter 7/PipeDream/Words/\n",
+         "Chapter 7      PipeDream           Words", "Chapter 7 PipeDream Words"},
+        {"LCR parts that overlap", "%CO:A,10,0%%LCR%|Left side|Middle|Right\n", "Left sideMiddleRight",
+         "Left side Middle Right"},
+        {"LCR with only a centre", "%CO:A,10,0%%LCR%//Mid/\n", "   Mid", "Mid"},
+        {"page break taken out", "%CO:A,10,0%%P0%\n", "", ""},
+        // Fields.
+        {"number cell named", "%CO:A,10,0%%V%%D2%6*7\nTotal @A1@@@@@ ok\n", "Total 42.00 ok", "Total 42.00 ok"},
+        {"named cell's own format, no alignment", "%CO:A,10,0%%V%%B%%D0%-3\n%C%=@A1@@@@\n", "  =(3)", "=(3)"},
+        {"text cell named", "%CO:A,10,0%%H2%Head%H2%\nSee @a1@@@@\n", "See Head", "See Head"},
+        {"field counts its reserved width", "%CO:A,20,0%%V%%D0%7\n%R%Total @A1@@@@@\n",
+         "         Total 7", "Total 7"},
+        {"blank cell named", "%CO:A,10,0%\n[@A9@]\n", "[]", "[]"},
+        {"leaf name and time", "%CO:A,10,0%@L@ at @N@@@@@\n", "sheet.pd at 12:34", "sheet.pd at 12:34"},
+        {"design's fields stay", "%CO:A,10,0%%C%p@P@@@ @D@\n", "  p@P@@@ @D@", "p@P@@@ @D@"},
+        {"unknown field as written", "%CO:A,10,0%@F:Corpus@x\n", "@F:Corpus@x", "@F:Corpus@x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        f.Load(c.bytes);
+        auto cells = MakeShownCells(f.doc, Layout::PipeDream, {"sheet.pd", "12:34"});
+        int row = f.doc.NumRows;
+        EXPECT_EQ(cells->Marked(1, row), c.marked);
+        EXPECT_EQ(cells->Unpadded(1, row), c.unpadded);
+        // The design's layout shows the cell as stored.
+        auto plain = MakeShownCells(f.doc, Layout::Plain);
+        EXPECT_EQ(plain->Marked(1, row), f.doc.Cells(1, row));
+    }
+}
+
+TEST(PipeDreamLayout, ErrorsShowByNameRightAligned) {
+    Fixture f;
+    f.Load("%CO:A,30,0%%V%1/0\n");
+    auto cells = MakeShownCells(f.doc, Layout::PipeDream);
+    std::string name(cells->Unpadded(1, 1));
+    ASSERT_FALSE(name.empty());
+    EXPECT_EQ(cells->Marked(1, 1), std::string(29 - name.size(), ' ') + name);
+}
+
+TEST(PipeDreamLayout, NamesAndPageBreaks) {
+    EXPECT_EQ(LayoutFromName("pipedream"), Layout::PipeDream);
+    EXPECT_EQ(LayoutFromName("PipeDream"), Layout::PipeDream);
+    EXPECT_EQ(LayoutFromName("plain"), Layout::Plain);
+    EXPECT_EQ(LayoutFromName("fancy"), std::nullopt);
+    EXPECT_EQ(LayoutName(Layout::PipeDream), "pipedream");
+    EXPECT_EQ(LayoutName(Layout::Plain), "plain");
+    ShownContext context = ContextFor("/home/ann/accounts.pd");
+    EXPECT_EQ(context.leaf_name, "accounts.pd");
+    ASSERT_EQ(context.time.size(), 5u);
+    EXPECT_EQ(context.time[2], ':');
+    EXPECT_EQ(ContextFor("plain.pd").leaf_name, "plain.pd");
+
+    Fixture f;
+    f.Load("%CO:A,8,0%a\n%P0%\nb%P12%\n%P%\n%CO:B,8,0%\n\n\n%P3%x\n");
+    EXPECT_EQ(RowPageBreak(f.doc, 1), -1);
+    EXPECT_EQ(RowPageBreak(f.doc, 2), 0);
+    EXPECT_EQ(RowPageBreak(f.doc, 3), 12);
+    EXPECT_EQ(RowPageBreak(f.doc, 4), 3);  // a break in another column counts for the row
+    EXPECT_EQ(RowPageBreak(f.doc, 99), -1);
+}
+
+// A small sheet through the three writers, byte for byte.
+const char kSheet[] =
+    "%OP%DETest\n%OP%TH,\n"
+    "%CO:A,12,30%%C%%H2%Sales%H2%\n%LCR%/left/mid/right/\nItem\nTotal @B4@@@@@@@@\n"
+    "%CO:B,10,0%\n\n%V%%D0%1234\n%V%%B%%D2%-2.5\n";
+
+TEST(PipeDreamLayout, TextHtmlRtfWriters) {
+    Fixture f;
+    f.Load(kSheet);
+    auto cells = MakeShownCells(f.doc, Layout::PipeDream);
+    StringSink txt;
+    WriteText(f.doc, txt, nullptr, {}, cells.get());
+    EXPECT_EQ(txt.bytes, "Sales\t\r\nleft mid right\t\r\nItem\t1,234\r\nTotal (2.50)\t(2.50)\r\n");
+
+    StringSink htm;
+    WriteHTML(f.fp.sys, f.doc, htm, nullptr, {}, cells.get());
+    EXPECT_EQ(htm.bytes,
+              "<html>\r\n<head>\r\n<title>Test</title>\r\n</head>\r\n<body>\r\n"
+              "<br>\r\n            <b>Sales</b> \r\n"
+              "left         mid         right"
+              "<pre>Item            1,234\r\n"
+              "Total (2.50)   (2.50)</pre>"
+              "\r\n</body>\r\n</html>\r\n");
+
+    StringSink rtf;
+    WriteRTFTo(f.fp.sys, f.doc, RtfMetrics{}, rtf, nullptr, cells.get());
+    std::string body = rtf.bytes.substr(rtf.bytes.find("\\par"));
+    EXPECT_EQ(body,
+              "\\par\r\n            \\b Sales\\b0  \r\n"
+              "left         mid         right"
+              "\\par\r\nItem            1,234"
+              "\\par\r\nTotal (2.50)   (2.50)"
+              "\\par\r\n}");
+
+    // Without a layout, or with the design's, the writers are as they were.
+    for (bool plain : {false, true}) {
+        auto stored = MakeShownCells(f.doc, Layout::Plain);
+        ShownCells* shown = plain ? stored.get() : nullptr;
+        StringSink a, b, c, a0, b0, c0;
+        WriteText(f.doc, a, nullptr, {}, shown);
+        WriteText(f.doc, a0);
+        WriteHTML(f.fp.sys, f.doc, b, nullptr, {}, shown);
+        WriteHTML(f.fp.sys, f.doc, b0);
+        WriteRTFTo(f.fp.sys, f.doc, RtfMetrics{}, c, nullptr, shown);
+        WriteRTFTo(f.fp.sys, f.doc, RtfMetrics{}, c0);
+        EXPECT_EQ(a.bytes, a0.bytes);
+        EXPECT_EQ(b.bytes, b0.bytes);
+        EXPECT_EQ(c.bytes, c0.bytes);
+    }
+}
+
+TEST(PipeDreamLayout, ScreenPageDrawsTheShownCells) {
+    Fixture f;
+    f.Load(kSheet);
+    auto cells = MakeShownCells(f.doc, Layout::PipeDream);
+    fake::RecordingCanvas screen;
+    ScriptFlags flags;
+    DrawPage(screen, f.doc, *cells, 3, 1, flags);
+    std::vector<std::string> texts;
+    for (const auto& d : screen.drawn) texts.push_back(d.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"Item", "    1,234", "Total (2.50)", "   (2.50)"}));
+}
+
+// Pages of 14 row slots: a hard break before row 5, a break asking for 10
+// lines at row 12 (7 left: a new page) and at row 30 (10 left: enough).
+TEST(PipeDreamLayout, PrintingBreaksPages) {
+    std::string bytes = "%OP%PL14\n%OP%TM0\n%OP%HM0\n%OP%FM0\n%OP%BM0\n%CO:A,8,0%";
+    for (int r = 1; r <= 35; ++r) {
+        std::string code = r == 5 ? "%P0%" : r == 12 || r == 30 ? "%P10%" : "";
+        bytes += code + "r" + std::to_string(r) + "\n";
+    }
+    auto pages = [&](Layout layout) {
+        Fixture f;
+        f.Load(bytes);
+        fake::RecordingCanvas printer;
+        printer.scale_height = 14 * 225 + 10;
+        std::string CrLf = "\r\n";
+        std::int16_t length = 0;
+        ScriptFlags flags;
+        auto cells = MakeShownCells(f.doc, layout);
+        PrintJob job{f.fp.sys, f.doc, printer, "Courier New", 9, CrLf, length, flags, std::nullopt, cells.get()};
+        PrintDocument(job);
+        EXPECT_TRUE(f.fp.input.asked.empty());
+        std::map<int, std::vector<std::string>> rows;
+        for (const auto& d : printer.drawn) {
+            if (!d.text.empty()) rows[d.page].push_back(d.text);
+        }
+        std::vector<std::string> out;
+        for (const auto& [page, texts] : rows) out.push_back(texts.front() + "-" + texts.back());
+        return out;
+    };
+    EXPECT_EQ(pages(Layout::PipeDream), (std::vector<std::string>{"r1-r4", "r5-r11", "r12-r25", "r26-r35"}));
+    EXPECT_EQ(pages(Layout::Plain), (std::vector<std::string>{"r1-r14", "r15-r28", "r29-r35"}));
+}
+
+// Cells that are nearly constructs or fields show without harm, and what
+// the writers make of them matches what each cell shows.
+TEST(PipeDreamLayout, OddCellsShowSafely) {
+    const struct {
+        std::string cell, marked;
+    } cases[] = {
+        {"%LCR%", ""},
+        {"%LCR%/", ""},
+        {"%LCR%//", ""},
+        {"@", "@"},
+        {"@@@", "@@@"},
+        {"@A0@", "@A0@"},
+        {"@ZZZZZZZZZZ1@", "@ZZZZZZZZZZ1@"},
+        {"@A99999999999@", "@A99999999999@"},
+        {"@$A$1@", "x"},
+        {"%C%%", "   %"},
+        {"%R%%H2", "     %H2"},
+        {"%V%", ""},
+        {"%V%%LCR%)", ""},
+        {"%C%@L@", "   "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cell);
+        Fixture f;
+        f.Load("%CO:A,8,0%x\n" + c.cell + "\n");
+        auto cells = MakeShownCells(f.doc, Layout::PipeDream);
+        std::string marked(cells->Marked(1, 2));
+        if (c.cell.rfind("%V%", 0) == 0) {
+            EXPECT_NE(marked.find_first_not_of(' '), std::string::npos);  // an error's name
+        } else {
+            EXPECT_EQ(marked, c.marked);
+        }
+        StringSink txt, htm;
+        WriteText(f.doc, txt, nullptr, {}, cells.get());
+        WriteHTML(f.fp.sys, f.doc, htm, nullptr, {}, cells.get());
+        EXPECT_EQ(txt.bytes.substr(0, 3), "x\r\n");
+        if (c.marked.find_first_of("%@") == std::string::npos && c.cell.rfind("%V%", 0) != 0) {
+            EXPECT_EQ(txt.bytes.substr(3), std::string(TrimView(c.marked)) + "\r\n");
+        }
+        EXPECT_TRUE(f.fp.msg.shown.empty());
+    }
+}
+
+// The example spreadsheets: every number cell that fits its column ends
+// at the column's last character but one (or starts at its first, or is
+// centred between them), and the text export writes the values bare.
+TEST(PipeDreamLayout, RealSpreadsheetsAlignTheirNumbers) {
+    const std::string folder = TARNWICK_SOURCE_DIR "/tests/data/real-documents/spreadsheets/";
+    int checked = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() != ".pd") continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        Fixture f;
+        f.Load(test::ReadFile(entry.path().string()));
+        auto cells = MakeShownCells(f.doc, Layout::PipeDream);
+        for (int col = 1; col <= f.doc.NumCols; ++col) {
+            auto width = static_cast<std::size_t>(Val(f.doc.Cells(col, -2)));
+            for (int row = 1; row <= f.doc.NumRows; ++row) {
+                std::string_view raw = f.doc.Cells(col, row);
+                if (!IsNumberCell(raw)) continue;
+                std::string marked(cells->Marked(col, row));
+                std::string bare(cells->Unpadded(col, row));
+                if (bare.empty() || bare.find('%') != std::string::npos || bare[0] == ' ' || width < 2) continue;
+                ASSERT_EQ(marked.substr(marked.size() - bare.size()), bare) << raw;
+                std::size_t pad = marked.size() - bare.size();
+                ASSERT_EQ(marked.find_first_not_of(' '), pad) << raw;
+                if (bare.size() >= width - 1) {
+                    EXPECT_EQ(pad, 0u) << raw;
+                    continue;
+                }
+                CellAlign align = ParseCellConstructs(raw).align;
+                std::size_t spare = width - 1 - bare.size();
+                EXPECT_EQ(pad, align == CellAlign::Left ? 0 : align == CellAlign::Centre ? spare / 2 : spare) << raw;
+                ++checked;
+            }
+        }
+        StringSink txt;
+        WriteText(f.doc, txt, nullptr, {}, cells.get());
+        EXPECT_EQ(txt.bytes.find("%V%"), std::string::npos);
+    }
+    EXPECT_GT(checked, 500);
+}
+
+}  // namespace
+}  // namespace tw
