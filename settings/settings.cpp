@@ -4,6 +4,8 @@
 #include "document/report.h"
 #include "settings/ini.h"
 
+#include <cctype>
+
 namespace tw {
 
 namespace {
@@ -86,6 +88,17 @@ void ReadIniFile(SettingsTarget& t) {
             t.surface.SetFontSize(static_cast<float>(Val(font)));
         });
     });
+}
+
+Layout ReadLayoutSetting(Process& process) {
+    std::string v = ReadIniValue(process, "Layout");
+    // Hand-edited files may differ in case; anything else is the plain layout.
+    for (char& c : v) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return v == "pipedream" ? Layout::PipeDream : Layout::Plain;
+}
+
+void WriteLayoutSetting(Platform& sys, Layout layout) {
+    WriteIniFile(sys, "Layout", layout == Layout::PipeDream ? "PipeDream" : "");
 }
 
 void WriteIniFile(Platform& sys, const std::string& Key, const std::string& Value) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "document/layouts.h"
 #include "document/model.h"
 #include "platform/canvas.h"
 #include "platform/services.h"
@@ -40,6 +41,12 @@ void WriteIniFile(Platform& sys, const std::string& Key, const std::string& Valu
 
 // Reads one key of the settings file ("" when missing).
 std::string ReadIniValue(Process& process, const std::string& key);
+
+// The layout the page is shown in: "Layout" holds "PipeDream" for the
+// PipeDream layout and is empty (or missing) for the plain one.
+Layout ReadLayoutSetting(Process& process);
+// Stores the layout chosen; a refused write shows the write-protection message.
+void WriteLayoutSetting(Platform& sys, Layout layout);
 
 inline constexpr const char* kIniWriteFailed =
     "Could not write entry in Quillon.ini. The file might be write protected or the disk full.";

@@ -43,24 +43,37 @@ TEST(ProposedSaveName, FromTheMostRecentFile) {
 
 TEST(SaveAs, ProposesTheNameAndWritesWithTheEntrysWriter) {
     Window win;
-    std::string doc = win.File("REPORT.PD", "%OP%DEReport\n%CO:A,8,0%%H2%Total%H2%\n");
+    std::string doc = win.File("REPORT.PD", "%OP%DEReport\n%CO:A,8,0%%H2%Total%H2%\n%V%6*7\n");
     win.Load(doc);
-    const char* ext[] = {"rtf", "txt", "htm"};
-    for (int i = 0; i < 3; ++i) {
-        std::string out = win.dir / (std::string("REPORT.") + ext[i]);
+    const struct {
+        const char* title;
+        const char* filter;
+        const char* ext;
+    } entries[] = {
+        {"Save As RTF", "RTF (*.rtf)|*.rtf", "rtf"},
+        {"Save As Text", "Text (*.txt)|*.txt", "txt"},
+        {"Save As HTML", "HTML (*.htm)|*.htm", "htm"},
+        {"Save As CSV", "CSV (*.csv)|*.csv", "csv"},
+    };
+    for (int i = 0; i < 4; ++i) {
+        std::string out = win.dir / (std::string("REPORT.") + entries[i].ext);
         win.dialog.answers = {out};
         win.w->mnuSaveAs_Click(i);
         const auto& shown = win.dialog.shown.back();
         EXPECT_EQ(shown.kind, "save");
         EXPECT_EQ(shown.file_name, win.dir / "REPORT");
-        EXPECT_EQ(shown.title, kSaveAsEntries[static_cast<std::size_t>(i)].title);
-        EXPECT_EQ(shown.filter, kSaveAsEntries[static_cast<std::size_t>(i)].filter);
-        EXPECT_EQ(shown.default_ext, ext[i]);
+        EXPECT_EQ(shown.title, entries[i].title);
+        EXPECT_EQ(shown.filter, entries[i].filter);
+        EXPECT_EQ(shown.default_ext, entries[i].ext);
         EXPECT_EQ(shown.flags, kSaveAsFlags);
         EXPECT_TRUE(shown.cancel_error);
         ASSERT_TRUE(std::filesystem::exists(out)) << out;
     }
-    EXPECT_EQ(ReadFile(win.dir / "REPORT.txt"), "Total\r\n");
+    // The CSV holds values: the number cell computed, the text without its codes.
+    EXPECT_EQ(ReadFile(win.dir / "REPORT.csv"), "Total\r\n42\r\n");
+    EXPECT_EQ(win.w->mnuSaveAsCsv->text(), "Save As &CSV...");
+    const QList<QAction*> file = win.w->mnuFile->actions();
+    EXPECT_EQ(file.indexOf(win.w->mnuSaveAsCsv), file.indexOf(win.w->mnuSaveAs[2]) + 1);
     EXPECT_NE(ReadFile(win.dir / "REPORT.htm").find("<b>Total</b>"), std::string::npos);
     EXPECT_NE(ReadFile(win.dir / "REPORT.rtf").find("\\b Total\\b0"), std::string::npos);
     EXPECT_TRUE(win.fp.msg.shown.empty());
@@ -84,6 +97,7 @@ TEST(SaveAs, NothingForAFileThatIsNoPipeDreamDocumentAndCancelWritesNothing) {
     Window win;
     win.Load(win.File("plain.txt", "just words here\n"));
     win.w->mnuSaveAs_Click(0);
+    win.w->mnuSaveAs_Click(3);
     EXPECT_TRUE(win.dialog.shown.empty());
 
     win.Load(win.File("doc.pd", "%CO:A,8,0%x\n"));
@@ -108,7 +122,7 @@ TEST(SaveAs, NeverOverTheDocumentOnShow) {
         {"a symbolic link", "other.txt", "soft"},
     };
     for (const auto& c : cases) {
-        for (int entry = 0; entry < 3; ++entry) {
+        for (int entry = 0; entry < 4; ++entry) {
             Window win;
             const std::string bytes = "%OP%DEReport\n%CO:A,8,0%%H2%Total%H2%\n";
             std::string doc = win.File("report.txt", bytes);
@@ -253,14 +267,17 @@ TEST(FileMenu, SaveAsAndPrintFollowTheDocumentWhenTheMenuOpens) {
     EXPECT_TRUE(win.w->mnuFilePrint->isEnabled());
     win.OpenFileMenu();
     for (QAction* a : win.w->mnuSaveAs) EXPECT_FALSE(a->isEnabled());
+    EXPECT_FALSE(win.w->mnuSaveAsCsv->isEnabled());
     EXPECT_FALSE(win.w->mnuFilePrint->isEnabled());
     win.Load(win.File("doc.pd", "%CO:A,8,0%x\n"));
     EXPECT_FALSE(win.w->mnuFilePrint->isEnabled());  // only the menu's opening sets it
     win.OpenFileMenu();
     EXPECT_TRUE(win.w->mnuFilePrint->isEnabled());
+    EXPECT_TRUE(win.w->mnuSaveAsCsv->isEnabled());
     win.Load(win.File("plain.txt", "a few words\n"));
     win.OpenFileMenu();
     EXPECT_FALSE(win.w->mnuSaveAs[1]->isEnabled());
+    EXPECT_FALSE(win.w->mnuSaveAsCsv->isEnabled());
     EXPECT_TRUE(win.w->mnuFileOpen->isEnabled());
 }
 

@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -16,6 +18,7 @@
 #include "settings/settings.h"
 #include "support.h"
 #include "real_documents.h"
+#include "viewer/find_bar.h"
 #include "viewer/frmQuillon.h"
 #include "window_support.h"
 
@@ -444,6 +447,238 @@ TEST(Window, ANameOnTheCommandLineIsTakenInTheFolderTheProgramStartedFrom) {
     Window idle(ini, "", start.path());
     EXPECT_EQ(idle.fp.process.current_folder, saved.path());
     EXPECT_EQ(std::filesystem::current_path().string(), saved.path());
+}
+
+
+// --- The PipeDream layout in the window -----------------------------------
+
+// The columns of the page that hold ink between pixel rows y0 and y1.
+struct InkSpan {
+    int left = -1, right = -1;
+    bool Any() const { return left >= 0; }
+};
+
+InkSpan InkBetween(const QImage& page, int y0, int y1) {
+    InkSpan span;
+    const QRgb background = page.pixel(page.width() - 1, page.height() - 1);
+    for (int y = std::max(y0, 0); y < std::min(y1, page.height()); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            if (page.pixel(x, y) == background) continue;
+            if (span.left < 0 || x < span.left) span.left = x;
+            span.right = std::max(span.right, x);
+        }
+    }
+    return span;
+}
+
+// Pixel rows inked from the left edge to the right edge.
+std::vector<int> RuledRows(const QImage& page) {
+    std::vector<int> rows;
+    const QRgb background = page.pixel(page.width() - 1, page.height() - 1);
+    for (int y = 0; y < page.height(); ++y) {
+        bool full = true;
+        for (int x = 0; x < page.width() && full; ++x) full = page.pixel(x, y) != background;
+        if (full) rows.push_back(y);
+    }
+    return rows;
+}
+
+QImage PageImage(Window& win) { return win.w->Surface().Pixmap().toImage(); }
+
+double CharPx(Window& win) { return win.w->Surface().TextWidth("A") / win.w->Tpp(); }
+double LinePx(Window& win) { return win.w->Surface().TextHeight("A") / win.w->Tpp(); }
+
+TEST(PipeDreamLayout, AViewMenuEntryBetweenFileAndSettings) {
+    Window win;
+    frmQuillon& w = *win.w;
+    std::vector<QMenu*> menus;
+    for (QAction* a : w.menuBar()->actions()) menus.push_back(a->menu());
+    const auto at = [&](QMenu* m) { return std::find(menus.begin(), menus.end(), m) - menus.begin(); };
+    EXPECT_EQ(at(w.mnuFile), 0);
+    EXPECT_LT(at(w.mnuFile), at(w.mnuView));
+    EXPECT_LT(at(w.mnuView), at(w.mnuSettings));
+    EXPECT_LT(at(w.mnuSettings), static_cast<std::ptrdiff_t>(menus.size()));
+    EXPECT_EQ(w.mnuView->title(), "&View");
+    EXPECT_TRUE(w.mnuView->actions().contains(w.mnuViewPipeDreamLayout));
+    EXPECT_EQ(w.mnuViewPipeDreamLayout->text(), "&PipeDream Layout");
+    EXPECT_EQ(w.mnuViewPipeDreamLayout->shortcut(), QKeySequence("Ctrl+Shift+L"));
+    EXPECT_TRUE(w.mnuViewPipeDreamLayout->isCheckable());
+    EXPECT_TRUE(w.mnuViewPipeDreamLayout->isEnabled());
+    // No other entry shares the key.
+    for (QAction* a : w.findChildren<QAction*>()) {
+        if (a == w.mnuViewPipeDreamLayout) continue;
+        EXPECT_NE(a->shortcut(), QKeySequence("Ctrl+Shift+L")) << a->text().toStdString();
+    }
+}
+
+TEST(PipeDreamLayout, TheSettingIsReadAtStart) {
+    const struct {
+        const char* ini;
+        bool pipedream;
+    } cases[] = {
+        {"", false},
+        {"Layout=\n", false},
+        {"Layout=PipeDream\n", true},
+        {"layout=pipedream\n", true},  // hand-edited: names are case-blind
+        {"Layout=Plain\n", false},
+        {"Layout=PipeDreamX\n", false},
+    };
+    for (const auto& c : cases) {
+        Window win(c.ini);
+        EXPECT_EQ(win.w->ShownLayout() == Layout::PipeDream, c.pipedream) << c.ini;
+        EXPECT_EQ(win.w->mnuViewPipeDreamLayout->isChecked(), c.pipedream) << c.ini;
+        EXPECT_TRUE(win.fp.msg.shown.empty()) << c.ini;
+    }
+}
+
+TEST(PipeDreamLayout, TheChoiceSurvivesARestart) {
+    std::string saved;
+    {
+        Window win;
+        win.w->mnuViewPipeDreamLayout->trigger();  // as the menu does: Qt checks it first
+        win.Settle();
+        EXPECT_TRUE(win.w->mnuViewPipeDreamLayout->isChecked());
+        EXPECT_EQ(win.Ini("Layout"), "PipeDream");
+        saved = test::ReadFile(win.dir / "Quillon.ini");
+    }
+    ASSERT_EQ(saved.rfind("[Quillon]", 0), 0u);
+    Window again(saved.substr(saved.find('\n') + 1));
+    EXPECT_EQ(again.w->ShownLayout(), Layout::PipeDream);
+    EXPECT_TRUE(again.w->mnuViewPipeDreamLayout->isChecked());
+    again.w->mnuViewPipeDreamLayout->trigger();
+    again.Settle();
+    EXPECT_FALSE(again.w->mnuViewPipeDreamLayout->isChecked());
+    EXPECT_EQ(again.w->ShownLayout(), Layout::Plain);
+    EXPECT_EQ(again.Ini("Layout"), "");
+    EXPECT_NE(test::ReadFile(again.dir / "Quillon.ini").find("Layout=\n"), std::string::npos);
+}
+
+TEST(PipeDreamLayout, SwitchingRedrawsThePageFromTheRowOnShow) {
+    Window win;
+    // Row r holds the number cell r*2: the plain layout shows the formula
+    // at the column's start, the PipeDream layout its value at the column's end.
+    std::string text = "%CO:A,20,72%";
+    for (int r = 1; r <= 200; ++r) text += "%V%%D0%" + std::to_string(r) + "*2\n";
+    win.Load(win.File("numbers.pd", text));
+    win.w->VScroll1->setValue(50);
+    win.Settle();
+    const QImage plain = PageImage(win);
+    const double cw = CharPx(win), lh = LinePx(win), x0 = win.doc.StartPosition(1) * cw;
+    const InkSpan plain_first = InkBetween(plain, 0, static_cast<int>(lh));
+    ASSERT_TRUE(plain_first.Any());
+    EXPECT_LT(plain_first.left, x0 + cw);  // "50*2" from the column's start
+    EXPECT_GT(plain_first.right - plain_first.left, 3 * cw);
+
+    QTest::keyClick(win.w.get(), Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
+    win.Settle();
+    if (win.w->ShownLayout() != Layout::PipeDream) {
+        // Shortcuts need an active window, which not every offscreen run gives.
+        win.w->mnuViewPipeDreamLayout->trigger();
+        win.Settle();
+    }
+    ASSERT_EQ(win.w->ShownLayout(), Layout::PipeDream);
+    EXPECT_EQ(win.w->VScroll1->value(), 50);
+    const QImage laid = PageImage(win);
+    EXPECT_NE(laid, plain);
+    const InkSpan first = InkBetween(laid, 0, static_cast<int>(lh));
+    ASSERT_TRUE(first.Any());
+    // "100", the value of row 50 (not "2" of row 1), ends at the column's end.
+    EXPECT_GT(first.left, x0 + 16 * cw);
+    EXPECT_LE(first.right, x0 + 20 * cw);
+    EXPECT_GT(first.right - first.left, 2 * cw);
+    EXPECT_LT(first.right - first.left, 3 * cw);
+    // Stepping on keeps the layout.
+    win.Key(Qt::Key_Down);
+    const InkSpan stepped = InkBetween(PageImage(win), 0, static_cast<int>(lh));
+    EXPECT_EQ(stepped.right, first.right);  // "102" right-aligned like "100"
+
+    win.w->mnuViewPipeDreamLayout->trigger();
+    win.Settle();
+    win.w->VScroll1->setValue(50);
+    win.Settle();
+    EXPECT_EQ(PageImage(win), plain);  // back, byte for byte the plain page
+}
+
+TEST(PipeDreamLayout, FindAndCopyTakeTheLayoutOnShow) {
+    // Row 60 computes 25*4; the plain layout shows only its formula.
+    std::string text = "%CO:A,12,72%";
+    for (int r = 1; r <= 80; ++r) text += r == 60 ? "%V%%D0%25*4\n" : "words" + std::to_string(r) + "\n";
+    const struct {
+        bool pipedream;
+        const char* wanted;
+        bool found;
+    } cases[] = {
+        {false, "100", false},
+        {true, "100", true},
+        {false, "25*4", true},
+        {true, "25*4", false},
+    };
+    for (const auto& c : cases) {
+        Window win(c.pipedream ? "Layout=PipeDream\n" : "");
+        win.Load(win.File("find.pd", text));
+        win.w->Finder()->SetText(QString::fromLatin1(c.wanted));
+        win.w->mnuEditFindNext_Click();
+        win.Settle();
+        EXPECT_EQ(win.w->Found().has_value(), c.found) << c.wanted << c.pipedream;
+        if (c.found) {
+            EXPECT_EQ(win.w->Found()->row, 60) << c.wanted;
+        }
+        // Copy takes the rows on show, in the same layout.
+        std::unique_ptr<QMimeData> rows(win.w->CopiedRows());
+        const std::string copied = rows->text().toStdString();
+        EXPECT_EQ(copied.find(c.wanted) != std::string::npos, c.found) << copied;
+    }
+}
+
+TEST(PipeDreamLayout, AHardPageBreakIsRuledAcrossThePage) {
+    const struct {
+        const char* what;
+        bool pipedream;
+        int first_row;
+        std::vector<int> ruled_rows;  // document rows whose top carries a rule
+    } cases[] = {
+        {"plain layout: no rules", false, 1, {}},
+        {"hard break before row 4, conditional one before row 7 unruled", true, 1, {4}},
+        {"scrolled: the rule moves with its row", true, 3, {4}},
+        {"scrolled past it", true, 5, {}},
+    };
+    for (const auto& c : cases) {
+        Window win(c.pipedream ? "Layout=PipeDream\n" : "");
+        std::string text = "%CO:A,12,72%";
+        for (int r = 1; r <= 40; ++r) {
+            if (r == 4) text += "%P0%";
+            if (r == 7) text += "%P5%";
+            text += "row" + std::to_string(r) + "\n";
+        }
+        win.Load(win.File("breaks.pd", text));
+        win.w->VScroll1->setValue(c.first_row);
+        win.Settle();
+        const std::vector<int> ruled = RuledRows(PageImage(win));
+        ASSERT_EQ(ruled.size(), c.ruled_rows.size()) << c.what;
+        const double lh = LinePx(win);
+        for (std::size_t i = 0; i < ruled.size(); ++i) {
+            EXPECT_NEAR(ruled[i], (c.ruled_rows[i] - c.first_row) * lh, 1.0) << c.what;
+        }
+    }
+}
+
+TEST(PipeDreamLayout, PrintingAndSaveAsTakeTheLayoutOnShow) {
+    for (bool pipedream : {false, true}) {
+        Window win(pipedream ? "Layout=PipeDream\n" : "");
+        win.Load(win.File("sum.pd", "%CO:A,10,72%%V%%D0%6*7\n"));
+        win.dialog.answers = {""};
+        win.w->mnuFilePrint_Click();
+        const std::string printed = win.dialog.printed;
+        ASSERT_FALSE(printed.empty());
+        EXPECT_EQ(printed.find("42") != std::string::npos, pipedream) << printed;
+        EXPECT_EQ(printed.find("6*7") != std::string::npos, !pipedream) << printed;
+
+        win.dialog.answers = {win.dir / "sum.txt"};
+        win.w->mnuSaveAs_Click(1);
+        const std::string saved = test::ReadFile(win.dir / "sum.txt");
+        // The text export marks a number cell of the stored text with "=".
+        EXPECT_EQ(saved, pipedream ? "42\r\n" : "=6*7\r\n");
+    }
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 // The menu commands: the File menu's enabling, Save As, Print, the recent
-// files, Exit, the Settings menu and About.
+// files, Exit, the View and Settings menus and About.
 #include <QListWidget>
 #include <QScrollBar>
 
 #include "document/numbers.h"
 #include "document/report.h"
 #include "document/text.h"
+#include "export/csv_export.h"
 #include "export/html_export.h"
 #include "export/rtf_export.h"
 #include "export/text_export.h"
@@ -18,8 +19,23 @@
 
 namespace tw {
 
+namespace {
+
+// The fourth Save As entry: the computed values, for a spreadsheet.
+constexpr SaveAsEntry kSaveAsCsv = {"Save As CSV", "CSV (*.csv)|*.csv", "csv"};
+
+// What the text fields of the PipeDream layout read; list entries keep
+// their leading blank.
+ShownContext ContextOf(const std::string& path) {
+    std::size_t start = path.find_first_not_of(' ');
+    return ContextFor(start == std::string::npos ? std::string_view() : std::string_view(path).substr(start));
+}
+
+}  // namespace
+
 void frmQuillon::mnuFile_Click() {
     for (QAction* a : mnuSaveAs) a->setEnabled(doc_.IsPipeDreamFile);
+    mnuSaveAsCsv->setEnabled(doc_.IsPipeDreamFile);
     mnuFilePrint->setEnabled(doc_.IsPipeDreamFile);
 }
 
@@ -30,7 +46,7 @@ void frmQuillon::mnuSaveAs_Click(int index) {
         if (!doc_.IsPipeDreamFile) return;
         std::string selected;
         if (QListWidgetItem* item = List1->currentItem()) selected = item->data(Qt::UserRole).toByteArray().toStdString();
-        const SaveAsEntry& entry = kSaveAsEntries[static_cast<std::size_t>(index)];
+        const SaveAsEntry& entry = index == 3 ? kSaveAsCsv : kSaveAsEntries[static_cast<std::size_t>(index)];
         CommonDialog& d = services_.CMDialog1;
         trap.Step([&] { d.FileName = ProposedSaveName(RecentPath(*this, 1), selected); });
         d.DialogTitle = entry.title;
@@ -48,16 +64,19 @@ void frmQuillon::mnuSaveAs_Click(int index) {
             sys_.msg.Show(SaveOverDocumentText(path), MsgButtons::OK, MsgIcon::Warning);
             return;
         }
+        // The layout on show; "@N@" takes the time of the saving.
+        std::unique_ptr<ShownCells> cells = CellsNow();
         switch (index) {
         case 0: {
             const std::string& name = Surface().FontName();
             float size = Surface().FontSize();
             RtfMetrics m = RtfMetricsFor(name, size, MeasureScreenFont(name, size), DefaultPrinterSize());
-            WriteRTF(sys_, doc_, m, path);
+            WriteRTF(sys_, doc_, m, path, cells.get());
             break;
         }
-        case 1: WriteFileTxt(sys_, doc_, path); break;
-        default: WriteFileHTML(sys_, doc_, path); break;
+        case 1: WriteFileTxt(sys_, doc_, path, cells.get()); break;
+        case 2: WriteFileHTML(sys_, doc_, path, cells.get()); break;
+        default: WriteFileCsv(sys_, doc_, path); break;  // values, in either layout
         }
     });
 }
@@ -77,7 +96,9 @@ void frmQuillon::mnuFilePrint_Click() {
         trap.Step([&] { chosen = d.ShowPrinter(); });
         if (!chosen) return;
         std::unique_ptr<PrinterCanvas> printer = d.Printer();
+        std::unique_ptr<ShownCells> cells = CellsNow();
         PrintJob job{sys_, doc_, *printer, Surface().FontName(), Surface().FontSize(), CrLf, PrintPageLength, Scripts};
+        job.shown = cells.get();
         PrintDocument(job);
     });
 }
@@ -155,6 +176,30 @@ std::string frmQuillon::AboutText() const {
     std::string text;
     for (const char* line : lines) text += std::string(line) + CrLf;
     return text;
+}
+
+void frmQuillon::mnuViewPipeDreamLayout_Click() {
+    layout_ = layout_ == Layout::PipeDream ? Layout::Plain : Layout::PipeDream;
+    mnuViewPipeDreamLayout->setChecked(layout_ == Layout::PipeDream);
+    shown_.reset();
+    WriteLayoutSetting(sys_, layout_);
+    // The same first row, drawn again in the other layout.
+    if (doc_.NumRows != 0) VScroll1_Change();
+    GiveFocusToVScroll1();
+}
+
+const ShownCells& frmQuillon::Shown() {
+    if (!shown_) shown_ = MakeShownCells(doc_, layout_, ContextOf(shown_path_));
+    return *shown_;
+}
+
+std::unique_ptr<ShownCells> frmQuillon::CellsNow() const {
+    return MakeShownCells(doc_, layout_, ContextOf(shown_path_));
+}
+
+void frmQuillon::DocumentChanged(const std::string& path) {
+    shown_.reset();
+    shown_path_ = path;
 }
 
 void frmQuillon::mnuAbout_Click() { sys_.msg.Show(AboutText(), MsgButtons::OK, MsgIcon::None); }

@@ -59,8 +59,8 @@ void frmQuillon::FindAgain(bool forward) {
     // On from the found text while it is marked, else from the row on show.
     TextPlace from{VScroll1->value(), 1, 0};
     if (found_) from = {found_->row, found_->column, forward ? found_->start + found_->length : found_->start};
-    PlainCells cells(doc_);
-    FindOutcome outcome = FindText(doc_, cells, FindRequest{needle, findBar_->MatchCase(), forward}, from);
+    // The text as the layout on show shows it.
+    FindOutcome outcome = FindText(doc_, Shown(), FindRequest{needle, findBar_->MatchCase(), forward}, from);
     if (!outcome.match) {
         findBar_->SetStatus(QStringLiteral("Not found"));
         return;

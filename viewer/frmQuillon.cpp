@@ -145,6 +145,8 @@ void frmQuillon::createActions() {
     const char* saveCaptions[3] = {"Save As &RTF...", "Save As &Text...", "Save As &HTML..."};
     const char* saveKeys[3] = {"Ctrl+R", "Ctrl+T", "Ctrl+H"};
     for (int i = 0; i < 3; ++i) mnuSaveAs[i] = action(saveCaptions[i], saveKeys[i], [this, i] { mnuSaveAs_Click(i); });
+    // Enabled for PipeDream documents only, like the three above.
+    mnuSaveAsCsv = action("Save As &CSV...", nullptr, [this] { mnuSaveAs_Click(3); });
     mnuFilePrint = action("&Print...", "Ctrl+P", [this] { mnuFilePrint_Click(); });
     for (int i = 0; i < 5; ++i) {
         if (i == 0) {
@@ -173,6 +175,10 @@ void frmQuillon::createActions() {
     mnuMaxNumCols = action("Max Number of Columns", nullptr, [this] { mnuMaxNumCols_Click(); });
     mnuMaxNumCols->setVisible(false);
     mnuAbout = action("&About", nullptr, [this] { mnuAbout_Click(); });
+    // Ctrl+Shift+L: the row bar lets every Ctrl+Shift key pass unused, and
+    // no other entry takes it ("L" for layout; Ctrl+L is the list file).
+    mnuViewPipeDreamLayout = action("&PipeDream Layout", "Ctrl+Shift+L", [this] { mnuViewPipeDreamLayout_Click(); });
+    mnuViewPipeDreamLayout->setCheckable(true);
 }
 
 void frmQuillon::createMenus() {
@@ -181,6 +187,7 @@ void frmQuillon::createMenus() {
     mnuFile->addAction(mnuFileListFile);
     mnuFile->addSeparator();
     for (QAction* a : mnuSaveAs) mnuFile->addAction(a);
+    mnuFile->addAction(mnuSaveAsCsv);
     mnuFile->addSeparator();
     mnuFile->addAction(mnuFilePrint);
     for (QAction* a : mnuFileOld) mnuFile->addAction(a);
@@ -202,6 +209,8 @@ void frmQuillon::createMenus() {
     mnuView->addAction(mnuViewZoomIn);
     mnuView->addAction(mnuViewZoomOut);
     mnuView->addAction(mnuViewActualSize);
+    mnuView->addSeparator();
+    mnuView->addAction(mnuViewPipeDreamLayout);
     connect(mnuView, &QMenu::aboutToShow, this, [this] { EnableEditAndView(); });
 
     mnuSettings = menuBar()->addMenu(QStringLiteral("&Settings"));

@@ -7,10 +7,12 @@
 #include <QMainWindow>
 #include <array>
 #include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "document/cell_drawing.h"
+#include "document/layouts.h"
 #include "document/model.h"
 #include "platform/dialogs.h"
 #include "platform/qt/qt_canvas.h"
@@ -100,6 +102,7 @@ public:
 
     // Menu commands.
     void mnuFile_Click();
+    // 0 RTF, 1 text, 2 HTML, 3 CSV.
     void mnuSaveAs_Click(int index);
     void mnuFilePrint_Click();
     void mnuFileOld_Click(int index);
@@ -107,6 +110,14 @@ public:
     void mnuFont_Click();
     void mnuMaxNumCols_Click();
     void mnuAbout_Click();
+    // Switches between the plain and the PipeDream layout, remembers the
+    // choice and redraws the page from the row on show.
+    void mnuViewPipeDreamLayout_Click();
+    Layout ShownLayout() const { return layout_; }
+    // The cells of the document on show, as the layout on show shows them.
+    const ShownCells& Shown();
+    // Fresh cells in the layout on show, for one print or save.
+    std::unique_ptr<ShownCells> CellsNow() const;
     // The text the About box shows.
     std::string AboutText() const;
 
@@ -155,6 +166,7 @@ public:
     QAction* mnuFileOpen;
     QAction* mnuFileListFile;
     std::array<QAction*, 3> mnuSaveAs;
+    QAction* mnuSaveAsCsv;
     QAction* mnuFilePrint;
     std::array<QAction*, 5> mnuFileOld;
     QAction* mnuFileExit;
@@ -168,6 +180,7 @@ public:
     QAction* mnuViewZoomIn;
     QAction* mnuViewZoomOut;
     QAction* mnuViewActualSize;
+    QAction* mnuViewPipeDreamLayout;
     QMenu* mnuSettings;
     QAction* mnuFont;
     QAction* mnuMaxNumCols;
@@ -198,6 +211,8 @@ private:
     void Form_QueryUnload();
     void MoveOntoAScreen();
     void GiveFocusToVScroll1();
+    // The document on show changed: its shown cells are made afresh.
+    void DocumentChanged(const std::string& path);
     ScreenMetrics Screen() const;
 
     // Find (find.cpp).
@@ -241,6 +256,9 @@ private:
     int selectionAnchor_ = 0;
     // Tops of the rows of the last redraw, in twips.
     std::vector<double> rowTops_;
+    Layout layout_ = Layout::Plain;
+    std::unique_ptr<ShownCells> shown_;  // made when first asked for
+    std::string shown_path_;             // the document's file, for "@L@"
 };
 
 }  // namespace tw

@@ -1,6 +1,7 @@
 // Layout and scrolling of the main window: Form_Resize, the row bar and
 // its keys, the document bar, the page redraw and the focus rule.
 #include <QApplication>
+#include <algorithm>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QScrollBar>
@@ -165,6 +166,18 @@ void frmQuillon::UpdateScrollBar() {
     EnableEditAndView();
 }
 
+namespace {
+
+// A rule across the page at the top of each row drawn that a hard page
+// break starts; `tops` holds the rows' tops from row `first` on.
+void MarkPageBreaks(PixmapCanvas& surface, const ShownCells& cells, int first, const std::vector<double>& tops) {
+    for (std::size_t i = 0; i < tops.size(); ++i) {
+        if (cells.PageBreak(first + static_cast<int>(i)) == 0) surface.DrawRule(tops[i]);
+    }
+}
+
+}  // namespace
+
 void frmQuillon::VScroll1_Change() {
     // A found text is marked until the page next moves.
     if (!keepFound_) found_.reset();
@@ -177,7 +190,9 @@ void frmQuillon::VScroll1_Change() {
     Trap trap(sys_, "VScroll1_Change", ReportFamily::B);
     trap.Run([&] {
         trap.Step([&] {
-            DrawPage(Surface(), doc_, VScroll1->value(), VScroll1->pageStep(), Scripts, marks, &rowTops_);
+            const ShownCells& cells = Shown();
+            DrawPage(Surface(), doc_, cells, VScroll1->value(), VScroll1->pageStep(), Scripts, marks, &rowTops_);
+            MarkPageBreaks(Surface(), cells, VScroll1->value(), rowTops_);
         });
     });
     // What was drawn stays, also after a failure.
@@ -188,6 +203,7 @@ void frmQuillon::VScroll2_Change() {
     List1->setCurrentRow(VScroll2->value());
     std::string entry;
     if (QListWidgetItem* item = List1->item(VScroll2->value())) entry = item->data(Qt::UserRole).toByteArray().toStdString();
+    DocumentChanged(entry);
     ReadPipeDreamFile(sys_, *this, doc_, entry);
     UpdateScrollBar();
     GiveFocusToVScroll1();

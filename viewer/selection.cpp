@@ -64,8 +64,9 @@ QMimeData* frmQuillon::CopiedRows() {
         rows.last = VScroll1->value() + VScroll1->pageStep();
     }
     StringSink text, html;
-    WriteText(doc_, text, nullptr, rows);
-    WriteHTML(sys_, doc_, html, nullptr, rows);
+    // The rows as the layout on show shows them.
+    WriteText(doc_, text, nullptr, rows, &Shown());
+    WriteHTML(sys_, doc_, html, nullptr, rows, &Shown());
     auto* copied = new QMimeData;
     copied->setText(FromCp1252(text.bytes));
     copied->setHtml(FromCp1252(html.bytes));

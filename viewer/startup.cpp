@@ -27,6 +27,10 @@ void frmQuillon::Form_Load() {
             ReadIniFile(target);
         });
         trap.Step([&] {
+            layout_ = ReadLayoutSetting(sys_.process);
+            mnuViewPipeDreamLayout->setChecked(layout_ == Layout::PipeDream);
+        });
+        trap.Step([&] {
             move(static_cast<int>(std::lround(Placement.WinLeft / tpp_)),
                  static_cast<int>(std::lround(Placement.WinTop / tpp_)));
             resize(static_cast<int>(std::lround(Placement.WinWidth / tpp_)),
@@ -99,6 +103,8 @@ void frmQuillon::lblCheckCommandLine_Change() {
 void frmQuillon::LoadFile(std::string FileName) {
     Trap trap(sys_, "LoadFile", ReportFamily::A);
     trap.Run([&] {
+        // Cells made over the old model must not outlive it.
+        DocumentChanged(FileName);
         trap.Step([&] { ReadPipeDreamFile(sys_, *this, doc_, FileName); });
         if (!doc_.IsPipeDreamFile && doc_.NumCols == 1) {
             bool list = false;

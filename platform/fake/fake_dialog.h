@@ -11,6 +11,16 @@
 
 namespace tw::fake {
 
+// A printer that leaves all its text behind when the command is done with it.
+class KeptCanvas : public RecordingCanvas {
+public:
+    explicit KeptCanvas(std::string& into) : into_(into) {}
+    ~KeptCanvas() override { into_ = Text(); }
+
+private:
+    std::string& into_;
+};
+
 class FakeDialog : public CommonDialog {
 public:
     struct Shown {
@@ -23,8 +33,10 @@ public:
     // the font dialog, anything for the print dialog); nullopt cancels.
     std::deque<std::optional<std::string>> answers;
     std::vector<Shown> shown;
+    // All text of the last printer handed out, once it was let go.
+    std::string printed;
     // Where printing goes; handed out by Printer().
-    std::unique_ptr<RecordingCanvas> next_printer = std::make_unique<RecordingCanvas>();
+    std::unique_ptr<RecordingCanvas> next_printer = std::make_unique<KeptCanvas>(printed);
     RecordingCanvas* last_printer = nullptr;
 
     bool ShowOpen() override { return Answer("open", FileName); }
@@ -44,7 +56,7 @@ public:
     std::unique_ptr<PrinterCanvas> Printer() override {
         last_printer = next_printer.get();
         auto p = std::move(next_printer);
-        next_printer = std::make_unique<RecordingCanvas>();
+        next_printer = std::make_unique<KeptCanvas>(printed);
         return p;
     }
 

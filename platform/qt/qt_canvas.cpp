@@ -70,6 +70,14 @@ bool Drawable(double x, double y) { return std::fabs(x) < 1e7 && std::fabs(y) < 
 
 }  // namespace
 
+void PixmapCanvas::DrawRule(double y) {
+    if (!Drawable(0, y / tpp_)) return;
+    QPainter p(&pixmap_);
+    // One device pixel high whatever the scale, so it never hides text.
+    const qreal h = 1 / pixmap_.devicePixelRatio();
+    p.fillRect(QRectF(0, std::floor(y / tpp_), pixmap_.deviceIndependentSize().width(), h), text_);
+}
+
 void PixmapCanvas::DrawText(double x, double y, std::string_view text) {
     if (!Drawable(x / tpp_, y / tpp_)) return;
     QPainter p(&pixmap_);

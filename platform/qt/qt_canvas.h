@@ -70,6 +70,9 @@ public:
     double TextWidth(std::string_view text) override { return WidthPx(text) * tpp_; }
     double TextHeight(std::string_view) override { return HeightPx() * tpp_; }
     double RightEdge() override { return pixmap_.width() / pixmap_.devicePixelRatio() * tpp_; }
+    // A thin rule in the text colour across the whole surface, its top at
+    // `y` twips.
+    void DrawRule(double y);
 
 protected:
     std::size_t CountWithin(std::string_view text, double room) override { return CountWithinPx(text, room / tpp_); }
