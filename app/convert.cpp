@@ -17,6 +17,7 @@
 #include "app/console.h"
 #include "app/standard_streams.h"
 #include "document/numbers.h"
+#include "document/layouts.h"
 #include "document/reader.h"
 #include "export/csv_export.h"
 #include "export/html_export.h"
@@ -61,6 +62,8 @@ struct Conversion {
     ProgressLine& progress;
     std::string input_name;  // the file in hand: a PDF is titled by it when its document has no title
     std::int16_t page_length = 0;  // --page-length; 0: the document's, when the printer page holds it
+    Layout layout = Layout::Plain;  // --layout
+    std::string input_path;         // the file in hand as read: "@L@" shows its name
 };
 
 namespace {
@@ -101,15 +104,20 @@ int PdfWriteError(int fd) {
 
 Status FailedWith(int number) { return Status::Failed(number, ErrorDescription(number)); }
 
-Status WriteTxt(Conversion& c, const std::string& out) { return WriteFileTxt(c.sys, c.doc, out); }
-Status WriteHtm(Conversion& c, const std::string& out) { return WriteFileHTML(c.sys, c.doc, out); }
+// The document in hand's cells as the layout asked for shows them.
+std::unique_ptr<ShownCells> Shown(const Conversion& c) {
+    return MakeShownCells(c.doc, c.layout, ContextFor(c.input_path));
+}
+
+Status WriteTxt(Conversion& c, const std::string& out) { return WriteFileTxt(c.sys, c.doc, out, Shown(c).get()); }
+Status WriteHtm(Conversion& c, const std::string& out) { return WriteFileHTML(c.sys, c.doc, out, Shown(c).get()); }
 Status WriteCsv(Conversion& c, const std::string& out) { return WriteFileCsv(c.sys, c.doc, out); }
 Status WriteRtf(Conversion& c, const std::string& out) {
     if (!c.metrics) {
         c.metrics = RtfMetricsFor(c.font_name, c.font_size, MeasureScreenFont(c.font_name, c.font_size),
                                   DefaultPrinterSize());
     }
-    return WriteRTF(c.sys, c.doc, *c.metrics, out);
+    return WriteRTF(c.sys, c.doc, *c.metrics, out, Shown(c).get());
 }
 
 // Prints through the same path as File > Print, onto a PDF printer, into
@@ -129,8 +137,9 @@ Status WritePdf(Conversion& c, const std::string& out) {
         PdfPrinter pdf(file.PathForOthers(), PrintTitle(c.doc, c.input_name));
         pdf.OnPageEnd([&](int n) { c.progress.Pages(n); });
         ScriptFlags flags;
+        std::unique_ptr<ShownCells> shown = Shown(c);
         PrintJob job{c.sys, c.doc, pdf.Canvas(), c.font_name, c.font_size, c.CrLf, c.PrintPageLength, flags,
-                     c.page_length};
+                     c.page_length, shown.get()};
         printed = PrintDocument(job);
         pages = pdf.PagesPrinted();
     }
@@ -170,6 +179,7 @@ struct Options {
     bool to_stdout = false;
     bool quiet = false;
     std::int16_t page_length = 0;  // 0: the document's, when the printer page holds it
+    Layout layout = Layout::Plain;
     std::vector<std::string> files;
 };
 
@@ -212,6 +222,12 @@ int ParseOptions(int argc, char** argv, Options& o) {
             if (!o.format) return Usage("unknown format '" + f + "': use " + FormatNamesText());
         } else if (is("--outdir")) {
             if (!value("--outdir", o.outdir) || o.outdir.empty()) return Usage("--outdir needs a folder");
+        } else if (is("--layout")) {
+            std::string name;
+            if (!value("--layout", name)) return Usage("--layout needs a layout: plain or pipedream");
+            std::optional<Layout> layout = LayoutFromName(name);
+            if (!layout) return Usage("unknown layout '" + name + "': use plain or pipedream");
+            o.layout = *layout;
         } else if (is("--page-length")) {
             std::string n;
             if (!value("--page-length", n)) return Usage("--page-length needs a number of lines");
@@ -291,6 +307,7 @@ public:
     bool Convert(const std::string& file) {
         name_ = file == "-" ? kStandardInput : file;
         c_.input_name = name_;
+        c_.input_path = file == "-" ? "stdin" : file;
         std::string path = file;
         StandardInputCopy copy;
         if (file == "-") {
@@ -435,6 +452,9 @@ std::string UsageText() {
            "Options:\n"
            "  --convert-to FORMAT  the format to write\n"
            "  --outdir DIR         write the converted files into DIR\n"
+           "  --layout LAYOUT      plain (the default): cells as they are stored;\n"
+           "                       pipedream: values formatted, cells aligned and\n"
+           "                       page breaks kept, as PipeDream laid them out\n"
            "  --page-length N      print N lines to a page (pdf); without it, the\n"
            "                       document's page length when the page holds it,\n"
            "                       else as many lines as the page holds\n"
@@ -472,7 +492,7 @@ int RunConverter(int argc, char** argv) {
     NoPointer pointer;
     Platform sys{msg, input, process, pointer};
     ProgressLine progress(stderr, !o.quiet && ::isatty(STDERR_FILENO));
-    Conversion c{sys, {}, kDefaultFontName, kDefaultFontSize, std::nullopt, 0, "\r\n", progress, "", o.page_length};
+    Conversion c{sys, {}, kDefaultFontName, kDefaultFontSize, std::nullopt, 0, "\r\n", progress, "", o.page_length, o.layout, ""};
     if (std::string n = ReadIniValue(process, "FontName"); !n.empty()) c.font_name = n;
     if (double s = Val(ReadIniValue(process, "FontSize")); IsDrawableFontSize(s)) c.font_size = static_cast<float>(s);
 

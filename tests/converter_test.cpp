@@ -20,6 +20,7 @@
 
 #include "document/constructs.h"
 #include "app/convert.h"
+#include "document/layouts.h"
 #include "export/html_export.h"
 #include "formula/parser.h"
 #include "formula/value.h"
@@ -107,6 +108,43 @@ TEST(Converter, WritesWhatTheWritersWrite) {
     EXPECT_EQ(ReadFile(out / "welcome.txt"), txt.bytes);
     EXPECT_EQ(ReadFile(out / "welcome.htm"), htm.bytes);
     EXPECT_NE(ReadFile(out / "welcome.txt").find("Paper, A4, 500 sheets\t2\t4.50\t=9.00\r\n"), std::string::npos);
+}
+
+// A real spreadsheet in both layouts: the converter writes what the
+// writers write with the layout's cells.
+TEST(Converter, WritesTheLayoutAsked) {
+    const std::string sheet = TARNWICK_SOURCE_DIR "/tests/data/real-documents/spreadsheets/pd4-example-financial.pd";
+    test::Fixture f;
+    ReadPipeDreamFile(f.fp.sys, f.fp.window, f.doc, sheet);
+    auto pipedream = MakeShownCells(f.doc, Layout::PipeDream, ContextFor(sheet));
+    StringSink txt, htm, plain_txt, plain_htm;
+    WriteText(f.doc, txt, nullptr, {}, pipedream.get());
+    WriteHTML(f.fp.sys, f.doc, htm, nullptr, {}, pipedream.get());
+    WriteText(f.doc, plain_txt);
+    WriteHTML(f.fp.sys, f.doc, plain_htm);
+    // The initial amount of the CTERM example, with its pound sign.
+    ASSERT_NE(txt.bytes.find("\xA3" "1000.00\t"), std::string::npos);
+    ASSERT_NE(htm.bytes.find("&#163;1000.00"), std::string::npos);
+
+    for (const std::string layout : {"pipedream", "PipeDream", "plain", ""}) {
+        SCOPED_TRACE(layout);
+        TempDir out, scratch;
+        for (std::string format : {"txt", "htm", "rtf", "pdf"}) {
+            std::vector<std::string> args = {"--convert-to", format, sheet, "--outdir", out.path()};
+            if (!layout.empty()) args.push_back("--layout=" + layout);
+            Result r = Convert(args, scratch);
+            ASSERT_EQ(r.status, 0) << r.err;
+        }
+        bool pd = layout == "pipedream" || layout == "PipeDream";
+        EXPECT_EQ(ReadFile(out / "pd4-example-financial.txt"), pd ? txt.bytes : plain_txt.bytes);
+        EXPECT_EQ(ReadFile(out / "pd4-example-financial.htm"), pd ? htm.bytes : plain_htm.bytes);
+        std::string rtf = ReadFile(out / "pd4-example-financial.rtf");
+        EXPECT_EQ(rtf.find("\\'A3" "7.27") != std::string::npos, pd);
+        EXPECT_EQ(rtf.find("cterm(C5,B5,A5)") != std::string::npos, !pd);
+        std::string pdf = Output("pdftotext -layout " + Quote(out / "pd4-example-financial.pdf") + " -");
+        EXPECT_EQ(pdf.find("7.27") != std::string::npos, pd);
+        EXPECT_EQ(pdf.find("cterm(C5,B5,A5)") != std::string::npos, !pd);
+    }
 }
 
 TEST(Converter, WritesBesideTheInputWithoutOutdir) {
@@ -464,6 +502,8 @@ TEST(Converter, CommandLineMistakes) {
         {{"--convert-to", "txt", "--outdir", "/no/such/folder", "a.pd"}, 2, "--outdir /no/such/folder: no such folder"},
         {{"--convert-to", "txt", "--outdir", kSamples + "/welcome.pd", "a.pd"}, 2, "no such folder"},
         {{"--convert-to", "txt", "--bogus", "a.pd"}, 2, "unknown option '--bogus'"},
+        {{"--convert-to", "txt", "--layout", "fancy", "a.pd"}, 2, "unknown layout 'fancy': use plain or pipedream"},
+        {{"--convert-to", "txt", "a.pd", "--layout"}, 2, "--layout needs a layout"},
         {{"--convert-to", "pdf", "--page-length", "6x", "a.pd"}, 2, "--page-length '6x': give a whole number"},
         {{"--convert-to", "pdf", "--page-length=0", "a.pd"}, 2, "--page-length '0'"},
         {{"--convert-to", "pdf", "--page-length"}, 2, "--page-length needs a number"},
