@@ -5,7 +5,10 @@
 # beside itself; started again the same way, from another folder than the
 # document's, it opens the same document; it lives through a burst of
 # window resizes; a list file on its command line shows its names whole at
-# once, Enter opens the first document, Ctrl+N the next.
+# once, Enter opens the first document, Ctrl+N the next; a real spreadsheet
+# switched to the PipeDream layout with Ctrl+Shift+L shows another page,
+# keeps that layout over a restart and gives the plain page back when
+# switched again.
 #
 #   tests/e2e_test.sh path/to/tarnwick SAMPLES_DIR
 set -eu
@@ -15,6 +18,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/program" "$work/docs"
 cp "$exe" "$work/program/tarnwick"
 cp "$samples"/welcome.pd "$samples"/budget.pd "$samples"/samples.l "$work/docs/"
+cp "$(dirname "$0")/data/real-documents/spreadsheets/pd4-example-financial.pd" "$work/docs/financial.pd"
 {
   printf '%%OP%%DELong test document\n%%CO:A,12,72%%'
   i=1; while [ $i -le 300 ]; do printf 'line %d\n' $i; i=$((i+1)); done
@@ -139,6 +143,33 @@ xdotool key ctrl+n
 wait_title "Tarnwick - Household budget" >/dev/null || fail "Ctrl+N did not open the next listed document"
 quit "list"
 grep -qx "File1=$work/docs/samples.l" "$work/program/Quillon.ini" || fail "the list file is not File1"
+
+# 3. A real spreadsheet in both layouts.
+shot_of() {  # starts the viewer on the spreadsheet, waits, takes a picture, leaves it running
+  "$work/program/tarnwick" "$work/docs/financial.pd" & pid=$!
+  id=$(wait_title "Tarnwick - ") || fail "no window for the spreadsheet"
+  sleep 0.7
+  xdotool windowfocus --sync "$id" 2>/dev/null || true
+  import -window "$id" "$1"
+}
+same() { compare -metric AE "$1" "$2" null: 2>/dev/null; }
+grep -q "^Layout=PipeDream" "$work/program/Quillon.ini" && fail "the PipeDream layout is on before it was chosen"
+shot_of "$work/plain.png"
+xdotool key --clearmodifiers ctrl+shift+l
+sleep 0.7
+import -window "$id" "$work/pipedream.png"
+[ "$(distinct_colours "$work/pipedream.png")" -gt 2 ] || fail "the PipeDream layout's page is blank"
+same "$work/plain.png" "$work/pipedream.png" && fail "Ctrl+Shift+L did not change the page"
+quit "spreadsheet"
+grep -qx "Layout=PipeDream" "$work/program/Quillon.ini" || fail "the layout chosen is not in Quillon.ini"
+shot_of "$work/restarted.png"
+same "$work/pipedream.png" "$work/restarted.png" || fail "after a restart the page is not the PipeDream layout's"
+xdotool key --clearmodifiers ctrl+shift+l
+sleep 0.7
+import -window "$id" "$work/back.png"
+same "$work/plain.png" "$work/back.png" || fail "switching back did not give the plain page"
+quit "spreadsheet"
+grep -qx "Layout=" "$work/program/Quillon.ini" || fail "the plain layout is not kept as an empty Layout"
 echo "e2e: all checks passed"
 INNER
 
