@@ -630,6 +630,34 @@ TEST(PipeDreamLayout, FindAndCopyTakeTheLayoutOnShow) {
     }
 }
 
+TEST(PipeDreamLayout, ANewDocumentIsShownWithItsOwnValues) {
+    // The second document's page, however it was reached, is the page a
+    // fresh window shows for it: nothing computed for the first remains.
+    const std::string first = "%CO:A,12,72%%V%%D0%1+1\n%V%%D0%A1*100\n";
+    const std::string second = "%CO:A,12,72%%V%%D0%5*5\n%V%%D0%A1*3\n";
+    QImage expected;
+    {
+        Window fresh("Layout=PipeDream\n");
+        fresh.Load(fresh.File("b.pd", second));
+        expected = PageImage(fresh);
+    }
+    for (bool through_list : {false, true}) {
+        Window win("Layout=PipeDream\n");
+        win.File("a.pd", first);
+        win.File("b.pd", second);
+        if (through_list) {
+            win.Load(win.File("ab.l", "a.pd\nb.pd\n"));
+            win.Key(Qt::Key_Return);
+            win.Key(Qt::Key_N, Qt::ControlModifier);
+        } else {
+            win.Load(win.dir / "a.pd");
+            win.Load(win.dir / "b.pd");
+        }
+        ASSERT_EQ(win.doc.Cells(1, 1), "%V%%D0%5*5") << through_list;
+        EXPECT_EQ(PageImage(win), expected) << through_list;
+    }
+}
+
 TEST(PipeDreamLayout, AHardPageBreakIsRuledAcrossThePage) {
     const struct {
         const char* what;
