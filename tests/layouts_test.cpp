@@ -257,49 +257,6 @@ TEST(PipeDreamLayout, OddCellsShowSafely) {
     }
 }
 
-// Cells that are nearly constructs or fields show without harm, and what
-// the writers make of them matches what each cell shows.
-TEST(PipeDreamLayout, OddCellsShowSafely) {
-    const struct {
-        std::string cell, marked;
-    } cases[] = {
-        {"%LCR%", ""},
-        {"%LCR%/", ""},
-        {"%LCR%//", ""},
-        {"@", "@"},
-        {"@@@", "@@@"},
-        {"@A0@", "@A0@"},
-        {"@ZZZZZZZZZZ1@", "@ZZZZZZZZZZ1@"},
-        {"@A99999999999@", "@A99999999999@"},
-        {"@$A$1@", "x"},
-        {"%C%%", "   %"},
-        {"%R%%H2", "     %H2"},
-        {"%V%", ""},
-        {"%V%%LCR%)", ""},
-        {"%C%@L@", "   "},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.cell);
-        Fixture f;
-        f.Load("%CO:A,8,0%x\n" + c.cell + "\n");
-        auto cells = MakeShownCells(f.doc, Layout::PipeDream);
-        std::string marked(cells->Marked(1, 2));
-        if (c.cell.rfind("%V%", 0) == 0) {
-            EXPECT_NE(marked.find_first_not_of(' '), std::string::npos);  // an error's name
-        } else {
-            EXPECT_EQ(marked, c.marked);
-        }
-        StringSink txt, htm;
-        WriteText(f.doc, txt, nullptr, cells.get());
-        WriteHTML(f.fp.sys, f.doc, htm, nullptr, cells.get());
-        EXPECT_EQ(txt.bytes.substr(0, 3), "x\r\n");
-        if (c.marked.find_first_of("%@") == std::string::npos && c.cell.rfind("%V%", 0) != 0) {
-            EXPECT_EQ(txt.bytes.substr(3), std::string(TrimView(c.marked)) + "\r\n");
-        }
-        EXPECT_TRUE(f.fp.msg.shown.empty());
-    }
-}
-
 // The example spreadsheets: every number cell that fits its column ends
 // at the column's last character but one (or starts at its first, or is
 // centred between them), and the text export writes the values bare.
