@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document/constructs.h"
+#include "document/markup.h"
 #include "document/numbers.h"
 #include "document/text.h"
 #include "formula/document_source.h"
@@ -122,7 +123,7 @@ private:
         if (col < 1 || col > doc_.NumCols || row < 1 || row > doc_.Cells.UpperRow()) return nullptr;
         std::string_view raw = doc_.Cells(col, row);
         // A cell without codes or fields is left-aligned text as it stands.
-        if (!ContainsEither(raw, '%', '@')) return nullptr;
+        if (!HasMarkup(raw)) return nullptr;
         auto key = (static_cast<std::int64_t>(col) << 32) | static_cast<std::uint32_t>(row);
         if (auto it = cache_.find(key); it != cache_.end()) return &it->second;
         // Only the cells near what is being shown are kept; the evaluator
