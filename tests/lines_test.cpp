@@ -85,7 +85,8 @@ TEST(ByteScanner, AgreesWithItsTableEverywhere) {
     };
     // Bytes each set takes or leaves: members, their neighbours, controls,
     // 127, 8-bit bytes and bytes near the signed boundary.
-    const std::string probes = std::string("\0\x01\t\n\r\x1f #%&<>@\"\\{}aAhiJK\x7f\x80\x9f\xa0\xe9\xff", 31);
+    static const char kProbes[] = "\0\x01\t\n\r\x1f #%&<>@\"\\{}aAhiJK\x7f\x80\x9f\xa0\xe9\xff";
+    const std::string probes(kProbes, sizeof kProbes - 1);
     std::string filler(150, 'x');
     for (const auto& set : sets) {
         ByteScanner scan(set.table);

@@ -320,9 +320,8 @@ TEST(EditAndView, ZoomLeavesTheSettingsAndThePrintFontAlone) {
     // Printing takes the font as set, not as drawn.
     win.dialog.answers = {std::string("printer")};
     w.mnuFilePrint_Click();
-    ASSERT_TRUE(win.dialog.last_printer);
-    ASSERT_FALSE(win.dialog.last_printer->drawn.empty());
-    EXPECT_FLOAT_EQ(win.dialog.last_printer->drawn.front().size, 9);
+    ASSERT_FALSE(win.dialog.printed_drawn.empty());
+    EXPECT_FLOAT_EQ(win.dialog.printed_drawn.front().size, 9);
 }
 
 TEST(EditAndView, GoToRowShowsTheRowAtTheTopWithinTheBarsRange) {

@@ -11,14 +11,19 @@
 
 namespace tw::fake {
 
-// A printer that leaves all its text behind when the command is done with it.
+// A printer that leaves all its text, and what it drew, behind when the
+// command is done with it.
 class KeptCanvas : public RecordingCanvas {
 public:
-    explicit KeptCanvas(std::string& into) : into_(into) {}
-    ~KeptCanvas() override { into_ = Text(); }
+    KeptCanvas(std::string& text, std::vector<Drawn>& shapes) : text_(text), drawn_(shapes) {}
+    ~KeptCanvas() override {
+        text_ = Text();
+        drawn_ = drawn;
+    }
 
 private:
-    std::string& into_;
+    std::string& text_;
+    std::vector<Drawn>& drawn_;
 };
 
 class FakeDialog : public CommonDialog {
@@ -33,11 +38,12 @@ public:
     // the font dialog, anything for the print dialog); nullopt cancels.
     std::deque<std::optional<std::string>> answers;
     std::vector<Shown> shown;
-    // All text of the last printer handed out, once it was let go.
+    // All text of the last printer handed out, and what it drew, once it
+    // was let go (the command owns the printer and ends it).
     std::string printed;
+    std::vector<Drawn> printed_drawn;
     // Where printing goes; handed out by Printer().
-    std::unique_ptr<RecordingCanvas> next_printer = std::make_unique<KeptCanvas>(printed);
-    RecordingCanvas* last_printer = nullptr;
+    std::unique_ptr<RecordingCanvas> next_printer = std::make_unique<KeptCanvas>(printed, printed_drawn);
 
     bool ShowOpen() override { return Answer("open", FileName); }
     bool ShowSave() override { return Answer("save", FileName); }
@@ -54,9 +60,8 @@ public:
         return true;
     }
     std::unique_ptr<PrinterCanvas> Printer() override {
-        last_printer = next_printer.get();
         auto p = std::move(next_printer);
-        next_printer = std::make_unique<KeptCanvas>(printed);
+        next_printer = std::make_unique<KeptCanvas>(printed, printed_drawn);
         return p;
     }
 
