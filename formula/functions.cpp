@@ -7,14 +7,15 @@
 
 namespace tw::formula {
 
-namespace {
-
 std::string Lower(std::string_view s) {
     std::string out(s);
     for (char& c : out)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return out;
 }
+
+namespace {
+
 
 const std::unordered_map<std::string, const FunctionSpec*>& Registry() {
     static const auto* table = [] {

@@ -118,4 +118,8 @@ Value CollectList(const std::vector<Value>& args, ListItems& items);
 // The value as an array: an array as it is, any scalar as a 1 x 1 array.
 Array AsArray(const Value& v);
 
+// `s` with A to Z lowered: names of functions and of ND names are
+// matched without regard to case.
+std::string Lower(std::string_view s);
+
 }  // namespace tw::formula
