@@ -1,6 +1,6 @@
 #include "export/html_export.h"
 
-#include "export/markup_writer.h"
+#include "export/row_layout.h"
 
 namespace tw {
 

@@ -1,10 +1,7 @@
 #include "export/markup_writer.h"
 
 #include <algorithm>
-#include <cmath>
-#include <vector>
 
-#include "document/numbers.h"
 #include "document/report.h"
 #include "document/text.h"
 
@@ -213,119 +210,6 @@ long long MarkupCellWriter::Write(std::string_view text, std::string& LineBuf) {
         });
     });
     return width;
-}
-
-namespace {
-
-enum class RowClass { Empty, Text, Table };
-constexpr double kMaxPadding = 1 << 24;
-
-}  // namespace
-
-std::size_t TrimmedEnd(std::string_view line, bool keep_control_word_delimiter) {
-    std::size_t end = line.size();
-    while (end > 0 && line[end - 1] == ' ') --end;
-    if (!keep_control_word_delimiter || end == line.size()) return end;
-    // A control word (\b0, \fs18) takes the space after it as its
-    // delimiter; without it the space that joins the next row would be
-    // taken instead and the rows' words would run together.
-    std::size_t i = end;
-    while (i > 0 && line[i - 1] >= '0' && line[i - 1] <= '9') --i;
-    if (i > 0 && line[i - 1] == '-' && i < end) --i;
-    std::size_t letters = i;
-    while (i > 0 && ((line[i - 1] >= 'a' && line[i - 1] <= 'z') || (line[i - 1] >= 'A' && line[i - 1] <= 'Z'))) --i;
-    if (i == letters || i == 0 || line[i - 1] != '\\') return end;
-    // The backslash starts a control word only when it is not itself
-    // escaped: an odd run of backslashes.
-    std::size_t slashes = 0;
-    while (i > slashes && line[i - 1 - slashes] == '\\') ++slashes;
-    return slashes % 2 == 1 ? end + 1 : end;
-}
-
-bool WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& LineBuf, Sink& out, Trap* trap,
-               RowStyle style, RowRange rows, const ShownCells* shown) {
-    if (shown != nullptr && shown->AsStored()) shown = nullptr;
-    std::string text;
-    // Column starts do not change from row to row.
-    std::vector<double> starts;
-    for (int col = 1; col <= doc.NumCols; ++col) starts.push_back(doc.StartPosition(col) - doc.OptLM);
-
-    RowReader grid(doc.Cells, doc.NumCols);
-    RowClass previous = RowClass::Empty;
-    bool in_pre = false;
-    std::string line;
-    for (int row = std::max(rows.first, 1); row <= std::min(rows.last, doc.NumRows); ++row) {
-        RunStep(trap, kWriterRow, [&] {
-            bool first = false, other = false;
-            // Most rows need no conversion at all: lay them out as they
-            // stand, and convert cell by cell only the rows that need it.
-            for (int pass = 0; pass < 2; ++pass) {
-                LineBuf.clear();
-                double pos = 0;
-                first = other = false;
-                for (int col = 1; col <= doc.NumCols; ++col) {
-                    double start = starts[static_cast<std::size_t>(col - 1)];
-                    if (start > pos) {
-                        double gap = start - pos;
-                        // A column placed millions of characters out (a width
-                        // like "1E30") cannot be padded to.
-                        if (!(gap <= kMaxPadding)) throw VbError(kErrOutOfStringSpace);
-                        auto spaces = static_cast<long long>(gap);
-                        if (static_cast<double>(spaces) != gap) spaces = static_cast<long long>(RoundHalfEven(gap));
-                        LineBuf.append(static_cast<std::size_t>(spaces), ' ');
-                        pos = start;
-                    }
-                    std::string_view cell;
-                    if (shown != nullptr) {
-                        text = shown->Marked(col, row);
-                        cell = text;
-                    } else {
-                        cell = grid.Cell(col, row);
-                    }
-                    long long w;
-                    if (pass == 0) {
-                        LineBuf.append(cell);
-                        w = static_cast<long long>(cell.size());
-                    } else {
-                        w = cells.Write(cell, LineBuf);
-                    }
-                    if (w != 0) (col == 1 ? first : other) = true;
-                    pos += static_cast<double>(w);
-                }
-                if (pass == 0 && !cells.NeedsWork(LineBuf)) break;
-            }
-            RowClass cls = other ? RowClass::Table : first ? RowClass::Text : RowClass::Empty;
-
-            // The block state changes only once the row is written, so a
-            // retried row writes the same bytes again.
-            bool pre = in_pre;
-            line.clear();
-            if (previous == RowClass::Text && cls == RowClass::Text) {
-                line.append(" \r\n");
-            } else if (previous != RowClass::Text || cls == RowClass::Empty ||
-                       (!LineBuf.empty() && LineBuf[0] == ' ') ||
-                       (!style.preformatted && cls == RowClass::Table)) {
-                // Without a block to open, a table row after running text
-                // needs a line of its own too.
-                if (!pre) line.append(style.line_break);
-                line.append("\r\n");
-            }
-            if (style.preformatted) {
-                if (!pre && previous != RowClass::Table && cls == RowClass::Table) {
-                    line.append("<pre>");
-                    pre = true;
-                } else if (pre && cls == RowClass::Text) {
-                    line.append("</pre>");
-                    pre = false;
-                }
-            }
-            line.append(LineBuf, 0, TrimmedEnd(LineBuf, style.keep_control_word_delimiter));
-            out.Write(line);
-            in_pre = pre;
-            previous = cls;
-        });
-    }
-    return in_pre;
 }
 
 }  // namespace tw

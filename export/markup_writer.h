@@ -58,28 +58,4 @@ private:
     std::string escaped_, expanded_;
 };
 
-// Lays out rows 1 to NumRows (or those of `rows`): each line starts with spaces up to each
-// column's start (less the left margin), then the converted cells. A row
-// with visible content in column 1 only is a text row; consecutive text
-// rows are joined into one paragraph; other rows, and rows starting with
-// a space, are set on a line of their own after `line_break`. With
-// `preformatted`, table rows are set in a "<pre>" block; without it, a
-// table row after a text row gets a line break. Each line is written
-// without its trailing spaces, keeping with `keep_control_word_delimiter`
-// the space that ends a control word. Returns true when a "<pre>" block
-// is still open.
-struct RowStyle {
-    std::string_view line_break;
-    bool preformatted;
-    bool keep_control_word_delimiter;
-};
-// With `shown`, each cell is the text it shows there rather than as stored.
-bool WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& LineBuf, Sink& out, Trap* trap,
-               RowStyle style, RowRange rows = {}, const ShownCells* shown = nullptr);
-
-// Where `line` ends once its trailing spaces are removed; with
-// `keep_control_word_delimiter`, the space that ends an RTF control word
-// stays.
-std::size_t TrimmedEnd(std::string_view line, bool keep_control_word_delimiter);
-
 }  // namespace tw

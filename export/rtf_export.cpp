@@ -2,7 +2,7 @@
 
 #include "document/markup.h"
 #include "document/numbers.h"
-#include "export/markup_writer.h"
+#include "export/row_layout.h"
 
 namespace tw {
 

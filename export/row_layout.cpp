@@ -1,0 +1,138 @@
+#include "export/row_layout.h"
+
+#include <algorithm>
+
+#include "document/numbers.h"
+#include "document/report.h"
+
+namespace tw {
+
+namespace {
+
+constexpr double kMaxPadding = 1 << 24;
+
+}  // namespace
+
+void PadToColumn(std::string& LineBuf, double& pos, double start) {
+    if (!(start > pos)) return;
+    double gap = start - pos;
+    // A column placed millions of characters out cannot be padded to.
+    if (!(gap <= kMaxPadding)) throw VbError(kErrOutOfStringSpace);
+    auto spaces = static_cast<long long>(gap);
+    if (static_cast<double>(spaces) != gap) spaces = static_cast<long long>(RoundHalfEven(gap));
+    LineBuf.append(static_cast<std::size_t>(spaces), ' ');
+    pos = start;
+}
+
+RowClass ClassifyRow(bool in_first_column, bool in_other_columns) {
+    if (in_other_columns) return RowClass::Table;
+    return in_first_column ? RowClass::Text : RowClass::Empty;
+}
+
+void AppendSeparator(std::string& line, RowClass previous, RowClass row, bool starts_with_space, bool in_block,
+                     RowStyle style) {
+    if (previous == RowClass::Text && row == RowClass::Text) {
+        line.append(" \r\n");
+        return;
+    }
+    // Without a block to open, a table row after running text needs a
+    // line of its own too.
+    bool own_line = previous != RowClass::Text || row == RowClass::Empty || starts_with_space ||
+                    (!style.preformatted && row == RowClass::Table);
+    if (!own_line) return;
+    if (!in_block) line.append(style.line_break);
+    line.append("\r\n");
+}
+
+bool AppendBlockSwitch(std::string& line, RowClass previous, RowClass row, bool in_block, RowStyle style) {
+    if (!style.preformatted) return in_block;
+    if (!in_block && previous != RowClass::Table && row == RowClass::Table) {
+        line.append("<pre>");
+        return true;
+    }
+    if (in_block && row == RowClass::Text) {
+        line.append("</pre>");
+        return false;
+    }
+    return in_block;
+}
+
+std::size_t TrimmedEnd(std::string_view line, bool keep_control_word_delimiter) {
+    std::size_t end = line.size();
+    while (end > 0 && line[end - 1] == ' ') --end;
+    if (!keep_control_word_delimiter || end == line.size()) return end;
+    // A control word (\b0, \fs18) takes the space after it as its
+    // delimiter; without it the space that joins the next row would be
+    // taken instead and the rows' words would run together.
+    std::size_t i = end;
+    while (i > 0 && line[i - 1] >= '0' && line[i - 1] <= '9') --i;
+    if (i > 0 && line[i - 1] == '-' && i < end) --i;
+    std::size_t letters = i;
+    while (i > 0 && ((line[i - 1] >= 'a' && line[i - 1] <= 'z') || (line[i - 1] >= 'A' && line[i - 1] <= 'Z'))) --i;
+    if (i == letters || i == 0 || line[i - 1] != '\\') return end;
+    // The backslash starts a control word only when it is not itself
+    // escaped: an odd run of backslashes.
+    std::size_t slashes = 0;
+    while (i > slashes && line[i - 1 - slashes] == '\\') ++slashes;
+    return slashes % 2 == 1 ? end + 1 : end;
+}
+
+RowLine::RowLine(const DocumentModel& doc, MarkupCellWriter& cells, const ShownCells* shown)
+    : doc_(doc), cells_(cells), shown_(shown != nullptr && shown->AsStored() ? nullptr : shown),
+      grid_(doc.Cells, doc.NumCols) {
+    for (int col = 1; col <= doc.NumCols; ++col) starts_.push_back(doc.StartPosition(col) - doc.OptLM);
+}
+
+std::string_view RowLine::Cell(int col, int row) {
+    if (shown_ == nullptr) return grid_.Cell(col, row);
+    text_ = shown_->Marked(col, row);
+    return text_;
+}
+
+RowClass RowLine::Lay(int row, std::string& LineBuf, bool convert) {
+    LineBuf.clear();
+    double pos = 0;
+    bool first = false, other = false;
+    for (int col = 1; col <= doc_.NumCols; ++col) {
+        PadToColumn(LineBuf, pos, starts_[static_cast<std::size_t>(col - 1)]);
+        std::string_view cell = Cell(col, row);
+        long long w = static_cast<long long>(cell.size());
+        if (convert) w = cells_.Write(cell, LineBuf);
+        else LineBuf.append(cell);
+        if (w != 0) (col == 1 ? first : other) = true;
+        pos += static_cast<double>(w);
+    }
+    return ClassifyRow(first, other);
+}
+
+RowClass RowLine::Build(int row, std::string& LineBuf) {
+    // Most rows need no conversion at all: lay them out as they stand,
+    // and convert cell by cell only the rows that need it.
+    RowClass cls = Lay(row, LineBuf, false);
+    return cells_.NeedsWork(LineBuf) ? Lay(row, LineBuf, true) : cls;
+}
+
+bool WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& LineBuf, Sink& out, Trap* trap,
+               RowStyle style, RowRange rows, const ShownCells* shown) {
+    RowLine builder(doc, cells, shown);
+    RowClass previous = RowClass::Empty;
+    bool in_block = false;
+    std::string line;
+    for (int row = std::max(rows.first, 1); row <= std::min(rows.last, doc.NumRows); ++row) {
+        RunStep(trap, kWriterRow, [&] {
+            RowClass cls = builder.Build(row, LineBuf);
+            // The block state changes only once the row is written, so a
+            // retried row writes the same bytes again.
+            line.clear();
+            AppendSeparator(line, previous, cls, !LineBuf.empty() && LineBuf[0] == ' ', in_block, style);
+            bool block = AppendBlockSwitch(line, previous, cls, in_block, style);
+            line.append(LineBuf, 0, TrimmedEnd(LineBuf, style.keep_control_word_delimiter));
+            out.Write(line);
+            in_block = block;
+            previous = cls;
+        });
+    }
+    return in_block;
+}
+
+}  // namespace tw
