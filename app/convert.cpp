@@ -181,6 +181,7 @@ struct Options {
     std::int16_t page_length = 0;  // 0: the document's, when the printer page holds it
     Layout layout = Layout::Plain;
     std::vector<std::string> files;
+    int exit = -1;  // set when the run ends once the options are read (help, version)
 };
 
 int Usage(const std::string& problem) {
@@ -188,76 +189,130 @@ int Usage(const std::string& problem) {
     return 2;
 }
 
+// What one option does with its value (empty for a flag); returns the
+// problem to report, empty when there is none.
+using ApplyOption = std::string (*)(Options& o, const std::string& value);
+
+struct OptionRule {
+    std::vector<std::string_view> names;
+    // For an option that takes a value, what to say when it is missing;
+    // empty for a flag. The value follows as the next argument, or after
+    // "=" when `joined`.
+    std::string missing;
+    bool joined;
+    ApplyOption apply;
+};
+
+std::string ApplyFormat(Options& o, const std::string& name) {
+    o.format = FindFormat(name, &o.extension);
+    return o.format ? "" : "unknown format '" + name + "': use " + FormatNamesText();
+}
+
+std::string ApplyLayout(Options& o, const std::string& name) {
+    std::optional<Layout> layout = LayoutFromName(name);
+    if (!layout) return "unknown layout '" + name + "': use plain or pipedream";
+    o.layout = *layout;
+    return "";
+}
+
+std::string ApplyPageLength(Options& o, const std::string& n) {
+    char* end = nullptr;
+    long v = std::strtol(n.c_str(), &end, 10);
+    if (n.empty() || *end != '\0' || v < 1 || v > 32767) {
+        return "--page-length '" + n + "': give a whole number of lines from 1 to 32767";
+    }
+    o.page_length = static_cast<std::int16_t>(v);
+    return "";
+}
+
+const OptionRule kOptions[] = {
+    {{"--help", "-h"}, "", false,
+     [](Options& o, const std::string&) {
+         std::fputs(UsageText().c_str(), stdout);
+         o.exit = 0;
+         return std::string();
+     }},
+    {{"--version", "-v", "-V"}, "", false,
+     [](Options& o, const std::string&) {
+         std::printf("tarnwick %s\n", TARNWICK_VERSION);
+         o.exit = 0;
+         return std::string();
+     }},
+    {{"--convert-to"}, "--convert-to needs a format: " + FormatNamesText(), true, ApplyFormat},
+    {{"--outdir"}, "--outdir needs a folder", true,
+     [](Options& o, const std::string& dir) {
+         o.outdir = dir;
+         return std::string(dir.empty() ? "--outdir needs a folder" : "");
+     }},
+    {{"--layout"}, "--layout needs a layout: plain or pipedream", true, ApplyLayout},
+    {{"--page-length"}, "--page-length needs a number of lines", true, ApplyPageLength},
+    {{"--stdout"}, "", false,
+     [](Options& o, const std::string&) {
+         o.to_stdout = true;
+         return std::string();
+     }},
+    {{"-o"}, "-o takes only '-', standard output; --outdir names a folder", false,
+     [](Options& o, const std::string& to) {
+         o.to_stdout = true;
+         return std::string(to == "-" ? "" : "-o takes only '-', standard output; --outdir names a folder");
+     }},
+    {{"--quiet", "-q"}, "", false,
+     [](Options& o, const std::string&) {
+         o.quiet = true;
+         return std::string();
+     }},
+};
+
+// The rule for argument `a`, with the value it carries after "=".
+const OptionRule* FindOption(std::string_view a, std::optional<std::string>& joined_value) {
+    for (const OptionRule& rule : kOptions) {
+        for (std::string_view name : rule.names) {
+            if (a == name) return &rule;
+            if (rule.joined && a.size() > name.size() && a.substr(0, name.size()) == name && a[name.size()] == '=') {
+                joined_value = std::string(a.substr(name.size() + 1));
+                return &rule;
+            }
+        }
+    }
+    return nullptr;
+}
+
+// What is wrong with the options taken together, empty when nothing is.
+std::string OptionsProblem(const Options& o) {
+    if (!o.format) return "--convert-to FORMAT is missing";
+    if (o.files.empty()) return "no files to convert";
+    if (o.to_stdout && o.files.size() != 1) return "--stdout writes one file: give exactly one FILE";
+    if (o.to_stdout && !o.outdir.empty()) return "--stdout and --outdir do not go together";
+    if (std::count(o.files.begin(), o.files.end(), "-") > 1) return "standard input can be read once only: give '-' once";
+    return "";
+}
+
 // Reads the command line into `o`; returns an exit status when the run
 // ends here (help, version, a mistake), or -1 to go on.
 int ParseOptions(int argc, char** argv, Options& o) {
     bool only_files = false;
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i < argc && o.exit < 0; ++i) {
         std::string a = argv[i];
-        // The value of an option given as "--opt VALUE" or "--opt=VALUE".
-        auto value = [&](const std::string& opt, std::string& into) {
-            if (a == opt) {
-                if (i + 1 >= argc) return false;
-                into = argv[++i];
-                return true;
-            }
-            into = a.substr(opt.size() + 1);
-            return true;
-        };
-        auto is = [&](const char* opt) { return a == opt || a.rfind(std::string(opt) + "=", 0) == 0; };
         if (only_files || a.empty() || a[0] != '-' || a == "-") {
             o.files.push_back(a);
-        } else if (a == "--") {
-            only_files = true;
-        } else if (a == "--help" || a == "-h") {
-            std::fputs(UsageText().c_str(), stdout);
-            return 0;
-        } else if (a == "--version" || a == "-v" || a == "-V") {
-            std::printf("tarnwick %s\n", TARNWICK_VERSION);
-            return 0;
-        } else if (is("--convert-to")) {
-            std::string f;
-            if (!value("--convert-to", f)) return Usage("--convert-to needs a format: " + FormatNamesText());
-            o.format = FindFormat(f, &o.extension);
-            if (!o.format) return Usage("unknown format '" + f + "': use " + FormatNamesText());
-        } else if (is("--outdir")) {
-            if (!value("--outdir", o.outdir) || o.outdir.empty()) return Usage("--outdir needs a folder");
-        } else if (is("--layout")) {
-            std::string name;
-            if (!value("--layout", name)) return Usage("--layout needs a layout: plain or pipedream");
-            std::optional<Layout> layout = LayoutFromName(name);
-            if (!layout) return Usage("unknown layout '" + name + "': use plain or pipedream");
-            o.layout = *layout;
-        } else if (is("--page-length")) {
-            std::string n;
-            if (!value("--page-length", n)) return Usage("--page-length needs a number of lines");
-            char* end = nullptr;
-            long v = std::strtol(n.c_str(), &end, 10);
-            if (n.empty() || *end != '\0' || v < 1 || v > 32767) {
-                return Usage("--page-length '" + n + "': give a whole number of lines from 1 to 32767");
-            }
-            o.page_length = static_cast<std::int16_t>(v);
-        } else if (a == "--stdout") {
-            o.to_stdout = true;
-        } else if (a == "-o") {
-            std::string to;
-            if (!value("-o", to) || to != "-") {
-                return Usage("-o takes only '-', standard output; --outdir names a folder");
-            }
-            o.to_stdout = true;
-        } else if (a == "--quiet" || a == "-q") {
-            o.quiet = true;
-        } else {
-            return Usage("unknown option '" + a + "'");
+            continue;
         }
+        if (a == "--") {
+            only_files = true;
+            continue;
+        }
+        std::optional<std::string> value;
+        const OptionRule* rule = FindOption(a, value);
+        if (!rule) return Usage("unknown option '" + a + "'");
+        if (!rule->missing.empty() && !value) {
+            if (i + 1 >= argc) return Usage(rule->missing);
+            value = argv[++i];
+        }
+        std::string problem = rule->apply(o, value.value_or(""));
+        if (!problem.empty()) return Usage(problem);
     }
-    if (!o.format) return Usage("--convert-to FORMAT is missing");
-    if (o.files.empty()) return Usage("no files to convert");
-    if (o.to_stdout && o.files.size() != 1) return Usage("--stdout writes one file: give exactly one FILE");
-    if (o.to_stdout && !o.outdir.empty()) return Usage("--stdout and --outdir do not go together");
-    if (std::count(o.files.begin(), o.files.end(), "-") > 1) {
-        return Usage("standard input can be read once only: give '-' once");
-    }
+    if (o.exit >= 0) return o.exit;
+    if (std::string problem = OptionsProblem(o); !problem.empty()) return Usage(problem);
     if (!o.outdir.empty() && !fs::is_directory(o.outdir)) {
         std::fprintf(stderr, "tarnwick: --outdir %s: no such folder\n", o.outdir.c_str());
         return 2;

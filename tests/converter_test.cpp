@@ -507,6 +507,21 @@ TEST(Converter, CommandLineMistakes) {
         {{"--convert-to", "pdf", "--page-length", "6x", "a.pd"}, 2, "--page-length '6x': give a whole number"},
         {{"--convert-to", "pdf", "--page-length=0", "a.pd"}, 2, "--page-length '0'"},
         {{"--convert-to", "pdf", "--page-length"}, 2, "--page-length needs a number"},
+        {{"--convert-to=pdq", "a.pd"}, 2, "unknown format 'pdq'"},
+        {{"--convert-to=", "a.pd"}, 2, "unknown format ''"},
+        {{"--convert-to", "txt", "--outdir=", "a.pd"}, 2, "--outdir needs a folder"},
+        {{"--convert-to", "txt", "a.pd", "--outdir"}, 2, "--outdir needs a folder"},
+        {{"--convert-to", "txt", "-o", "x", "a.pd"}, 2, "-o takes only '-'"},
+        {{"--convert-to", "txt", "a.pd", "-o"}, 2, "-o takes only '-'"},
+        {{"--convert-to", "txt", "-o=-", "a.pd"}, 2, "unknown option '-o=-'"},
+        {{"--convert-to", "txt", "--quiet=yes", "a.pd"}, 2, "unknown option '--quiet=yes'"},
+        {{"--convert-to", "txt", "--help=me"}, 2, "unknown option '--help=me'"},
+        {{"--convert-to", "txt", "--outdirx", "a.pd"}, 2, "unknown option '--outdirx'"},
+        {{"--convert-to", "txt", "--stdout", "a.pd", "b.pd"}, 2, "--stdout writes one file"},
+        {{"--convert-to", "txt", "-o", "-", "--outdir", "/tmp", "a.pd"}, 2, "--stdout and --outdir do not go together"},
+        {{"--convert-to", "txt", "-", "-"}, 2, "standard input can be read once only"},
+        {{"--convert-to", "txt", "--", "--help"}, 1, "--help"},  // after "--" a name, not an option
+        {{"--layout", "plain", "a.pd", "--convert-to"}, 2, "--convert-to needs a format"},
     };
     for (const auto& c : cases) {
         Result r = Convert(c.args, scratch);
@@ -516,6 +531,13 @@ TEST(Converter, CommandLineMistakes) {
     Result help = Convert({"--help"}, scratch);
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Usage: tarnwick --convert-to FORMAT FILE... [--outdir DIR]"), std::string::npos);
+    for (const char* name : {"-h", "--help"}) {
+        Result h = Convert({"--convert-to", "pdq", name, "a.pd"}, scratch);
+        EXPECT_EQ(h.status, 2) << "a mistake before " << name << " is reported";
+        h = Convert({name, "--convert-to", "pdq"}, scratch);
+        EXPECT_EQ(h.status, 0) << name << " ends the run before the mistake after it";
+        EXPECT_EQ(h.out, help.out) << name;
+    }
     Result version = Convert({"--version"}, scratch);
     EXPECT_EQ(version.out, "tarnwick 0.19\n");
 }
