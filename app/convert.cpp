@@ -225,42 +225,48 @@ std::string ApplyPageLength(Options& o, const std::string& n) {
     return "";
 }
 
+std::string ShowHelp(Options& o, const std::string&) {
+    std::fputs(UsageText().c_str(), stdout);
+    o.exit = 0;
+    return "";
+}
+
+std::string ShowVersion(Options& o, const std::string&) {
+    std::printf("tarnwick %s\n", TARNWICK_VERSION);
+    o.exit = 0;
+    return "";
+}
+
+std::string ApplyOutdir(Options& o, const std::string& dir) {
+    o.outdir = dir;
+    return dir.empty() ? "--outdir needs a folder" : "";
+}
+
+std::string ApplyStdout(Options& o, const std::string&) {
+    o.to_stdout = true;
+    return "";
+}
+
+std::string ApplyOutputTo(Options& o, const std::string& to) {
+    o.to_stdout = true;
+    return to == "-" ? "" : "-o takes only '-', standard output; --outdir names a folder";
+}
+
+std::string ApplyQuiet(Options& o, const std::string&) {
+    o.quiet = true;
+    return "";
+}
+
 const OptionRule kOptions[] = {
-    {{"--help", "-h"}, "", false,
-     [](Options& o, const std::string&) {
-         std::fputs(UsageText().c_str(), stdout);
-         o.exit = 0;
-         return std::string();
-     }},
-    {{"--version", "-v", "-V"}, "", false,
-     [](Options& o, const std::string&) {
-         std::printf("tarnwick %s\n", TARNWICK_VERSION);
-         o.exit = 0;
-         return std::string();
-     }},
+    {{"--help", "-h"}, "", false, ShowHelp},
+    {{"--version", "-v", "-V"}, "", false, ShowVersion},
     {{"--convert-to"}, "--convert-to needs a format: " + FormatNamesText(), true, ApplyFormat},
-    {{"--outdir"}, "--outdir needs a folder", true,
-     [](Options& o, const std::string& dir) {
-         o.outdir = dir;
-         return std::string(dir.empty() ? "--outdir needs a folder" : "");
-     }},
+    {{"--outdir"}, "--outdir needs a folder", true, ApplyOutdir},
     {{"--layout"}, "--layout needs a layout: plain or pipedream", true, ApplyLayout},
     {{"--page-length"}, "--page-length needs a number of lines", true, ApplyPageLength},
-    {{"--stdout"}, "", false,
-     [](Options& o, const std::string&) {
-         o.to_stdout = true;
-         return std::string();
-     }},
-    {{"-o"}, "-o takes only '-', standard output; --outdir names a folder", false,
-     [](Options& o, const std::string& to) {
-         o.to_stdout = true;
-         return std::string(to == "-" ? "" : "-o takes only '-', standard output; --outdir names a folder");
-     }},
-    {{"--quiet", "-q"}, "", false,
-     [](Options& o, const std::string&) {
-         o.quiet = true;
-         return std::string();
-     }},
+    {{"--stdout"}, "", false, ApplyStdout},
+    {{"-o"}, "-o takes only '-', standard output; --outdir names a folder", false, ApplyOutputTo},
+    {{"--quiet", "-q"}, "", false, ApplyQuiet},
 };
 
 // The rule for argument `a`, with the value it carries after "=".

@@ -512,6 +512,7 @@ TEST(Converter, CommandLineMistakes) {
         {{"--convert-to", "txt", "--outdir=", "a.pd"}, 2, "--outdir needs a folder"},
         {{"--convert-to", "txt", "a.pd", "--outdir"}, 2, "--outdir needs a folder"},
         {{"--convert-to", "txt", "-o", "x", "a.pd"}, 2, "-o takes only '-'"},
+        {{"--convert-to", "txt", "-o", "", "a.pd"}, 2, "-o takes only '-'"},
         {{"--convert-to", "txt", "a.pd", "-o"}, 2, "-o takes only '-'"},
         {{"--convert-to", "txt", "-o=-", "a.pd"}, 2, "unknown option '-o=-'"},
         {{"--convert-to", "txt", "--quiet=yes", "a.pd"}, 2, "unknown option '--quiet=yes'"},
