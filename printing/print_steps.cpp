@@ -135,7 +135,8 @@ void PrintHeaderLine(PageRun& run, const std::string& text) {
 bool BreaksBefore(const PageRun& run, long r, long slot) {
     if (run.shown == nullptr || slot == 0 || r > run.job.doc.NumRows) return false;
     int wanted = run.shown->PageBreak(static_cast<int>(r));
-    return wanted == 0 || (wanted > 0 && run.slots - slot < wanted);
+    // A slot takes the line spacing's lines: the break counts lines left.
+    return wanted == 0 || (wanted > 0 && (run.slots - slot) * long{run.job.doc.OptLS} < wanted);
 }
 
 // One row slot: row `k`'s cells at their columns when it exists, then the

@@ -68,10 +68,11 @@ struct PageRun {
 void PrintPageTop(Trap& trap, PageRun& run);
 
 // Prints the page's row slots from row `r`; returns the first row left for
-// the next page. A row whose page break asks for more lines than the page
-// has slots left, or for a new page in any case, ends the page's rows
-// unless it is the page's first; the slots left, like those past the last
-// row, print empty so that the footer stands where it always does.
+// the next page. A row whose page break asks for more lines than the
+// page's slots have left (each slot taking the line spacing's lines), or
+// for a new page in any case, ends the page's rows unless it is the
+// page's first; the slots left, like those past the last row, print empty
+// so that the footer stands where it always does.
 long PrintRowSlots(Trap& trap, PageRun& run, long r);
 
 // The footer margin, the footer text, the bottom margin and the new page.
