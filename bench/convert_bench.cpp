@@ -1,9 +1,11 @@
 // Converting the 1,000,000 x 8 document with the real program, whole
 // process (load plus export), against a `cp` of the same file, each the
-// median of several runs in the same session.
+// median of several runs in the same session. With --dense, the document
+// of short cells dense with codes, escapes and 8-bit characters.
 //
-//   build/bench/convert_bench TARNWICK [runs] [rows]
+//   build/bench/convert_bench [--dense] TARNWICK [runs] [rows]
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <sys/stat.h>
 
@@ -12,17 +14,24 @@
 
 int main(int argc, char** argv) {
     using namespace tw;
+    bool dense = argc > 1 && std::strcmp(argv[1], "--dense") == 0;
+    if (dense) {
+        --argc;
+        ++argv;
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: convert_bench TARNWICK [runs] [rows]\n");
+        std::fprintf(stderr, "usage: convert_bench [--dense] TARNWICK [runs] [rows]\n");
         return 2;
     }
     std::string exe = argv[1];
     int runs = argc > 2 ? std::atoi(argv[2]) : 7;
     int rows = argc > 3 ? std::atoi(argv[3]) : 1000000;
-    std::string path = "/tmp/tarnwick-bench-" + std::to_string(rows) + "x8.pd";
-    std::string out = "/tmp/tarnwick-bench-out";
+    std::string path = "/tmp/tarnwick-bench-" + std::string(dense ? "dense-" : "") + std::to_string(rows) + "x8.pd";
+    // Its own folder: other runs may be converting beside it.
+    std::string out = "/tmp/tarnwick-bench-out-" + std::to_string(getpid());
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0 && !bench::GenerateDocument(path, rows, 8)) return 1;
+    auto generate = dense ? bench::GenerateDenseDocument : bench::GenerateDocument;
+    if (stat(path.c_str(), &st) != 0 && !generate(path, rows, 8)) return 1;
     stat(path.c_str(), &st);
     bench::RunCommand("mkdir -p " + out + " && cat " + path);
     std::printf("document: %s, %.1f MB\n", path.c_str(), static_cast<double>(st.st_size) / (1 << 20));

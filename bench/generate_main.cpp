@@ -1,12 +1,15 @@
-// Writes a benchmark document: generate_document PATH ROWS [--csv]
+// Writes a benchmark document: generate_document PATH ROWS [--csv|--dense]
 #include <cstdlib>
-#include <cstring>
+#include <string_view>
 
 #include "bench/generate.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
     int rows = std::atoi(argv[2]);
-    bool csv = argc > 3 && std::strcmp(argv[3], "--csv") == 0;
-    return (csv ? tw::bench::GenerateCsv(argv[1], rows, 8) : tw::bench::GenerateDocument(argv[1], rows, 8)) ? 0 : 1;
+    std::string_view mode = argc > 3 ? argv[3] : "";
+    auto generate = mode == "--csv"     ? tw::bench::GenerateCsv
+                    : mode == "--dense" ? tw::bench::GenerateDenseDocument
+                                        : tw::bench::GenerateDocument;
+    return generate(argv[1], rows, 8) ? 0 : 1;
 }
