@@ -2,10 +2,12 @@
 
 namespace tw {
 
-bool HasMarkup(std::string_view text) {
+const ByteScanner& MarkupStarts() {
     static const ByteScanner scanner(kMarkupStarts);
-    return scanner.AnyIn(text);
+    return scanner;
 }
+
+bool HasMarkup(std::string_view text) { return MarkupStarts().AnyIn(text); }
 
 bool HighlightOfCode(std::string_view code, Highlight& h) {
     if (code.size() != 4 || code[0] != '%' || code[1] != 'H' || code[3] != '%') return false;
@@ -23,8 +25,8 @@ long long FieldPass(std::string_view text, const FieldForms& forms, std::string&
     long long change = 0;
     std::size_t i = 0, n = text.size();
     for (;;) {
-        std::size_t a = text.find('@', i);
-        std::size_t b = a == std::string_view::npos ? a : text.find('@', a + 1);
+        std::size_t a = FindByte(text, '@', i);
+        std::size_t b = a == std::string_view::npos ? a : FindByte(text, '@', a + 1);
         if (b == std::string_view::npos) {
             out.append(text.substr(i));
             return change;
@@ -56,37 +58,7 @@ long long FieldPass(std::string_view text, const FieldForms& forms, std::string&
 }
 
 ControlResult ControlPass(std::string_view text, LonePercent lone, ControlSink& sink) {
-    ControlResult r;
-    std::size_t i = 0;
-    for (;;) {
-        std::size_t a = text.find('%', i);
-        if (a == std::string_view::npos) {
-            if (i < text.size()) sink.Text(text.substr(i));
-            return r;
-        }
-        std::size_t b = text.find('%', a + 1);
-        if (b == std::string_view::npos) {
-            std::size_t until = lone == LonePercent::Keep ? text.size() : a;
-            if (until > i) sink.Text(text.substr(i, until - i));
-            r.lone_percent = true;
-            return r;
-        }
-        if (a > i) sink.Text(text.substr(i, a - i));
-        std::string_view code = text.substr(a, b - a + 1);
-        r.width_change -= static_cast<long long>(code.size());
-        Highlight h;
-        if (code == "%PC%") {
-            sink.Text("%");
-            r.width_change += 1;
-        } else if (HighlightOfCode(code, h)) {
-            bool& on = r.open[static_cast<std::size_t>(h)];
-            on = !on;
-            sink.Toggle(h, on);
-        } else if (code == "%V%") {
-            sink.Value();
-        }
-        i = b + 1;
-    }
+    return ControlPassTo(text, lone, sink);
 }
 
 HeaderParts SplitHeaderLine(std::string_view text) {

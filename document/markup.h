@@ -15,6 +15,8 @@ namespace tw {
 inline constexpr ByteTable kMarkupStarts = TableOf("@%");
 // True when `text` holds either.
 bool HasMarkup(std::string_view text);
+// The scan for either.
+const ByteScanner& MarkupStarts();
 
 enum class Highlight { Underline, Bold, Italic, Subscript, Superscript };
 // The order in which highlights still on are closed at the end of a cell.
@@ -64,6 +66,54 @@ struct ControlResult {
 // The control pass: "%PC%" gives "%", the highlight codes toggle, "%V%"
 // marks a value cell, every other code is removed.
 ControlResult ControlPass(std::string_view text, LonePercent lone, ControlSink& sink);
+
+// The first `c` in `text` from `from`, or npos. Cells are mostly a few
+// bytes long: a plain loop beats setting up a library search for them.
+inline std::size_t FindByte(std::string_view text, char c, std::size_t from) {
+    if (text.size() - from >= 32) return text.find(c, from);
+    for (; from < text.size(); ++from) {
+        if (text[from] == c) return from;
+    }
+    return std::string_view::npos;
+}
+
+// The control pass with the sink's own type known, so that writers
+// converting millions of cells call its parts directly. `S` has the
+// members of ControlSink.
+template <class S>
+ControlResult ControlPassTo(std::string_view text, LonePercent lone, S& sink) {
+    ControlResult r;
+    std::size_t i = 0;
+    for (;;) {
+        std::size_t a = FindByte(text, '%', i);
+        if (a == std::string_view::npos) {
+            if (i < text.size()) sink.Text(text.substr(i));
+            return r;
+        }
+        std::size_t b = FindByte(text, '%', a + 1);
+        if (b == std::string_view::npos) {
+            std::size_t until = lone == LonePercent::Keep ? text.size() : a;
+            if (until > i) sink.Text(text.substr(i, until - i));
+            r.lone_percent = true;
+            return r;
+        }
+        if (a > i) sink.Text(text.substr(i, a - i));
+        std::string_view code = text.substr(a, b - a + 1);
+        r.width_change -= static_cast<long long>(code.size());
+        Highlight h;
+        if (code == "%PC%") {
+            sink.Text("%");
+            r.width_change += 1;
+        } else if (HighlightOfCode(code, h)) {
+            bool& on = r.open[static_cast<std::size_t>(h)];
+            on = !on;
+            sink.Toggle(h, on);
+        } else if (code == "%V%") {
+            sink.Value();
+        }
+        i = b + 1;
+    }
+}
 
 // The three parts of a header or footer text: its first character,
 // whatever it is, is the delimiter and is never shown; the left, centre

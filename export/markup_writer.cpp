@@ -1,6 +1,7 @@
 #include "export/markup_writer.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "document/report.h"
 #include "document/text.h"
@@ -31,13 +32,27 @@ ByteTable WithMarkup(ByteTable t) {
     return t;
 }
 
-// Each escape set, and the scan for a byte that needs any work (escaping
-// or markup) made from the same set.
+// What the escape pass puts in place of one byte of its set.
+std::string HtmlFormOf(unsigned char c);
+std::string RtfFormOf(unsigned char c);
+
+// Each escape set with the form of each of its bytes, and the scan for a
+// byte that needs any work (escaping or markup) made from the same set.
 struct EscapeTables {
     ByteTable html = HtmlEscapeSet();
     ByteTable rtf = RtfEscapeSet();
     ByteScanner special_html{WithMarkup(html)};
     ByteScanner special_rtf{WithMarkup(rtf)};
+    std::array<std::string, 256> html_forms = FormsOf(html, HtmlFormOf);
+    std::array<std::string, 256> rtf_forms = FormsOf(rtf, RtfFormOf);
+
+    static std::array<std::string, 256> FormsOf(const ByteTable& set, std::string (*form)(unsigned char)) {
+        std::array<std::string, 256> forms;
+        for (std::size_t c = 0; c < set.size(); ++c) {
+            if (set[c]) forms[c] = form(static_cast<unsigned char>(c));
+        }
+        return forms;
+    }
 };
 
 const EscapeTables& Tables() {
@@ -60,7 +75,46 @@ char32_t Cp1252ToUnicode(unsigned char c) {
     return c;
 }
 
-class LineBufSink : public ControlSink {
+std::string HtmlFormOf(unsigned char c) {
+    switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '"': return "&quot;";
+    default: break;
+    }
+    // Ended by ";" so a digit that follows is not read into it.
+    if (char32_t u = Cp1252ToUnicode(c); u != 0 && c >= 128) {
+        return "&#" + std::to_string(static_cast<unsigned long>(u)) + ";";
+    }
+    // The remaining control characters, 127, and the five bytes that
+    // Windows-1252 leaves undefined are dropped.
+    return "";
+}
+
+std::string RtfFormOf(unsigned char c) {
+    static const char hex[] = "0123456789ABCDEF";
+    if (c == 160) return "\\~";
+    if (c > 127) return {'\\', '\'', hex[c >> 4], hex[c & 15]};
+    return {'\\', static_cast<char>(c)};
+}
+
+// Copies `in` to `out` with each byte of the set replaced by its form,
+// the runs between them copied whole.
+void EscapeWith(const ByteTable& set, const std::array<std::string, 256>& forms, std::string_view in,
+                std::string& out) {
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        auto c = static_cast<unsigned char>(in[i]);
+        if (!set[c]) continue;
+        out.append(in.data() + run, i - run);
+        out.append(forms[c]);
+        run = i + 1;
+    }
+    out.append(in.data() + run, in.size() - run);
+}
+
+class LineBufSink final : public ControlSink {
 public:
     LineBufSink(std::string& buf, const WriterForms& forms) : buf_(buf), forms_(forms) {}
     void Text(std::string_view t) override { buf_.append(t); }
@@ -76,48 +130,9 @@ private:
 
 }  // namespace
 
-void EscapeHtml(std::string_view in, std::string& out) {
-    const ByteTable& needs = Tables().html;
-    for (char ch : in) {
-        auto c = static_cast<unsigned char>(ch);
-        if (!needs[c]) {
-            out.push_back(ch);
-        } else if (c == '&') {
-            out.append("&amp;");
-        } else if (c == '<') {
-            out.append("&lt;");
-        } else if (c == '>') {
-            out.append("&gt;");
-        } else if (c == '"') {
-            out.append("&quot;");
-        } else if (char32_t u = Cp1252ToUnicode(c); u != 0 && c >= 128) {
-            // Ended by ";" so a digit that follows is not read into it.
-            out.append("&#").append(std::to_string(static_cast<unsigned long>(u))).push_back(';');
-        }
-        // The remaining control characters, 127, and the five bytes that
-        // Windows-1252 leaves undefined are dropped.
-    }
-}
+void EscapeHtml(std::string_view in, std::string& out) { EscapeWith(Tables().html, Tables().html_forms, in, out); }
 
-void EscapeRtf(std::string_view in, std::string& out) {
-    static const char hex[] = "0123456789ABCDEF";
-    const ByteTable& needs = Tables().rtf;
-    for (char ch : in) {
-        auto c = static_cast<unsigned char>(ch);
-        if (!needs[c]) {
-            out.push_back(ch);
-        } else if (c == 160) {
-            out.append("\\~");
-        } else if (c > 127) {
-            out.append("\\'");
-            out.push_back(hex[c >> 4]);
-            out.push_back(hex[c & 15]);
-        } else {
-            out.push_back('\\');
-            out.push_back(ch);
-        }
-    }
-}
+void EscapeRtf(std::string_view in, std::string& out) { EscapeWith(Tables().rtf, Tables().rtf_forms, in, out); }
 
 const WriterForms& HtmlForms() {
     static const WriterForms f{
@@ -158,28 +173,37 @@ MarkupCellWriter::MarkupCellWriter(Platform& sys, const WriterForms& forms, std:
     date_ = forms.date(forms.date_needs_today ? sys.process.LongDate() : std::string());
     fields_ = FieldForms{forms.page, date_, title_, forms.page_width, forms.date_width,
                          static_cast<long long>(title.size())};
+    for (std::size_t c = 0; c < kinds_.size(); ++c) {
+        kinds_[c] = static_cast<unsigned char>((forms.needs_escape[c] ? kEscapes : 0) | (c == '@' ? kField : 0) |
+                                               (c == '%' ? kCode : 0));
+    }
 }
 
 long long MarkupCellWriter::Convert(std::string_view text, std::string& LineBuf) {
     auto width = static_cast<long long>(text.size());
-    if (!forms_.any_special(text)) {
+    // A long cell is first scanned a block at a time for any work at all.
+    if (text.size() >= 16 && !forms_.any_special(text)) {
         LineBuf.append(text);
         return width;
     }
-    bool needs_escape = false, has_field = false, has_code = false;
-    for (char ch : text) {
-        auto c = static_cast<unsigned char>(ch);
-        needs_escape |= forms_.needs_escape[c];
-        has_field |= c == '@';
-        has_code |= c == '%';
+    unsigned kinds = 0;
+    for (char ch : text) kinds |= kinds_[static_cast<unsigned char>(ch)];
+    if (kinds == 0) {
+        LineBuf.append(text);
+        return width;
+    }
+    if (kinds == kEscapes) {
+        forms_.escape(text, LineBuf);
+        return width;
     }
     std::string_view work = text;
-    if (needs_escape) {
+    if (kinds & kEscapes) {
         escaped_.clear();
         forms_.escape(text, escaped_);
         work = escaped_;
     }
-    if (has_field) {
+    bool has_code = (kinds & kCode) != 0;
+    if (kinds & kField) {
         expanded_.clear();
         width += FieldPass(work, fields_, expanded_);
         work = expanded_;
@@ -190,7 +214,7 @@ long long MarkupCellWriter::Convert(std::string_view text, std::string& LineBuf)
         return width;
     }
     LineBufSink sink(LineBuf, forms_);
-    ControlResult r = ControlPass(work, LonePercent::Drop, sink);
+    ControlResult r = ControlPassTo(work, LonePercent::Drop, sink);
     width += r.width_change;
     for (Highlight h : kCloseOrder) {
         if (r.open[static_cast<std::size_t>(h)]) LineBuf.append(forms_.off[static_cast<std::size_t>(h)]);
@@ -199,12 +223,28 @@ long long MarkupCellWriter::Convert(std::string_view text, std::string& LineBuf)
 }
 
 long long MarkupCellWriter::Write(std::string_view text, std::string& LineBuf) {
-    long long width = 0;
     std::size_t start = LineBuf.size();
+    // Nearly every cell converts without a failure: the trap that reports
+    // one is set up only when one happened, and meets it as its step's
+    // first run would have.
+    std::optional<VbError> failure;
+    try {
+        return Convert(text, LineBuf);
+    } catch (const VbError& e) {
+        failure = e;
+    } catch (const std::bad_alloc&) {
+        failure = VbError(kErrOutOfMemory);
+    }
+    long long width = 0;
+    bool first_run = true;
     Trap trap(sys_, forms_.procedure, ReportFamily::A);
     trap.LogWithTimestamp();
     trap.Run([&] {
         trap.Step([&] {
+            if (first_run) {
+                first_run = false;
+                throw *failure;
+            }
             LineBuf.resize(start);  // a retried cell starts afresh
             width = Convert(text, LineBuf);
         });

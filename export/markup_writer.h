@@ -53,6 +53,9 @@ private:
 
     Platform& sys_;
     const WriterForms& forms_;
+    // What each byte asks of the passes, by these bits.
+    enum : unsigned char { kEscapes = 1, kField = 2, kCode = 4 };
+    std::array<unsigned char, 256> kinds_{};
     std::string title_, date_;
     FieldForms fields_;
     std::string escaped_, expanded_;

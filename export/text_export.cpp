@@ -1,6 +1,7 @@
 #include "export/text_export.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "document/markup.h"
 #include "document/text.h"
@@ -9,7 +10,7 @@ namespace tw {
 
 namespace {
 
-class PlainText : public ControlSink {
+class PlainText final : public ControlSink {
 public:
     explicit PlainText(std::string& out) : out_(out) {}
     void Text(std::string_view t) override { out_.append(t); }
@@ -20,15 +21,29 @@ private:
     std::string& out_;
 };
 
-void AppendCellText(std::string_view text, std::string& fields, std::string& out) {
-    if (!HasMarkup(text)) {
-        out.append(text);
+// Appends the cell with its markup converted; `markup` is where its first
+// "@" or "%" stands, as the caller found it.
+void ConvertCellText(std::string_view text, std::size_t markup, std::string& fields, std::string& out) {
+    PlainText sink(out);
+    // Without a field the field pass would copy the text unchanged.
+    if (FindByte(text, '@', markup) == std::string_view::npos) {
+        ControlPassTo(text, LonePercent::Keep, sink);
         return;
     }
     fields.clear();
     FieldPass(text, FieldForms{}, fields);
-    PlainText sink(out);
-    ControlPass(fields, LonePercent::Keep, sink);
+    ControlPassTo(std::string_view(fields), LonePercent::Keep, sink);
+}
+
+void AppendCellText(std::string_view text, std::string& fields, std::string& out) {
+    static const ByteScanner& markup = MarkupStarts();
+    const char* end = text.data() + text.size();
+    const char* at = markup.Next(text.data(), end);
+    if (at == end) {
+        out.append(text);
+        return;
+    }
+    ConvertCellText(text, static_cast<std::size_t>(at - text.data()), fields, out);
 }
 
 }  // namespace
@@ -56,18 +71,29 @@ void WriteText(const DocumentModel& doc, Sink& out, Trap* trap, RowRange rows, c
         return;
     }
     RowReader cells(doc.Cells, doc.NumCols);
+    const ByteScanner& markup = MarkupStarts();
+    std::vector<std::size_t> starts(static_cast<std::size_t>(std::max(doc.NumCols, 0)) + 1);
     for (int row = std::max(rows.first, 1); row <= std::min(rows.last, doc.NumRows); ++row) {
         RunStep(trap, kWriterRow, [&] {
             // Most rows hold no codes at all: join them as they are, and
-            // convert cell by cell only the rows that need it.
-            for (int pass = 0; pass < 2; ++pass) {
-                line.clear();
-                for (int col = 1; col <= doc.NumCols; ++col) {
-                    if (pass == 0) line.append(cells.Cell(col, row));
-                    else AppendCellText(cells.Cell(col, row), fields, line);
+            // convert cell by cell only from the first cell that needs it.
+            line.clear();
+            for (int col = 1; col <= doc.NumCols; ++col) {
+                starts[static_cast<std::size_t>(col - 1)] = line.size();
+                line.append(cells.Cell(col, row));
+                if (col != doc.NumCols) line.push_back('\t');
+            }
+            const char* end = line.data() + line.size();
+            const char* at = markup.Next(line.data(), end);
+            if (at != end) {
+                auto first = static_cast<std::size_t>(at - line.data());
+                int col = 1;
+                while (col < doc.NumCols && starts[static_cast<std::size_t>(col)] <= first) ++col;
+                line.resize(starts[static_cast<std::size_t>(col - 1)]);
+                for (; col <= doc.NumCols; ++col) {
+                    AppendCellText(cells.Cell(col, row), fields, line);
                     if (col != doc.NumCols) line.push_back('\t');
                 }
-                if (pass == 0 && !HasMarkup(line)) break;
             }
             line.append("\r\n");
             out.Write(line);

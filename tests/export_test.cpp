@@ -151,6 +151,130 @@ TEST(CellMarkup, NoByteTheEscapesChangeSlipsPastTheFastPath) {
     EXPECT_TRUE(f.fp.msg.shown.empty());
 }
 
+// The writers take shortcuts for the common cells: a cell with nothing to
+// convert is copied, one that only needs escaping is escaped straight into
+// the line, a cell without a field skips the field pass, short cells are
+// searched byte by byte and long ones a block at a time, and a text row is
+// converted only from its first cell with markup. Each gives exactly what
+// the passes one after the other give: escape, fields, control codes.
+std::string TextOf(Fixture& f);
+
+class PassesInTurn final : public ControlSink {
+public:
+    PassesInTurn(std::string& out, const WriterForms* forms) : out_(out), forms_(forms) {}
+    void Text(std::string_view t) override { out_.append(t); }
+    void Toggle(Highlight h, bool on) override {
+        if (forms_) out_.append((on ? forms_->on : forms_->off)[static_cast<std::size_t>(h)]);
+    }
+    void Value() override {
+        if (!forms_) out_.push_back('=');
+    }
+
+private:
+    std::string& out_;
+    const WriterForms* forms_;
+};
+
+Converted ByThePasses(const WriterForms& forms, const FieldForms& fields, std::string_view cell) {
+    std::string escaped, expanded, out;
+    forms.escape(cell, escaped);
+    long long width = static_cast<long long>(cell.size()) + FieldPass(escaped, fields, expanded);
+    PassesInTurn sink(out, &forms);
+    ControlResult r = ControlPass(expanded, LonePercent::Drop, sink);
+    for (Highlight h : kCloseOrder) {
+        if (r.open[static_cast<std::size_t>(h)]) out.append(forms.off[static_cast<std::size_t>(h)]);
+    }
+    return {out, width + r.width_change};
+}
+
+std::string TextByThePasses(std::string_view cell) {
+    std::string expanded, out;
+    FieldPass(cell, FieldForms{}, expanded);
+    PassesInTurn sink(out, nullptr);
+    ControlPass(expanded, LonePercent::Keep, sink);
+    return out;
+}
+
+TEST(CellMarkup, ShortcutsGiveWhatThePassesInTurnGive) {
+    const char* cores[] = {
+        "x<y", "a&b", "\"q\"", "a>b", "caf\xE9", "\xA3" "12", "\x80\x81\xA0\xFF", "\x01\x7F\t",
+        "C:\\d{x}", "%H2%bold%H2%", "%V%123", "50%PC%", "7%", "%", "%%", "%PC", "a%H1%<b>%H1%&",
+        "@P@", "@D@", "@T@", "@@", "@@@", "@P@@D@", "@X@", "@", "a@b%H4%c", "%H2%@T@%H2%<",
+        "\xE9@P@\xE9", "%@P@%", "@%H2%@", "12.50",
+    };
+    Fixture f;
+    f.doc.OptDE = "T<&>\xE9";
+    const struct {
+        const char* name;
+        const WriterForms& forms;
+        Converted (*convert)(Fixture&, std::string_view);
+    } writers[] = {{"html", HtmlForms(), Html}, {"rtf", RtfForms(), Rtf}};
+    for (const auto& w : writers) {
+        std::string title, date = w.forms.date(w.forms.date_needs_today ? f.fp.process.LongDate() : "");
+        w.forms.escape(f.doc.OptDE, title);
+        FieldForms fields{w.forms.page, date, title, w.forms.page_width, w.forms.date_width,
+                          static_cast<long long>(f.doc.OptDE.size())};
+        for (const char* core : cores) {
+            // Alone, and padded before and after across the lengths where
+            // the searches change their way.
+            for (std::size_t before : {0u, 1u, 15u, 16u, 29u, 40u}) {
+                for (std::size_t after : {0u, 2u, 17u, 33u}) {
+                    std::string cell = std::string(before, 'x') + core + std::string(after, 'y');
+                    Converted got = w.convert(f, cell), want = ByThePasses(w.forms, fields, cell);
+                    EXPECT_EQ(got.html, want.html) << w.name << " " << cell;
+                    EXPECT_EQ(got.width, want.width) << w.name << " " << cell;
+                    EXPECT_EQ(CellToText(cell), TextByThePasses(cell)) << cell;
+                }
+            }
+        }
+    }
+    EXPECT_TRUE(f.fp.msg.shown.empty());
+
+    // Rows of four cells with one marked cell in each place, and rows
+    // marked in two places: each row converts cell by cell.
+    std::string doc, want;
+    const char* plain = "plain text of some length";
+    std::vector<std::vector<std::string>> rows;
+    for (const char* core : cores) {
+        for (int at = 0; at < 4; ++at) {
+            std::vector<std::string> row(4, plain);
+            row[static_cast<std::size_t>(at)] = core;
+            if (at > 0) row[0] = std::string(core) + plain;
+            rows.push_back(row);
+        }
+    }
+    for (int col = 0; col < 4; ++col) {
+        doc += "%CO:" + std::string(1, static_cast<char>('A' + col)) + ",30,0%";
+        for (const auto& row : rows) doc += row[static_cast<std::size_t>(col)] + "\n";
+    }
+    for (const auto& row : rows) {
+        for (std::size_t col = 0; col < 4; ++col) want += TextByThePasses(row[col]) + (col < 3 ? "\t" : "\r\n");
+    }
+    Fixture g;
+    g.Load(doc);
+    EXPECT_EQ(TextOf(g), want);
+}
+
+// The markup search finds what the library search finds, on both sides
+// of the length where it changes its way, from every place.
+TEST(CellMarkup, ByteSearchFindsTheFirstFromAnyPlace) {
+    int wrong = 0;
+    for (std::size_t length : {0u, 1u, 2u, 31u, 32u, 33u, 40u, 64u, 70u}) {
+        for (std::size_t at = 0; at <= length; ++at) {
+            std::string text(length, 'x');
+            if (at < length) text[at] = '%';
+            if (at + 5 < length) text[at + 5] = '%';
+            for (std::size_t from = 0; from <= length + 1; ++from) {
+                std::size_t want = std::string_view(text).find('%', from);
+                if (FindByte(text, '%', from) != want && ++wrong <= 5) {
+                    ADD_FAILURE() << "length " << length << ", '%' at " << at << ", from " << from;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 TEST(CellMarkup, TitleInsertedByAFieldIsEscaped) {
     Fixture f;
     f.doc.OptDE = "<script>x</script>";
