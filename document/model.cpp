@@ -43,41 +43,39 @@ void CellGrid::AppendCellSlowly(int column, int row, std::size_t offset) {
     if (row > upper_row_) upper_row_ = row;
     std::size_t size = (c.count == 0 ? kFirstBlock : kBlockSize) * width_;
     try {
-        c.blocks.push_back(MakeLargeArray<unsigned char>(size));
+        if (c.count == 0) {
+            c.first = MakeLargeArray<unsigned char>(size);
+            c.blocks.push_back(c.first.get());
+        } else {
+            c.blocks.push_back(SharedBlock());
+        }
     } catch (const std::bad_alloc&) {
         throw VbError(kErrOutOfStringSpace);
     } catch (const std::length_error&) {
         throw VbError(kErrOutOfStringSpace);
     }
-    c.next = c.blocks.back().get();
+    c.next = c.blocks.back();
     c.limit = c.next + size;
     Store(c.next, offset);
     c.next += width_;
     ++c.count;
 }
 
+unsigned char* CellGrid::SharedBlock() {
+    std::size_t size = kBlockSize * width_;
+    if (chunk_room_ < size) {
+        chunks_.reserve(chunks_.size() + 1);
+        chunks_.push_back(MakeLargeArray<unsigned char>(kChunkBytes));
+        chunk_room_ = kChunkBytes;
+    }
+    unsigned char* block = chunks_.back().get() + (kChunkBytes - chunk_room_);
+    chunk_room_ -= size;
+    return block;
+}
+
 void CellGrid::AttachText(std::shared_ptr<const ByteBuffer> text) {
     text_ = std::move(text);
     width_ = text_->Size() > UINT32_MAX ? 8 : 4;
-}
-
-std::uint64_t CellGrid::Offset(const Column& c, std::size_t index) const {
-    auto [block, slot] = Locate(index);
-    const unsigned char* at = c.blocks[block].get() + slot * width_;
-    if (width_ == 4) {
-        std::uint32_t narrow;
-        std::memcpy(&narrow, at, 4);
-        return narrow;
-    }
-    std::uint64_t wide;
-    std::memcpy(&wide, at, 8);
-    return wide;
-}
-
-std::pair<std::size_t, std::size_t> CellGrid::Locate(std::size_t index) {
-    if (index < kFirstBlock) return {0, index};
-    std::size_t j = index - kFirstBlock;
-    return {1 + (j >> kBlockShift), j & (kBlockSize - 1)};
 }
 
 void CellGrid::ReadColumn(int column, int first, int count, std::string_view* out) const {

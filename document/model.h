@@ -71,18 +71,25 @@ public:
 
 private:
     // Offsets are kept in blocks, so growing a column never moves what is
-    // stored: a small first block, then blocks of 256K offsets.
+    // stored: a small first block of the column's own, then blocks of 64K
+    // offsets cut from chunks of 2 MB that all columns share. A chunk is
+    // one huge page of memory: taking memory a small page at a time costs
+    // more than all the other work of loading a long document.
     static constexpr std::size_t kFirstBlock = 4096;
-    static constexpr int kBlockShift = 18;
+    static constexpr int kBlockShift = 16;
     static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockShift;
+    static constexpr std::size_t kChunkBytes = std::size_t{2} << 20;
     struct Column {
         std::string attr[4];  // rows -3 .. 0
-        std::vector<LargeArray<unsigned char>> blocks;  // offsets of rows 1 .., 4 or 8 bytes each
+        LargeArray<unsigned char> first;  // the first block
+        std::vector<unsigned char*> blocks;  // offsets of rows 1 .., 4 or 8 bytes each
         std::size_t count = 0;
         unsigned char* next = nullptr;   // room left in the last block
         unsigned char* limit = nullptr;
     };
     void AppendCellSlowly(int column, int row, std::size_t offset);
+    // Room for one block of kBlockSize offsets from the shared chunks.
+    unsigned char* SharedBlock();
     void Store(unsigned char* at, std::uint64_t offset) const {
         if (width_ == 4) {
             auto narrow = static_cast<std::uint32_t>(offset);
@@ -91,12 +98,29 @@ private:
             std::memcpy(at, &offset, 8);
         }
     }
-    std::uint64_t Offset(const Column& c, std::size_t index) const;
+    std::uint64_t Offset(const Column& c, std::size_t index) const {
+        auto [block, slot] = Locate(index);
+        const unsigned char* at = c.blocks[block] + slot * width_;
+        if (width_ == 4) {
+            std::uint32_t narrow;
+            std::memcpy(&narrow, at, 4);
+            return narrow;
+        }
+        std::uint64_t wide;
+        std::memcpy(&wide, at, 8);
+        return wide;
+    }
     // Block and slot of the offset of row index + 1.
-    static std::pair<std::size_t, std::size_t> Locate(std::size_t index);
+    static std::pair<std::size_t, std::size_t> Locate(std::size_t index) {
+        if (index < kFirstBlock) return {0, index};
+        std::size_t j = index - kFirstBlock;
+        return {1 + (j >> kBlockShift), j & (kBlockSize - 1)};
+    }
     void Check(int column, int row) const;
 
     std::vector<Column> columns_;
+    std::vector<LargeArray<unsigned char>> chunks_;
+    std::size_t chunk_room_ = 0;  // bytes left at the end of the last chunk
     std::shared_ptr<const ByteBuffer> text_;
     std::size_t width_ = 4;  // bytes an offset takes
     int upper_row_ = 1;

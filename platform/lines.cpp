@@ -7,12 +7,6 @@ const ByteScanner& LineEndBytes() {
     return scanner;
 }
 
-std::size_t LineEndLength(std::string_view data, std::size_t pos) {
-    if (pos >= data.size() || !IsLineEnd(data[pos])) return 0;
-    if (pos + 1 < data.size() && IsLineEnd(data[pos + 1]) && data[pos + 1] != data[pos]) return 2;
-    return 1;
-}
-
 std::size_t LineLength(const char* p, const char* end) {
     return static_cast<std::size_t>(LineEndBytes().Next(p, end) - p);
 }

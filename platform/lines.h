@@ -17,7 +17,11 @@ const ByteScanner& LineEndBytes();
 
 // The length of the line ending at `data[pos]`: 2 for CR LF and LF CR,
 // 1 for a lone CR or LF, 0 when no line ends there.
-std::size_t LineEndLength(std::string_view data, std::size_t pos);
+inline std::size_t LineEndLength(std::string_view data, std::size_t pos) {
+    if (pos >= data.size() || !IsLineEnd(data[pos])) return 0;
+    if (pos + 1 < data.size() && IsLineEnd(data[pos + 1]) && data[pos + 1] != data[pos]) return 2;
+    return 1;
+}
 
 // Walks the lines of a text: a final line without an ending still counts,
 // an ending at the very end adds no empty line.

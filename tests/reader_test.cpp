@@ -350,3 +350,40 @@ TEST(RowReader, AgreesWithTheGridWhateverTheLineEndings) {
 
 }  // namespace
 }  // namespace tw
+
+namespace tw {
+namespace {
+
+// Long columns are stored in blocks, some cut from memory the columns
+// share: each cell still reads as its own line, across the first block,
+// the shared blocks and the chunks they come from, whatever the column.
+TEST(CellGrid, LongColumnsReadBackAcrossTheirBlocks) {
+    const struct {
+        char name;
+        int rows;
+    } columns[] = {{'A', 4096 + 9 * 65536 + 3}, {'B', 4097}, {'C', 70000}, {'D', 1}};
+    std::string doc;
+    for (const auto& c : columns) {
+        doc += std::string("%CO:") + c.name + ",8,0%";
+        for (int r = 1; r <= c.rows; ++r) doc += c.name + std::to_string(r) + (r % 3 ? "\n" : "\r\n");
+    }
+    test::Fixture f;
+    f.Load(doc);
+    ASSERT_EQ(f.doc.NumRows, columns[0].rows);
+    RowReader rows(f.doc.Cells, f.doc.NumCols);
+    int wrong = 0;
+    for (int r = 1; r <= f.doc.NumRows; ++r) {
+        for (int i = 0; i < 4; ++i) {
+            const auto& c = columns[i];
+            std::string want = r <= c.rows ? c.name + std::to_string(r) : "";
+            if (rows.Cell(i + 1, r) != want || f.doc.Cells(i + 1, r) != want) {
+                if (++wrong <= 5) ADD_FAILURE() << "cell " << c.name << r << " reads " << f.doc.Cells(i + 1, r);
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(f.doc.Cells.RowsIn(i + 1), columns[i].rows);
+}
+
+}  // namespace
+}  // namespace tw
