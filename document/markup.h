@@ -82,32 +82,42 @@ inline std::size_t FindByte(std::string_view text, char c, std::size_t from) {
 // members of ControlSink.
 template <class S>
 ControlResult ControlPassTo(std::string_view text, LonePercent lone, S& sink) {
-    ControlResult r;
+    // The state lives in plain locals until the end: the result's flags,
+    // set a byte at a time and then copied whole, would make the copy
+    // wait on each byte.
+    long long width_change = 0;
+    unsigned open = 0;  // a bit per Highlight
+    auto result = [&](bool lone_percent) {
+        ControlResult r;
+        r.width_change = width_change;
+        r.lone_percent = lone_percent;
+        for (std::size_t h = 0; h < r.open.size(); ++h) r.open[h] = (open >> h & 1) != 0;
+        return r;
+    };
     std::size_t i = 0;
     for (;;) {
         std::size_t a = FindByte(text, '%', i);
         if (a == std::string_view::npos) {
             if (i < text.size()) sink.Text(text.substr(i));
-            return r;
+            return result(false);
         }
         std::size_t b = FindByte(text, '%', a + 1);
         if (b == std::string_view::npos) {
             std::size_t until = lone == LonePercent::Keep ? text.size() : a;
             if (until > i) sink.Text(text.substr(i, until - i));
-            r.lone_percent = true;
-            return r;
+            return result(true);
         }
         if (a > i) sink.Text(text.substr(i, a - i));
         std::string_view code = text.substr(a, b - a + 1);
-        r.width_change -= static_cast<long long>(code.size());
+        width_change -= static_cast<long long>(code.size());
         Highlight h;
         if (code == "%PC%") {
             sink.Text("%");
-            r.width_change += 1;
+            width_change += 1;
         } else if (HighlightOfCode(code, h)) {
-            bool& on = r.open[static_cast<std::size_t>(h)];
-            on = !on;
-            sink.Toggle(h, on);
+            unsigned bit = 1u << static_cast<unsigned>(h);
+            open ^= bit;
+            sink.Toggle(h, (open & bit) != 0);
         } else if (code == "%V%") {
             sink.Value();
         }
