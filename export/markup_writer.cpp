@@ -1,6 +1,8 @@
 #include "export/markup_writer.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 
 #include "document/report.h"
@@ -36,23 +38,35 @@ ByteTable WithMarkup(ByteTable t) {
 std::string HtmlFormOf(unsigned char c);
 std::string RtfFormOf(unsigned char c);
 
-// Each escape set with the form of each of its bytes, and the scan for a
-// byte that needs any work (escaping or markup) made from the same set.
+// A byte's escaped form, kept in a fixed room so it is copied in one move.
+constexpr std::size_t kFormRoom = 8;
+struct Form {
+    std::array<char, kFormRoom> bytes{};
+    std::size_t size = 0;
+};
+// Each byte's form: itself when the escape pass leaves it alone.
+using Forms = std::array<Form, 256>;
+
+Forms FormsOf(const ByteTable& set, std::string (*form_of)(unsigned char)) {
+    Forms forms;
+    for (std::size_t c = 0; c < set.size(); ++c) {
+        std::string f = set[c] ? form_of(static_cast<unsigned char>(c)) : std::string(1, static_cast<char>(c));
+        if (f.size() > kFormRoom) std::abort();  // the forms are fixed, and all fit
+        std::copy(f.begin(), f.end(), forms[c].bytes.begin());
+        forms[c].size = f.size();
+    }
+    return forms;
+}
+
+// Each escape set with the form of each byte, and the scan for a byte
+// that needs any work (escaping or markup) made from the same set.
 struct EscapeTables {
     ByteTable html = HtmlEscapeSet();
     ByteTable rtf = RtfEscapeSet();
     ByteScanner special_html{WithMarkup(html)};
     ByteScanner special_rtf{WithMarkup(rtf)};
-    std::array<std::string, 256> html_forms = FormsOf(html, HtmlFormOf);
-    std::array<std::string, 256> rtf_forms = FormsOf(rtf, RtfFormOf);
-
-    static std::array<std::string, 256> FormsOf(const ByteTable& set, std::string (*form)(unsigned char)) {
-        std::array<std::string, 256> forms;
-        for (std::size_t c = 0; c < set.size(); ++c) {
-            if (set[c]) forms[c] = form(static_cast<unsigned char>(c));
-        }
-        return forms;
-    }
+    Forms html_forms = FormsOf(html, HtmlFormOf);
+    Forms rtf_forms = FormsOf(rtf, RtfFormOf);
 };
 
 const EscapeTables& Tables() {
@@ -99,19 +113,22 @@ std::string RtfFormOf(unsigned char c) {
     return {'\\', static_cast<char>(c)};
 }
 
-// Copies `in` to `out` with each byte of the set replaced by its form,
-// the runs between them copied whole.
-void EscapeWith(const ByteTable& set, const std::array<std::string, 256>& forms, std::string_view in,
-                std::string& out) {
-    std::size_t run = 0;
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        auto c = static_cast<unsigned char>(in[i]);
-        if (!set[c]) continue;
-        out.append(in.data() + run, i - run);
-        out.append(forms[c]);
-        run = i + 1;
+// Copies `in` to `out` with each byte replaced by its form: a piece at a
+// time built on the stack, then appended whole, since cells are short and
+// appending each form on its own would cost more than building it.
+void EscapeWith(const Forms& forms, std::string_view in, std::string& out) {
+    constexpr std::size_t kPiece = 64;
+    char buf[kPiece * kFormRoom];
+    for (std::size_t i = 0; i < in.size();) {
+        std::size_t end = std::min(in.size(), i + kPiece);
+        char* d = buf;
+        for (; i < end; ++i) {
+            const Form& f = forms[static_cast<unsigned char>(in[i])];
+            std::memcpy(d, f.bytes.data(), kFormRoom);
+            d += f.size;
+        }
+        out.append(buf, static_cast<std::size_t>(d - buf));
     }
-    out.append(in.data() + run, in.size() - run);
 }
 
 class LineBufSink final : public ControlSink {
@@ -130,9 +147,9 @@ private:
 
 }  // namespace
 
-void EscapeHtml(std::string_view in, std::string& out) { EscapeWith(Tables().html, Tables().html_forms, in, out); }
+void EscapeHtml(std::string_view in, std::string& out) { EscapeWith(Tables().html_forms, in, out); }
 
-void EscapeRtf(std::string_view in, std::string& out) { EscapeWith(Tables().rtf, Tables().rtf_forms, in, out); }
+void EscapeRtf(std::string_view in, std::string& out) { EscapeWith(Tables().rtf_forms, in, out); }
 
 const WriterForms& HtmlForms() {
     static const WriterForms f{

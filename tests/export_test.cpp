@@ -255,6 +255,37 @@ TEST(CellMarkup, ShortcutsGiveWhatThePassesInTurnGive) {
     EXPECT_EQ(TextOf(g), want);
 }
 
+// A text escapes as its bytes one by one, at any length: every byte at
+// every place of texts shorter and longer than the pieces the escape
+// builds at a time.
+TEST(CellMarkup, EscapeOfATextIsTheEscapesOfItsBytes) {
+    for (auto escape : {EscapeHtml, EscapeRtf}) {
+        std::string one[256];
+        for (int c = 0; c < 256; ++c) escape(std::string(1, static_cast<char>(c)), one[c]);
+        int wrong = 0;
+        for (std::size_t length : {1u, 63u, 64u, 65u, 130u}) {
+            for (int c = 0; c < 256; ++c) {
+                std::string text, want;
+                for (std::size_t i = 0; i < length; ++i) {
+                    // The byte under test, bytes with long forms, plain ones.
+                    auto b = static_cast<unsigned char>(i % 3 == 0 ? c : i % 3 == 1 ? 128 + i % 32 : 'a' + i % 26);
+                    text.push_back(static_cast<char>(b));
+                    want += one[b];
+                }
+                std::string got = "before";
+                escape(text, got);
+                if (got != "before" + want && ++wrong <= 5) ADD_FAILURE() << "byte " << c << " length " << length;
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+    std::string html, rtf;
+    EscapeHtml("\x80<\xA0", html);
+    EscapeRtf("\x80{\xA0", rtf);
+    EXPECT_EQ(html, "&#8364;&lt;&#160;");
+    EXPECT_EQ(rtf, "\\'80\\{\\~");
+}
+
 // The markup search finds what the library search finds, on both sides
 // of the length where it changes its way, from every place.
 TEST(CellMarkup, ByteSearchFindsTheFirstFromAnyPlace) {
