@@ -26,7 +26,7 @@ void LineCursor::LoadBlock(std::size_t base) {
     }
 }
 
-std::size_t LineCursor::FindEnd(std::size_t from) {
+std::size_t LineCursor::FindEndFrom(std::size_t from) {
     std::size_t n = data_.size();
     if (!loaded_ || from < base_ || from >= base_ + 64) LoadBlock(from);
     for (;;) {
@@ -36,13 +36,6 @@ std::size_t LineCursor::FindEnd(std::size_t from) {
         LoadBlock(base_ + 64);
         from = base_;
     }
-}
-
-std::string_view LineCursor::Next() {
-    std::size_t start = pos_;
-    std::size_t end = FindEnd(start);
-    pos_ = end + LineEndLength(data_, end);
-    return data_.substr(start, end - start);
 }
 
 }  // namespace tw

@@ -31,10 +31,26 @@ public:
     bool AtEnd() const { return pos_ >= data_.size(); }
     // Offset of the line that Next() will return.
     std::size_t Offset() const { return pos_; }
-    std::string_view Next();
+    std::string_view Next() {
+        std::size_t start = pos_;
+        std::size_t end = FindEnd(start);
+        pos_ = end + LineEndLength(data_, end);
+        return {data_.data() + start, end - start};
+    }
 
 private:
-    std::size_t FindEnd(std::size_t from);
+    // Lines are mostly found in the block already loaded: that case is
+    // inline, the rest goes through FindEndFrom.
+    std::size_t FindEnd(std::size_t from) {
+        // Below the block, the difference wraps round to a large number.
+        std::size_t shift = from - base_;
+        if (shift < 64) {
+            std::uint64_t m = mask_ >> shift;
+            if (m != 0) return from + static_cast<std::size_t>(__builtin_ctzll(m));
+        }
+        return FindEndFrom(from);
+    }
+    std::size_t FindEndFrom(std::size_t from);
     void LoadBlock(std::size_t base);
 
     std::string_view data_;
