@@ -231,15 +231,19 @@ TEST(CellMarkup, ShortcutsGiveWhatThePassesInTurnGive) {
     EXPECT_TRUE(f.fp.msg.shown.empty());
 
     // Rows of four cells with one marked cell in each place, and rows
-    // marked in two places: each row converts cell by cell.
+    // marked in two places, in runs of four after a plain row, so that
+    // each place comes both first and later in a run: each row converts
+    // cell by cell.
     std::string doc, want;
     const char* plain = "plain text of some length";
     std::vector<std::vector<std::string>> rows;
-    for (const char* core : cores) {
-        for (int at = 0; at < 4; ++at) {
+    for (std::size_t k = 0; k < std::size(cores); ++k) {
+        rows.emplace_back(4, plain);
+        for (std::size_t i = 0; i < 4; ++i) {
+            std::size_t at = (i + k) % 4;
             std::vector<std::string> row(4, plain);
-            row[static_cast<std::size_t>(at)] = core;
-            if (at > 0) row[0] = std::string(core) + plain;
+            row[at] = cores[k];
+            if (at > 0 && k % 2 == 1) row[0] = std::string(cores[k]) + plain;
             rows.push_back(row);
         }
     }
