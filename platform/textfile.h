@@ -60,6 +60,8 @@ private:
     int fd_ = -1;
     AtomicOutput output_;
     std::string buffer_;
+    // Bytes written, and how many of them the disk was told to write.
+    std::size_t written_ = 0, started_ = 0;
 };
 
 // True when the folder of `path` ("." for a bare name) exists.
