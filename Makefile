@@ -84,6 +84,7 @@ bench:
 	@cmake --build $(BUILD)
 	@$(BUILD)/bench/load_bench
 	@$(BUILD)/bench/convert_bench $(BUILD)/tarnwick
+	@$(BUILD)/bench/convert_bench --dense $(BUILD)/tarnwick
 	@$(BUILD)/bench/viewer_bench
 	@$(BUILD)/bench/find_bench
 	@$(BUILD)/bench/startup_bench $(BUILD)/bench/first_page_probe
