@@ -198,6 +198,7 @@ MarkupCellWriter::MarkupCellWriter(Platform& sys, const WriterForms& forms, std:
 
 long long MarkupCellWriter::Convert(std::string_view text, std::string& LineBuf) {
     auto width = static_cast<long long>(text.size());
+    converted_ = false;
     // A long cell is first scanned a block at a time for any work at all.
     if (text.size() >= 16 && !forms_.any_special(text)) {
         LineBuf.append(text);
@@ -209,6 +210,7 @@ long long MarkupCellWriter::Convert(std::string_view text, std::string& LineBuf)
         LineBuf.append(text);
         return width;
     }
+    converted_ = true;
     if (kinds == kEscapes) {
         forms_.escape(text, LineBuf);
         return width;

@@ -47,6 +47,8 @@ public:
 
     // True when some byte of `text` needs more than copying.
     bool NeedsWork(std::string_view text) const { return forms_.any_special(text); }
+    // True when the last cell written needed more than copying.
+    bool Converted() const { return converted_; }
 
 private:
     long long Convert(std::string_view text, std::string& LineBuf);
@@ -56,6 +58,7 @@ private:
     // What each byte asks of the passes, by these bits.
     enum : unsigned char { kEscapes = 1, kField = 2, kCode = 4 };
     std::array<unsigned char, 256> kinds_{};
+    bool converted_ = false;
     std::string title_, date_;
     FieldForms fields_;
     std::string escaped_, expanded_;

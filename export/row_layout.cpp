@@ -93,12 +93,17 @@ RowClass RowLine::Lay(int row, std::string& LineBuf, bool convert) {
     LineBuf.clear();
     double pos = 0;
     bool first = false, other = false;
+    row_converted_ = false;
     for (int col = 1; col <= doc_.NumCols; ++col) {
         PadToColumn(LineBuf, pos, starts_[static_cast<std::size_t>(col - 1)]);
         std::string_view cell = Cell(col, row);
         long long w = static_cast<long long>(cell.size());
-        if (convert) w = cells_.Write(cell, LineBuf);
-        else LineBuf.append(cell);
+        if (convert) {
+            w = cells_.Write(cell, LineBuf);
+            row_converted_ = row_converted_ || cells_.Converted();
+        } else {
+            LineBuf.append(cell);
+        }
         if (w != 0) (col == 1 ? first : other) = true;
         pos += static_cast<double>(w);
     }
@@ -106,10 +111,19 @@ RowClass RowLine::Lay(int row, std::string& LineBuf, bool convert) {
 }
 
 RowClass RowLine::Build(int row, std::string& LineBuf) {
-    // Most rows need no conversion at all: lay them out as they stand,
-    // and convert cell by cell only the rows that need it.
-    RowClass cls = Lay(row, LineBuf, false);
-    return cells_.NeedsWork(LineBuf) ? Lay(row, LineBuf, true) : cls;
+    // A row laid out as it stands and checked as a whole costs less than
+    // checking each cell, as long as few rows need conversion; after two
+    // rows in a row that did, rows are converted cell by cell straight away.
+    if (converted_rows_ < 2) {
+        RowClass cls = Lay(row, LineBuf, false);
+        if (!cells_.NeedsWork(LineBuf)) {
+            converted_rows_ = 0;
+            return cls;
+        }
+    }
+    RowClass cls = Lay(row, LineBuf, true);
+    converted_rows_ = row_converted_ ? std::min(converted_rows_ + 1, 2) : 0;
+    return cls;
 }
 
 bool WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& LineBuf, Sink& out, Trap* trap,

@@ -76,6 +76,8 @@ private:
     RowReader grid_;
     std::vector<double> starts_;  // column starts do not change from row to row
     std::string text_;
+    bool row_converted_ = false;  // a cell of the row laid out was converted
+    int converted_rows_ = 0;      // rows just before that were, up to 2
 };
 
 // Lays out rows 1 to NumRows (or those of `rows`), each line written

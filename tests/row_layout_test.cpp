@@ -193,3 +193,40 @@ TEST(RowSteps, RowLineBuild) {
 
 }  // namespace
 }  // namespace tw
+
+namespace tw {
+namespace {
+
+// A row builder converts rows straight away while rows keep needing it:
+// each row must come out as it does from a builder that starts afresh.
+TEST(RowSteps, RowLineAfterConvertedRows) {
+    const char* kinds[] = {"plain", "a<b", "%H2%x%H2%", "", "%H1%", "caf\xe9", "@T@", "  lead", "50%PC%"};
+    std::string doc = "%OP%DET\n";
+    const int rows = 40;
+    for (int col = 0; col < 3; ++col) {
+        doc += "%CO:" + std::string(1, static_cast<char>('A' + col)) + ",6,0%";
+        for (int r = 0; r < rows; ++r) {
+            // Runs of marked and plain rows of different lengths.
+            int k = (r * (col + 2) / 3 + col) % 9;
+            doc += std::string(r % 7 < 3 ? kinds[k] : (r % 2 ? "plain" : "")) + "\n";
+        }
+    }
+    test::Fixture f;
+    f.Load(doc);
+    ASSERT_EQ(f.doc.NumRows, rows);
+    for (const RowStyle* style : {&kHtml, &kRtf}) {
+        const WriterForms& forms = style == &kHtml ? HtmlForms() : RtfForms();
+        MarkupCellWriter cells(f.fp.sys, forms, f.doc.OptDE);
+        RowLine running(f.doc, cells, nullptr);
+        for (int row = 1; row <= rows; ++row) {
+            std::string got, want;
+            RowClass cls = running.Build(row, got);
+            RowLine fresh(f.doc, cells, nullptr);
+            EXPECT_EQ(cls, fresh.Build(row, want)) << "row " << row;
+            EXPECT_EQ(got, want) << "row " << row;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tw
