@@ -116,7 +116,13 @@ private:
         __m128i v;
         std::memcpy(&v, p, 16);
         __m128i m = _mm_setzero_si128();
-        for (int i = 0; i < compared_; ++i) m = _mm_or_si128(m, _mm_cmpeq_epi8(v, vectors_[i]));
+        // The sets scanned most (line ends) have two bytes: compared
+        // without the loop.
+        if (compared_ == 2) {
+            m = _mm_or_si128(_mm_cmpeq_epi8(v, vectors_[0]), _mm_cmpeq_epi8(v, vectors_[1]));
+        } else {
+            for (int i = 0; i < compared_; ++i) m = _mm_or_si128(m, _mm_cmpeq_epi8(v, vectors_[i]));
+        }
         // As signed bytes, 128 to 255 are below zero.
         if (wide_ == Wide::BelowSpace) m = _mm_or_si128(m, _mm_cmplt_epi8(v, _mm_set1_epi8(32)));
         else if (wide_ == Wide::High) m = _mm_or_si128(m, _mm_cmplt_epi8(v, _mm_setzero_si128()));
