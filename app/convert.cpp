@@ -16,8 +16,8 @@
 
 #include "app/console.h"
 #include "app/standard_streams.h"
-#include "document/numbers.h"
 #include "document/layouts.h"
+#include "document/numbers.h"
 #include "document/reader.h"
 #include "export/csv_export.h"
 #include "export/html_export.h"
@@ -56,12 +56,12 @@ struct Conversion {
     DocumentModel doc;
     std::string font_name = kDefaultFontName;  // the screen font the viewer would use
     float font_size = kDefaultFontSize;
-    std::optional<RtfMetrics> metrics;   // measured when first needed
-    std::int16_t PrintPageLength = 0;    // kept from file to file, as in the viewer
+    std::optional<RtfMetrics> metrics;  // measured when first needed
+    std::int16_t PrintPageLength = 0;   // kept from file to file, as in the viewer
     const std::string CrLf = "\r\n";
     ProgressLine& progress;
-    std::string input_name;  // the file in hand: a PDF is titled by it when its document has no title
-    std::int16_t page_length = 0;  // --page-length; 0: the document's, when the printer page holds it
+    std::string input_name;         // the file in hand: a PDF is titled by it when its document has no title
+    std::int16_t page_length = 0;   // --page-length; 0: the document's, when the printer page holds it
     Layout layout = Layout::Plain;  // --layout
     std::string input_path;         // the file in hand as read: "@L@" shows its name
 };
@@ -114,8 +114,8 @@ Status WriteHtm(Conversion& c, const std::string& out) { return WriteFileHTML(c.
 Status WriteCsv(Conversion& c, const std::string& out) { return WriteFileCsv(c.sys, c.doc, out); }
 Status WriteRtf(Conversion& c, const std::string& out) {
     if (!c.metrics) {
-        c.metrics = RtfMetricsFor(c.font_name, c.font_size, MeasureScreenFont(c.font_name, c.font_size),
-                                  DefaultPrinterSize());
+        c.metrics =
+            RtfMetricsFor(c.font_name, c.font_size, MeasureScreenFont(c.font_name, c.font_size), DefaultPrinterSize());
     }
     return WriteRTF(c.sys, c.doc, *c.metrics, out, Shown(c).get());
 }
@@ -138,8 +138,8 @@ Status WritePdf(Conversion& c, const std::string& out) {
         pdf.OnPageEnd([&](int n) { c.progress.Pages(n); });
         ScriptFlags flags;
         std::unique_ptr<ShownCells> shown = Shown(c);
-        PrintJob job{c.sys, c.doc, pdf.Canvas(), c.font_name, c.font_size, c.CrLf, c.PrintPageLength, flags,
-                     c.page_length, shown.get()};
+        PrintJob job{c.sys, c.doc,         pdf.Canvas(), c.font_name, c.font_size, c.CrLf, c.PrintPageLength,
+                     flags, c.page_length, shown.get()};
         printed = PrintDocument(job);
         pages = pdf.PagesPrinted();
     }
@@ -152,8 +152,9 @@ Status WritePdf(Conversion& c, const std::string& out) {
     // Nothing printed leaves any earlier PDF of that name as it was.
     if (pages == 0) {
         if (c.doc.NumRows == 0) return Status::Refused("the document has no rows, so there is nothing to print");
-        return Status::Refused("nothing was printed: the PDF page holds no more lines than the document's margins, "
-                               "header and footer take");
+        return Status::Refused(
+            "nothing was printed: the PDF page holds no more lines than the document's margins, "
+            "header and footer take");
     }
     if (!PdfComplete(file.Fd())) return FailedWith(PdfWriteError(file.Fd()));
     try {
@@ -289,7 +290,8 @@ std::string OptionsProblem(const Options& o) {
     if (o.files.empty()) return "no files to convert";
     if (o.to_stdout && o.files.size() != 1) return "--stdout writes one file: give exactly one FILE";
     if (o.to_stdout && !o.outdir.empty()) return "--stdout and --outdir do not go together";
-    if (std::count(o.files.begin(), o.files.end(), "-") > 1) return "standard input can be read once only: give '-' once";
+    if (std::count(o.files.begin(), o.files.end(), "-") > 1)
+        return "standard input can be read once only: give '-' once";
     return "";
 }
 
@@ -345,11 +347,11 @@ std::string InputProblem(const std::string& file) {
     struct stat st {};
     if (::stat(file.c_str(), &st) != 0) return FileError(FailedWith(ErrorFromErrno(errno, true)));
     if (S_ISREG(st.st_mode)) return "";
-    const char* what = S_ISDIR(st.st_mode)    ? "a folder"
-                       : S_ISFIFO(st.st_mode) ? "a named pipe"
-                       : S_ISSOCK(st.st_mode) ? "a socket"
+    const char* what = S_ISDIR(st.st_mode)                          ? "a folder"
+                       : S_ISFIFO(st.st_mode)                       ? "a named pipe"
+                       : S_ISSOCK(st.st_mode)                       ? "a socket"
                        : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
-                                                                     : "not a regular file";
+                                                                    : "not a regular file";
     return std::string("is ") + what + ", not a document file";
 }
 
@@ -452,7 +454,7 @@ private:
     NoWindow window_;
     Inputs inputs_;
     std::vector<std::pair<FileIdentity, std::string>> written_;  // output -> its input
-    std::string name_;  // the file in hand, as messages name it
+    std::string name_;                                           // the file in hand, as messages name it
 };
 
 }  // namespace
@@ -553,7 +555,8 @@ int RunConverter(int argc, char** argv) {
     NoPointer pointer;
     Platform sys{msg, input, process, pointer};
     ProgressLine progress(stderr, !o.quiet && ::isatty(STDERR_FILENO));
-    Conversion c{sys, {}, kDefaultFontName, kDefaultFontSize, std::nullopt, 0, "\r\n", progress, "", o.page_length, o.layout, ""};
+    Conversion c{sys,      {}, kDefaultFontName, kDefaultFontSize, std::nullopt, 0, "\r\n", progress, "", o.page_length,
+                 o.layout, ""};
     if (std::string n = ReadIniValue(process, "FontName"); !n.empty()) c.font_name = n;
     if (double s = Val(ReadIniValue(process, "FontSize")); IsDrawableFontSize(s)) c.font_size = static_cast<float>(s);
 

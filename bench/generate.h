@@ -32,7 +32,8 @@ bool WriteDocument(const std::string& path, const char* options, int rows, int c
 inline bool GenerateDocument(const std::string& path, int rows, int columns) {
     return WriteDocument(path, "%OP%DEBenchmark document\n%OP%HE/Benchmark/@D@/Page @P@\n%OP%FO//- @P@ -//\n", rows,
                          columns, [](char* buf, std::size_t size, int c, int r) {
-                             if (c == 0 && r % 10 == 0) return std::snprintf(buf, size, "%%H2%%%06d%%H2%%\n", r % 1000000);
+                             if (c == 0 && r % 10 == 0)
+                                 return std::snprintf(buf, size, "%%H2%%%06d%%H2%%\n", r % 1000000);
                              return std::snprintf(buf, size, "%c%07d x\n", 'a' + c, r);
                          });
 }

@@ -25,10 +25,10 @@ struct NoWindow : tw::WindowHooks {
 };
 
 struct Figures {
-    double read = 0;        // ReadPipeDreamFile alone
-    double load = 0;        // LoadFile: the read and the first page
-    double step = 0;        // median page step, redraw included
-    double to_end = 0;      // Ctrl+Down: the last page, every running total above it
+    double read = 0;    // ReadPipeDreamFile alone
+    double load = 0;    // LoadFile: the read and the first page
+    double step = 0;    // median page step, redraw included
+    double to_end = 0;  // Ctrl+Down: the last page, every running total above it
 };
 
 Figures Measure(const std::string& path, bool pipedream, int steps) {
@@ -96,10 +96,11 @@ int main(int argc, char** argv) {
     std::printf("%d rows x 4 number columns, %d page steps, medians of %d runs\n", rows, steps, runs);
     for (int l = 0; l < 2; ++l) {
         const double rd = tw::bench::Median(read[l]), ld = tw::bench::Median(load[l]);
-        std::printf("%s  read %7.1f ms  load+first page %7.1f ms  first page %6.2f ms  page step %6.3f ms  "
-                    "to the last page %7.1f ms\n",
-                    names[l], rd * 1000, ld * 1000, (ld - rd) * 1000, tw::bench::Median(step[l]) * 1000,
-                    tw::bench::Median(to_end[l]) * 1000);
+        std::printf(
+            "%s  read %7.1f ms  load+first page %7.1f ms  first page %6.2f ms  page step %6.3f ms  "
+            "to the last page %7.1f ms\n",
+            names[l], rd * 1000, ld * 1000, (ld - rd) * 1000, tw::bench::Median(step[l]) * 1000,
+            tw::bench::Median(to_end[l]) * 1000);
     }
     std::printf("PipeDream page step = %.2f x the plain step\n",
                 tw::bench::Median(step[1]) / tw::bench::Median(step[0]));

@@ -47,11 +47,12 @@ int main(int argc, char** argv) {
     } docs[] = {
         {"one-cell", "%OP%DELong line\n%CO:A,12,72%", "\n"},
         {"row-of-a-huge-cell",
-         "%OP%DELong row\n%CO:A,12,72%" + [] {
-             std::string s;
-             for (int r = 1; r <= 60; ++r) s += "a" + std::to_string(r) + "\n";
-             return s;
-         }(),
+         "%OP%DELong row\n%CO:A,12,72%" +
+             [] {
+                 std::string s;
+                 for (int r = 1; r <= 60; ++r) s += "a" + std::to_string(r) + "\n";
+                 return s;
+             }(),
          "\n%H2%after%H2%\n%CO:B,10,72%b1\nb2\n%CO:C,10,72%c1\nc2\n"},
     };
     for (const Doc& d : docs) {
@@ -83,8 +84,8 @@ int main(int argc, char** argv) {
         for (int k = 0; k < 3; ++k) {
             double m = bench::Median(t[k]);
             double p = static_cast<double>(peak[k]) / 1024;
-            std::printf("  %-28s median %8.1f ms = %5.2f x txt   peak %6.0f MB = %4.2f x file\n", labels[k],
-                        m * 1000, m / base, p, p / mb);
+            std::printf("  %-28s median %8.1f ms = %5.2f x txt   peak %6.0f MB = %4.2f x file\n", labels[k], m * 1000,
+                        m / base, p, p / mb);
         }
     }
     bench::RunCommand("rm -rf " + dir);

@@ -26,12 +26,12 @@ inline bool GenerateSpreadsheet(const std::string& path, int rows) {
         std::fprintf(f, "%%CO:%c,12,72%%", 'A' + c);
         for (int r = 1; r <= rows; ++r) {
             switch (c) {
-                case 0: std::fprintf(f, "%%V%%%d\n", ConstantA(r)); break;
-                case 1: std::fprintf(f, "%%V%%%.2f\n", ConstantB(r)); break;
-                case 2: std::fprintf(f, "%%V%%A%d+B%d\n", r, r); break;
-                default:
-                    if (r == 1) std::fputs("%V%C1\n", f);
-                    else std::fprintf(f, "%%V%%D%d+C%d\n", r - 1, r);
+            case 0: std::fprintf(f, "%%V%%%d\n", ConstantA(r)); break;
+            case 1: std::fprintf(f, "%%V%%%.2f\n", ConstantB(r)); break;
+            case 2: std::fprintf(f, "%%V%%A%d+B%d\n", r, r); break;
+            default:
+                if (r == 1) std::fputs("%V%C1\n", f);
+                else std::fprintf(f, "%%V%%D%d+C%d\n", r - 1, r);
             }
         }
     }

@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     std::string dir = "/tmp/tarnwick-bench-start";
     tw::bench::RunCommand("rm -rf " + dir + " && mkdir -p " + dir + " && cp " + probe + " " + dir + "/probe");
     for (int i = 0; i < runs; ++i) {
-        start.push_back(tw::bench::RunCommand("QT_QPA_PLATFORM=offscreen " + dir + "/probe " + doc + " 2>/dev/null").seconds);
+        start.push_back(
+            tw::bench::RunCommand("QT_QPA_PLATFORM=offscreen " + dir + "/probe " + doc + " 2>/dev/null").seconds);
         floor.push_back(tw::bench::RunCommand("true").seconds);
     }
     std::printf("process start to first page, 1 MB document: median %.0f ms over %d starts (true: %.1f ms)\n",

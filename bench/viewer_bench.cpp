@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     double s = PageStep(small, steps);
     double b = PageStep(big, steps);
     std::printf("page step, 100 rows        median %6.3f ms over %d steps\n", s * 1000, steps);
-    std::printf("page step, %d rows  median %6.3f ms over %d steps  = %.2f x the 100-row step\n", rows, b * 1000,
-                steps, b / s);
+    std::printf("page step, %d rows  median %6.3f ms over %d steps  = %.2f x the 100-row step\n", rows, b * 1000, steps,
+                b / s);
     return 0;
 }

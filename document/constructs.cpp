@@ -28,43 +28,43 @@ bool Apply(std::string_view code, CellConstructs& out) {
     char a = code[0];
     char b = code.size() > 1 ? code[1] : 0;
     switch (code.size()) {
-        case 1:
-            switch (a) {
-                case 'V': out.is_number = true; return true;
-                case 'L': out.align = CellAlign::Left; return true;
-                case 'R': out.align = CellAlign::Right; return true;
-                case 'C': out.align = CellAlign::Centre; return true;
-                case 'F': out.align = CellAlign::Free; return true;
-                case 'B': out.brackets = true; return true;
-                default: return false;
-            }
-        case 2:
-            if (a == 'J' && b == 'L') out.align = CellAlign::JustifyLeft;
-            else if (a == 'J' && b == 'R') out.align = CellAlign::JustifyRight;
-            else if (a == 'L' && b == 'C') out.leading = true;
-            else if (a == 'T' && b == 'C') out.trailing = true;
-            else if (a == 'D' && b == 'F') {
-                out.floating = true;
-                out.decimals = -1;
-            } else if (a == 'D' && b >= '0' && b <= '9') {
-                out.decimals = b - '0';
-                out.floating = false;
-            } else if (a == 'P' && b >= '0' && b <= '9') {
-                out.page_break = b - '0';
-            } else {
-                return false;
-            }
-            return true;
-        default:
-            if (code == "LCR") {
-                out.align = CellAlign::LeftCentreRight;
-                return true;
-            }
-            if (a == 'P' && IsDigits(code.substr(1))) {
-                out.page_break = SmallNumber(code.substr(1));
-                return true;
-            }
+    case 1:
+        switch (a) {
+        case 'V': out.is_number = true; return true;
+        case 'L': out.align = CellAlign::Left; return true;
+        case 'R': out.align = CellAlign::Right; return true;
+        case 'C': out.align = CellAlign::Centre; return true;
+        case 'F': out.align = CellAlign::Free; return true;
+        case 'B': out.brackets = true; return true;
+        default: return false;
+        }
+    case 2:
+        if (a == 'J' && b == 'L') out.align = CellAlign::JustifyLeft;
+        else if (a == 'J' && b == 'R') out.align = CellAlign::JustifyRight;
+        else if (a == 'L' && b == 'C') out.leading = true;
+        else if (a == 'T' && b == 'C') out.trailing = true;
+        else if (a == 'D' && b == 'F') {
+            out.floating = true;
+            out.decimals = -1;
+        } else if (a == 'D' && b >= '0' && b <= '9') {
+            out.decimals = b - '0';
+            out.floating = false;
+        } else if (a == 'P' && b >= '0' && b <= '9') {
+            out.page_break = b - '0';
+        } else {
             return false;
+        }
+        return true;
+    default:
+        if (code == "LCR") {
+            out.align = CellAlign::LeftCentreRight;
+            return true;
+        }
+        if (a == 'P' && IsDigits(code.substr(1))) {
+            out.page_break = SmallNumber(code.substr(1));
+            return true;
+        }
+        return false;
     }
 }
 

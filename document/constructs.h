@@ -8,25 +8,25 @@
 namespace tw {
 
 enum class CellAlign : unsigned char {
-    Default,       // none given
-    Left,          // %L%
-    Right,         // %R%
-    Centre,        // %C%
+    Default,          // none given
+    Left,             // %L%
+    Right,            // %R%
+    Centre,           // %C%
     LeftCentreRight,  // %LCR%
-    Free,          // %F%
-    JustifyLeft,   // %JL%
-    JustifyRight,  // %JR%
+    Free,             // %F%
+    JustifyLeft,      // %JL%
+    JustifyRight,     // %JR%
 };
 
 struct CellConstructs {
     bool is_number = false;  // %V%: the content is a formula
     CellAlign align = CellAlign::Default;
-    int decimals = -1;       // %Dn%, 0 to 9; -1 when not given
-    bool floating = false;   // %DF%
-    bool brackets = false;   // %B%
-    bool leading = false;    // %LC%: show the LP characters
-    bool trailing = false;   // %TC%: show the TP characters
-    int page_break = -1;     // %Pn%; -1 when the cell has none
+    int decimals = -1;      // %Dn%, 0 to 9; -1 when not given
+    bool floating = false;  // %DF%
+    bool brackets = false;  // %B%
+    bool leading = false;   // %LC%: show the LP characters
+    bool trailing = false;  // %TC%: show the TP characters
+    int page_break = -1;    // %Pn%; -1 when the cell has none
     // The text with the constructs above taken out; highlight codes,
     // "%PC%", unknown codes and lone "%" stay as written.
     std::string content;

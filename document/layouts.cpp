@@ -90,7 +90,10 @@ struct Piece {
 class PipeDreamCells final : public ShownCells {
 public:
     PipeDreamCells(const DocumentModel& doc, ShownContext context)
-        : doc_(doc), context_(std::move(context)), source_(doc), eval_(source_),
+        : doc_(doc),
+          context_(std::move(context)),
+          source_(doc),
+          eval_(source_),
           defaults_(formula::DocumentNumberFormat(doc)) {
         for (int c = 1; c <= doc.NumCols; ++c) {
             int width = Characters(doc.Cells(c, -2));

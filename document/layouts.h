@@ -33,7 +33,6 @@ int RowPageBreak(const DocumentModel& doc, int row);
 ShownContext ContextFor(std::string_view path);
 
 // The cells of `doc` as `layout` shows them. The model must outlive them.
-std::unique_ptr<ShownCells> MakeShownCells(const DocumentModel& doc, Layout layout,
-                                           const ShownContext& context = {});
+std::unique_ptr<ShownCells> MakeShownCells(const DocumentModel& doc, Layout layout, const ShownContext& context = {});
 
 }  // namespace tw

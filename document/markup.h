@@ -21,7 +21,7 @@ const ByteScanner& MarkupStarts();
 enum class Highlight { Underline, Bold, Italic, Subscript, Superscript };
 // The order in which highlights still on are closed at the end of a cell.
 inline constexpr std::array<Highlight, 5> kCloseOrder = {Highlight::Underline, Highlight::Bold, Highlight::Italic,
-                                                       Highlight::Subscript, Highlight::Superscript};
+                                                         Highlight::Subscript, Highlight::Superscript};
 
 // The highlight named by a control code ("%H1%" ...), or false.
 bool HighlightOfCode(std::string_view code, Highlight& h);

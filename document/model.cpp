@@ -12,8 +12,7 @@
 namespace tw {
 
 CellGrid::CellGrid(int columns)
-    : columns_(static_cast<std::size_t>(columns < 0 ? 0 : columns)),
-      text_(std::make_shared<const ByteBuffer>()) {}
+    : columns_(static_cast<std::size_t>(columns < 0 ? 0 : columns)), text_(std::make_shared<const ByteBuffer>()) {}
 
 void CellGrid::Check(int column, int row) const {
     if (column < 1 || column > Columns() || row < -3 || row > upper_row_) throw VbError(kErrSubscript);
@@ -116,7 +115,9 @@ void CellGrid::ReadColumn(int column, int first, int count, std::string_view* ou
 }
 
 RowReader::RowReader(const CellGrid& grid, int columns, int batch)
-    : grid_(grid), columns_(columns), batch_(batch),
+    : grid_(grid),
+      columns_(columns),
+      batch_(batch),
       cells_(static_cast<std::size_t>(columns) * static_cast<std::size_t>(batch)) {}
 
 void RowReader::Fetch(int row) {

@@ -80,11 +80,11 @@ private:
     static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockShift;
     static constexpr std::size_t kChunkBytes = std::size_t{2} << 20;
     struct Column {
-        std::string attr[4];  // rows -3 .. 0
-        LargeArray<unsigned char> first;  // the first block
+        std::string attr[4];                 // rows -3 .. 0
+        LargeArray<unsigned char> first;     // the first block
         std::vector<unsigned char*> blocks;  // offsets of rows 1 .., 4 or 8 bytes each
         std::size_t count = 0;
-        unsigned char* next = nullptr;   // room left in the last block
+        unsigned char* next = nullptr;  // room left in the last block
         unsigned char* limit = nullptr;
     };
     void AppendCellSlowly(int column, int row, std::size_t offset);
@@ -141,8 +141,8 @@ struct DocumentModel {
     std::optional<FileIdentity> SourceFile;
 
     std::string OptAM, OptBO, OptDE, OptFO, OptHE, OptIW, OptJU, OptLP, OptMB, OptRC, OptTN, OptTP, OptWR;
-    std::int16_t OptBM = 0, OptDP = 0, OptFM = 0, OptHM = 0, OptLM = 0, OptLS = 0, OptPA = 0, OptPL = 0,
-                 OptPS = 0, OptTM = 0;
+    std::int16_t OptBM = 0, OptDP = 0, OptFM = 0, OptHM = 0, OptLM = 0, OptLS = 0, OptPA = 0, OptPL = 0, OptPS = 0,
+                 OptTM = 0;
 
     // Every option line as read, key and value in file order, the keys
     // without a global above included (TH, DF, ND, DP of "F" ...). Number

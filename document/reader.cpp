@@ -25,8 +25,7 @@ enum Label {
 class Reader {
 public:
     Reader(Platform& sys, WindowHooks& window, DocumentModel& doc, const std::string& name)
-        : sys_(sys), window_(window), doc_(doc), name_(name),
-          trap_(sys, "ReadPipeDreamFile", ReportFamily::A) {
+        : sys_(sys), window_(window), doc_(doc), name_(name), trap_(sys, "ReadPipeDreamFile", ReportFamily::A) {
         trap_.ShowsHourglass().OnFailure([this](const VbError& e, int label) { return Handle(e, label); });
     }
 

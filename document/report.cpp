@@ -10,10 +10,9 @@ std::string ReportTextA(int number, const std::string& description, const std::s
     return "Error " + std::to_string(number) + " '" + description + "' in " + procedure;
 }
 
-std::string ReportTextAWithLine(int number, const std::string& description, int label,
-                                const std::string& procedure) {
-    return "Error " + std::to_string(number) + " '" + description + "' at line " + std::to_string(label) +
-           " in " + procedure;
+std::string ReportTextAWithLine(int number, const std::string& description, int label, const std::string& procedure) {
+    return "Error " + std::to_string(number) + " '" + description + "' at line " + std::to_string(label) + " in " +
+           procedure;
 }
 
 std::string ReportTextB(int number, const std::string& description, const std::string& procedure) {
@@ -50,8 +49,7 @@ std::string AbsoluteName(const std::string& folder, const std::string& name) {
 
 void SaveErrMsgToFile(Platform& sys, const std::string& text) {
     std::string path = JoinFolder(sys.process.SettingsFolder(), "Errors.txt");
-    if (sys.msg.Show("Save error message in " + path + " ?", MsgButtons::YesNo, MsgIcon::Question) !=
-        MsgResult::Yes) {
+    if (sys.msg.Show("Save error message in " + path + " ?", MsgButtons::YesNo, MsgIcon::Question) != MsgResult::Yes) {
         return;
     }
     OutputFile log;
@@ -77,9 +75,8 @@ bool Trap::Resume(const VbError& e, int label) {
         sys_.msg.Show(ReportTextB(e.number(), e.description(), procedure_), MsgButtons::OK, MsgIcon::None);
         throw Leave{this};
     }
-    std::string text = family_ == ReportFamily::A
-                           ? ReportTextA(e.number(), e.description(), procedure_)
-                           : ReportTextAWithLine(e.number(), e.description(), label, procedure_);
+    std::string text = family_ == ReportFamily::A ? ReportTextA(e.number(), e.description(), procedure_)
+                                                  : ReportTextAWithLine(e.number(), e.description(), label, procedure_);
     MsgResult answer = sys_.msg.Show(text, MsgButtons::AbortRetryIgnore, MsgIcon::Warning);
     if (answer == MsgResult::Retry || answer == MsgResult::Ignore) {
         if (hourglass_) sys_.pointer.SetHourglass(true);

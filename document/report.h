@@ -37,8 +37,7 @@ enum class ReportFamily {
 // "Error 53 'File not found' in LoadFile"
 std::string ReportTextA(int number, const std::string& description, const std::string& procedure);
 // "Error 6 'Overflow' at line 2 in WriteFileTxt"
-std::string ReportTextAWithLine(int number, const std::string& description, int label,
-                                const std::string& procedure);
+std::string ReportTextAWithLine(int number, const std::string& description, int label, const std::string& procedure);
 // "Error 13, 'Type mismatch' in Form_Load."
 std::string ReportTextB(int number, const std::string& description, const std::string& procedure);
 
@@ -137,7 +136,6 @@ public:
         if (finished || !failure_) return Status::Done();
         return Status::Failed(*failure_);
     }
-
 
 private:
     struct Leave {

@@ -23,9 +23,7 @@ struct Status {
     bool Succeeded() const { return kind == Kind::Done; }
     static Status Done() { return {}; }
     static Status Aborted(std::string why) { return {Kind::Aborted, 0, std::move(why)}; }
-    static Status Failed(int number, std::string description) {
-        return {Kind::Failed, number, std::move(description)};
-    }
+    static Status Failed(int number, std::string description) { return {Kind::Failed, number, std::move(description)}; }
     static Status Failed(const VbError& e) { return Failed(e.number(), e.description()); }
     static Status Refused(std::string why) { return {Kind::Refused, 0, std::move(why)}; }
 };

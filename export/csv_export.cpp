@@ -36,15 +36,15 @@ void AppendUtf8(char32_t cp, std::string& out) {
 std::string ValueText(const formula::Value& v) {
     using formula::Value;
     switch (v.type()) {
-        case Value::Type::Number: return ShortestNumber(v.number());
-        case Value::Type::Date: return formula::FormatIso(v.date());
-        case Value::Type::String: return Cp1252ToUtf8(v.text());
-        case Value::Type::Error: return std::string(formula::ErrorName(v.error()));
-        case Value::Type::Array:
-            // A cell shows its array's first element.
-            return v.array().items.empty() ? std::string() : ValueText(v.array().items[0]);
-        case Value::Type::Blank:
-        case Value::Type::Reference: return {};
+    case Value::Type::Number: return ShortestNumber(v.number());
+    case Value::Type::Date: return formula::FormatIso(v.date());
+    case Value::Type::String: return Cp1252ToUtf8(v.text());
+    case Value::Type::Error: return std::string(formula::ErrorName(v.error()));
+    case Value::Type::Array:
+        // A cell shows its array's first element.
+        return v.array().items.empty() ? std::string() : ValueText(v.array().items[0]);
+    case Value::Type::Blank:
+    case Value::Type::Reference: return {};
     }
     return {};
 }

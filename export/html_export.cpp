@@ -9,8 +9,7 @@ long long WriteCellHTML(Platform& sys, const DocumentModel& doc, std::string& Li
     return cells.Write(text, LineBuf);
 }
 
-void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap, RowRange rows,
-               const ShownCells* shown) {
+void WriteHTML(Platform& sys, const DocumentModel& doc, Sink& out, Trap* trap, RowRange rows, const ShownCells* shown) {
     RunStep(trap, kWriterHeader, [&] {
         std::string head = "<html>\r\n<head>\r\n<title>";
         EscapeHtml(doc.OptDE, head);

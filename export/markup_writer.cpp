@@ -153,10 +153,17 @@ void EscapeRtf(std::string_view in, std::string& out) { EscapeWith(Tables().rtf_
 
 const WriterForms& HtmlForms() {
     static const WriterForms f{
-        "WriteCellHTML", EscapeHtml, Tables().html.data(), AnyHtmlSpecial, "@P@", [](const std::string&) {
-            return std::string("@D@");
-        }, false, 3, 3,
-        {"<u>", "<b>", "<i>", "<sub>", "<sup>"}, {"</u>", "</b>", "</i>", "</sub>", "</sup>"},
+        "WriteCellHTML",
+        EscapeHtml,
+        Tables().html.data(),
+        AnyHtmlSpecial,
+        "@P@",
+        [](const std::string&) { return std::string("@D@"); },
+        false,
+        3,
+        3,
+        {"<u>", "<b>", "<i>", "<sub>", "<sup>"},
+        {"</u>", "</b>", "</i>", "</sub>", "</sup>"},
     };
     return f;
 }
@@ -177,9 +184,17 @@ std::string RtfDateField(const std::string& long_date) {
 
 const WriterForms& RtfForms() {
     static const WriterForms f{
-        "WriteCellRTF", EscapeRtf, Tables().rtf.data(), AnyRtfSpecial, "{\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}",
-        RtfDateField, true, 1, 22,
-        {"\\ul ", "\\b ", "\\i ", "\\dn ", "\\up "}, {"\\ul0 ", "\\b0 ", "\\i0 ", "\\dn0 ", "\\up0 "},
+        "WriteCellRTF",
+        EscapeRtf,
+        Tables().rtf.data(),
+        AnyRtfSpecial,
+        "{\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}",
+        RtfDateField,
+        true,
+        1,
+        22,
+        {"\\ul ", "\\b ", "\\i ", "\\dn ", "\\up "},
+        {"\\ul0 ", "\\b0 ", "\\i0 ", "\\dn0 ", "\\up0 "},
     };
     return f;
 }
@@ -188,8 +203,8 @@ MarkupCellWriter::MarkupCellWriter(Platform& sys, const WriterForms& forms, std:
     : sys_(sys), forms_(forms) {
     forms.escape(title, title_);
     date_ = forms.date(forms.date_needs_today ? sys.process.LongDate() : std::string());
-    fields_ = FieldForms{forms.page, date_, title_, forms.page_width, forms.date_width,
-                         static_cast<long long>(title.size())};
+    fields_ =
+        FieldForms{forms.page, date_, title_, forms.page_width, forms.date_width, static_cast<long long>(title.size())};
     for (std::size_t c = 0; c < kinds_.size(); ++c) {
         kinds_[c] = static_cast<unsigned char>((forms.needs_escape[c] ? kEscapes : 0) | (c == '@' ? kField : 0) |
                                                (c == '%' ? kCode : 0));

@@ -18,9 +18,9 @@ namespace tw {
 struct WriterForms {
     const char* procedure;  // named in the cell writer's reports
     void (*escape)(std::string_view in, std::string& out);
-    const bool* needs_escape;  // per byte: the escape pass changes it
+    const bool* needs_escape;                    // per byte: the escape pass changes it
     bool (*any_special)(std::string_view text);  // some byte needs escaping, or is "@" or "%"
-    std::string page;  // what "@P@" becomes
+    std::string page;                            // what "@P@" becomes
     // What "@D@" becomes, given today's date in the long format.
     std::string (*date)(const std::string& long_date);
     bool date_needs_today;  // the form shows today's date

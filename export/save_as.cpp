@@ -19,8 +19,9 @@ std::string ProposedSaveName(const std::string& recent, const std::string& selec
 }
 
 std::string SaveOverDocumentText(const std::string& path) {
-    return path + " is the document on show, and saving over it would destroy it. Nothing was saved; choose "
-                  "another name.";
+    return path +
+           " is the document on show, and saving over it would destroy it. Nothing was saved; choose "
+           "another name.";
 }
 
 }  // namespace tw

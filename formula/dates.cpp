@@ -210,9 +210,15 @@ std::optional<DateTime> ParseDateTime(std::string_view text, int reference_year)
 DateStyle DateStyleFromOption(std::string_view df) {
     if (df.empty()) return DateStyle::Text;
     switch (df.front()) {
-        case 'E': case 'e': case 'D': case 'd': return DateStyle::DayMonthYear;
-        case 'A': case 'a': case 'M': case 'm': return DateStyle::MonthDayYear;
-        default: return DateStyle::Text;
+    case 'E':
+    case 'e':
+    case 'D':
+    case 'd': return DateStyle::DayMonthYear;
+    case 'A':
+    case 'a':
+    case 'M':
+    case 'm': return DateStyle::MonthDayYear;
+    default: return DateStyle::Text;
     }
 }
 
@@ -222,15 +228,11 @@ std::string FormatDateTime(const DateTime& value, DateStyle style) {
     if (value.has_date) {
         Ymd d = value.Date();
         switch (style) {
-            case DateStyle::DayMonthYear:
-                std::snprintf(buf, sizeof buf, "%d.%d.%d", d.day, d.month, d.year);
-                break;
-            case DateStyle::MonthDayYear:
-                std::snprintf(buf, sizeof buf, "%d.%d.%d", d.month, d.day, d.year);
-                break;
-            case DateStyle::Text:
-                std::snprintf(buf, sizeof buf, "%d %.3s %d", d.day, MonthName(d.month).data(), d.year);
-                break;
+        case DateStyle::DayMonthYear: std::snprintf(buf, sizeof buf, "%d.%d.%d", d.day, d.month, d.year); break;
+        case DateStyle::MonthDayYear: std::snprintf(buf, sizeof buf, "%d.%d.%d", d.month, d.day, d.year); break;
+        case DateStyle::Text:
+            std::snprintf(buf, sizeof buf, "%d %.3s %d", d.day, MonthName(d.month).data(), d.year);
+            break;
         }
         out = buf;
     }
@@ -247,10 +249,8 @@ std::string FormatIso(const DateTime& value) {
     std::string out;
     if (value.has_date) {
         Ymd d = value.Date();
-        if (d.year >= 0 && d.year <= 9999)
-            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year, d.month, d.day);
-        else
-            std::snprintf(buf, sizeof buf, "%+05d-%02d-%02d", d.year, d.month, d.day);
+        if (d.year >= 0 && d.year <= 9999) std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year, d.month, d.day);
+        else std::snprintf(buf, sizeof buf, "%+05d-%02d-%02d", d.year, d.month, d.day);
         out = buf;
     }
     if (value.has_time || !value.has_date) {
@@ -268,9 +268,9 @@ std::string_view DayName(int weekday) {
 }
 
 std::string_view MonthName(int month) {
-    static constexpr std::string_view kNames[] = {"January", "February", "March",     "April",
-                                                  "May",     "June",     "July",      "August",
-                                                  "September", "October", "November", "December"};
+    static constexpr std::string_view kNames[] = {"January",   "February", "March",    "April",
+                                                  "May",       "June",     "July",     "August",
+                                                  "September", "October",  "November", "December"};
     return month >= 1 && month <= 12 ? kNames[month - 1] : std::string_view{};
 }
 

@@ -57,8 +57,8 @@ inline constexpr std::int32_t kSecondsPerDay = 86400;
 struct DateTime {
     bool has_date = false;
     bool has_time = false;
-    std::int64_t days = 0;       // day number, when has_date
-    std::int32_t seconds = 0;    // second of the day, 0 .. 86399
+    std::int64_t days = 0;     // day number, when has_date
+    std::int32_t seconds = 0;  // second of the day, 0 .. 86399
     bool operator==(const DateTime&) const = default;
 
     // Day number plus the fraction of the day (a time alone is below 1).
@@ -109,7 +109,7 @@ std::string FormatDateTime(const DateTime& value, DateStyle style);
 std::string FormatIso(const DateTime& value);
 
 // English day and month names, 1-based; empty outside their range.
-std::string_view DayName(int weekday);     // 1 = Sunday
-std::string_view MonthName(int month);     // 1 = January
+std::string_view DayName(int weekday);  // 1 = Sunday
+std::string_view MonthName(int month);  // 1 = January
 
 }  // namespace tw::formula

@@ -79,8 +79,12 @@ struct Evaluator::Chunk {
 };
 
 Evaluator::Evaluator(const CellSource& source)
-    : source_(source), cols_(std::max(0, source.Cols())), rows_(std::max(0, source.Rows())),
-      year_(source.ReferenceYear()), chunks_(static_cast<std::size_t>(cols_) + 1), rng_(0x9E3779B97F4A7C15ull) {
+    : source_(source),
+      cols_(std::max(0, source.Cols())),
+      rows_(std::max(0, source.Rows())),
+      year_(source.ReferenceYear()),
+      chunks_(static_cast<std::size_t>(cols_) + 1),
+      rng_(0x9E3779B97F4A7C15ull) {
     others_.push_back(Value());
 }
 
@@ -161,9 +165,7 @@ void Evaluator::PushIfNeeded(int col, int row, std::int64_t parent) {
 void Evaluator::PreScan(const Formula& f, int node, int depth) {
     const Node& n = f.node(node);
     switch (n.kind) {
-    case Node::Kind::Ref:
-        PushIfNeeded(n.a.col, n.a.row, cur_cell_);
-        return;
+    case Node::Kind::Ref: PushIfNeeded(n.a.col, n.a.row, cur_cell_); return;
     case Node::Kind::Range: {
         int c2 = std::min(n.b.col, cols_), r2 = std::min(n.b.row, rows_);
         for (int c = n.a.col; c <= c2; ++c)
@@ -365,22 +367,17 @@ Value Evaluator::Eval(const Formula& f, int index) {
     const Node& n = f.node(index);
     switch (n.kind) {
     case Node::Kind::Constant:
-    case Node::Kind::Error:
-        return n.value;
-    case Node::Kind::Ref:
-        return Value::Reference({n.a.col, n.a.row, n.a.col, n.a.row});
+    case Node::Kind::Error: return n.value;
+    case Node::Kind::Ref: return Value::Reference({n.a.col, n.a.row, n.a.col, n.a.row});
     case Node::Kind::Range:
         if (offset_mode_) {
             int c = n.a.col + off_col_, r = n.a.row + off_row_;
             return Value::Reference({c, r, c, r});
         }
         return Value::Reference({n.a.col, n.a.row, n.b.col, n.b.row});
-    case Node::Kind::Name:
-        return EvalName(n.text);
-    case Node::Kind::External:
-        return Value::Error(ErrorCode::FileNotLoaded);
-    case Node::Kind::Unary:
-        return ApplyUnary(n.op, EvalDeref(f, f.kid(n, 0)));
+    case Node::Kind::Name: return EvalName(n.text);
+    case Node::Kind::External: return Value::Error(ErrorCode::FileNotLoaded);
+    case Node::Kind::Unary: return ApplyUnary(n.op, EvalDeref(f, f.kid(n, 0)));
     case Node::Kind::Binary: {
         Value a = EvalDeref(f, f.kid(n, 0));
         if (n.op == Op::And || n.op == Op::Or) {
@@ -396,10 +393,8 @@ Value Evaluator::Eval(const Formula& f, int index) {
         Value b = EvalDeref(f, f.kid(n, 1));
         return ApplyBinary(n.op, a, b);
     }
-    case Node::Kind::Call:
-        return EvalCall(f, n);
-    case Node::Kind::ArrayLit:
-        return EvalArray(f, n);
+    case Node::Kind::Call: return EvalCall(f, n);
+    case Node::Kind::ArrayLit: return EvalArray(f, n);
     }
     return Value::Error(ErrorCode::MistakeInFormula);
 }
@@ -477,7 +472,8 @@ Value Evaluator::EvalCall(const Formula& f, const Node& n) {
         for (int c = 0; c < cols; ++c) {
             for (std::size_t k = 0; k < args.size(); ++k) {
                 std::uint32_t bit = Arg(std::min(static_cast<int>(k), 31));
-                one[k] = (args[k].IsArray() && !(fn.whole_args & bit)) ? ExpandedAt(args[k], c, r, cols, rows) : args[k];
+                one[k] =
+                    (args[k].IsArray() && !(fn.whole_args & bit)) ? ExpandedAt(args[k], c, r, cols, rows) : args[k];
             }
             out.at(c, r) = fn.impl(*this, one);
         }
@@ -534,10 +530,8 @@ double Evaluator::Random() {
 
 void Evaluator::Seed(double seed) {
     std::uint64_t s;
-    if (seed == 0.0)
-        s = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    else
-        s = static_cast<std::uint64_t>(std::fabs(seed) * 2654435761.0) ^ 0x9E3779B97F4A7C15ull;
+    if (seed == 0.0) s = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    else s = static_cast<std::uint64_t>(std::fabs(seed) * 2654435761.0) ^ 0x9E3779B97F4A7C15ull;
     rng_ = s ? s : 1;
 }
 
@@ -612,7 +606,8 @@ Value Lift2(const Value& a, const Value& b, F f) {
         }
     Array out(cols, rows);
     for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < cols; ++c) out.at(c, r) = f(ExpandedAt(a, c, r, cols, rows), ExpandedAt(b, c, r, cols, rows));
+        for (int c = 0; c < cols; ++c)
+            out.at(c, r) = f(ExpandedAt(a, c, r, cols, rows), ExpandedAt(b, c, r, cols, rows));
     return Value::MakeArray(std::move(out));
 }
 
@@ -719,15 +714,13 @@ Value ApplyBinary(Op op, const Value& a, const Value& b) {
     case Op::Sub:
     case Op::Mul:
     case Op::Div:
-    case Op::Pow:
-        return Lift2(a, b, [op](const Value& x, const Value& y) { return Arith(op, x, y); });
+    case Op::Pow: return Lift2(a, b, [op](const Value& x, const Value& y) { return Arith(op, x, y); });
     case Op::Eq:
     case Op::Ne:
     case Op::Lt:
     case Op::Gt:
     case Op::Le:
-    case Op::Ge:
-        return Lift2(a, b, [op](const Value& x, const Value& y) { return Compare(op, x, y); });
+    case Op::Ge: return Lift2(a, b, [op](const Value& x, const Value& y) { return Compare(op, x, y); });
     case Op::And:
     case Op::Or:
         return Lift2(a, b, [op](const Value& x, const Value& y) {
@@ -736,8 +729,7 @@ Value ApplyBinary(Op op, const Value& a, const Value& b) {
             if (!Truth(x, s, err) || !Truth(y, t, err)) return err;
             return Value::Bool(op == Op::And ? (s && t) : (s || t));
         });
-    default:
-        return Value::Error(ErrorCode::MistakeInFormula);
+    default: return Value::Error(ErrorCode::MistakeInFormula);
     }
 }
 

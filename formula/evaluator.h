@@ -104,11 +104,13 @@ private:
     bool offset_mode_ = false;
     int off_col_ = 0, off_row_ = 0;
     int name_depth_ = 0;
-    long name_budget_ = 0;                      // name evaluations left for this formula
+    long name_budget_ = 0;                       // name evaluations left for this formula
     std::vector<const Formula*> scanned_names_;  // names already pre-scanned for this cell
     std::uint64_t rng_;
 
-    std::int64_t Id(int col, int row) const { return (static_cast<std::int64_t>(col) << 32) | static_cast<std::uint32_t>(row); }
+    std::int64_t Id(int col, int row) const {
+        return (static_cast<std::int64_t>(col) << 32) | static_cast<std::uint32_t>(row);
+    }
     static int ColOf(std::int64_t id) { return static_cast<int>(id >> 32); }
     static int RowOf(std::int64_t id) { return static_cast<int>(id & 0xFFFFFFFF); }
     bool InSheet(int col, int row) const { return col >= 1 && col <= cols_ && row >= 1 && row <= rows_; }

@@ -67,9 +67,8 @@ std::string Group(std::string digits, char thousands) {
     if (thousands == 0) return digits;
     std::size_t point = digits.find('.');
     std::size_t exp = digits.find('E');
-    if (exp != std::string::npos) return thousands == '.' && point != std::string::npos
-                                              ? digits.replace(point, 1, ",")
-                                              : digits;
+    if (exp != std::string::npos)
+        return thousands == '.' && point != std::string::npos ? digits.replace(point, 1, ",") : digits;
     std::string whole = digits.substr(0, point);
     std::string rest = point == std::string::npos ? "" : digits.substr(point);
     if (thousands == '.' && !rest.empty()) rest[0] = ',';
@@ -179,21 +178,21 @@ std::string FormatValue(const Value& v, const NumberFormat& fmt, int width) {
     int room = width > 0 ? width - 1 : 0;
     if (width == 1) room = 1;
     switch (v.type()) {
-        case Value::Type::Blank: return {};
-        case Value::Type::Number: return FitNumber(v.number(), fmt, room);
-        case Value::Type::String: return v.text();
-        case Value::Type::Error: return std::string(ErrorName(v.error()));
-        case Value::Type::Date: {
-            std::string s = FormatDateTime(v.date(), fmt.dates);
-            if (room > 0 && static_cast<int>(s.size()) > room) return std::string(static_cast<std::size_t>(room), '%');
-            return s;
-        }
-        case Value::Type::Array: {
-            const Array& a = v.array();
-            if (a.items.empty()) return {};
-            return FormatValue(a.items[0], fmt, width);
-        }
-        case Value::Type::Reference: return {};
+    case Value::Type::Blank: return {};
+    case Value::Type::Number: return FitNumber(v.number(), fmt, room);
+    case Value::Type::String: return v.text();
+    case Value::Type::Error: return std::string(ErrorName(v.error()));
+    case Value::Type::Date: {
+        std::string s = FormatDateTime(v.date(), fmt.dates);
+        if (room > 0 && static_cast<int>(s.size()) > room) return std::string(static_cast<std::size_t>(room), '%');
+        return s;
+    }
+    case Value::Type::Array: {
+        const Array& a = v.array();
+        if (a.items.empty()) return {};
+        return FormatValue(a.items[0], fmt, width);
+    }
+    case Value::Type::Reference: return {};
     }
     return {};
 }

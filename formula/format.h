@@ -11,12 +11,12 @@
 namespace tw::formula {
 
 struct NumberFormat {
-    int decimals = 2;          // 0 to 9; ignored when floating
-    bool floating = false;     // as many significant figures as fit
-    bool brackets = false;     // negatives as "(12.50)" rather than "-12.50"
-    char thousands = 0;        // ',', '.', ' ' or 0 for none; '.' makes the decimal point ','
-    std::string leading;       // shown before the number ("" when off)
-    std::string trailing;      // shown after it
+    int decimals = 2;       // 0 to 9; ignored when floating
+    bool floating = false;  // as many significant figures as fit
+    bool brackets = false;  // negatives as "(12.50)" rather than "-12.50"
+    char thousands = 0;     // ',', '.', ' ' or 0 for none; '.' makes the decimal point ','
+    std::string leading;    // shown before the number ("" when off)
+    std::string trailing;   // shown after it
     DateStyle dates = DateStyle::Text;
 };
 

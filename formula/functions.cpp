@@ -16,7 +16,6 @@ std::string Lower(std::string_view s) {
 
 namespace {
 
-
 const std::unordered_map<std::string, const FunctionSpec*>& Registry() {
     static const auto* table = [] {
         auto* m = new std::unordered_map<std::string, const FunctionSpec*>;

@@ -106,8 +106,32 @@ Value Result(const Cx& z, bool as_text) {
 }
 
 enum class Fn {
-    Acos, Acosec, Acosech, Acosh, Acot, Acoth, Asec, Asech, Asin, Asinh, Atan, Atanh,
-    Cos, Cosec, Cosech, Cosh, Cot, Coth, Exp, Ln, Sec, Sech, Sin, Sinh, Tan, Tanh,
+    Acos,
+    Acosec,
+    Acosech,
+    Acosh,
+    Acot,
+    Acoth,
+    Asec,
+    Asech,
+    Asin,
+    Asinh,
+    Atan,
+    Atanh,
+    Cos,
+    Cosec,
+    Cosech,
+    Cosh,
+    Cot,
+    Coth,
+    Exp,
+    Ln,
+    Sec,
+    Sech,
+    Sin,
+    Sinh,
+    Tan,
+    Tanh,
 };
 
 bool Inv(const Cx& z, Cx& out) {

@@ -42,45 +42,39 @@ Value Database(CallContext& ctx, Args&) {
     double mean = xs.empty() ? 0.0 : sum / n;
     for (double x : xs) squares += (x - mean) * (x - mean);
     switch (S) {
-        case Stat::Count: return Value::Number(n);
-        case Stat::CountA: return Value::Number(counted);
-        case Stat::Sum: return NumberResult(sum);
-        case Stat::Avg:
-            return xs.empty() ? Value::Error(ErrorCode::DivideByZero) : NumberResult(mean);
-        case Stat::Max:
-        case Stat::Min: {
-            if (xs.empty()) return Value::Number(0.0);
-            double best = xs[0];
-            for (double x : xs) best = S == Stat::Max ? std::fmax(best, x) : std::fmin(best, x);
-            return NumberResult(best);
-        }
-        case Stat::Var:
-        case Stat::Std: {
-            if (xs.size() < 2) return Value::Error(ErrorCode::DivideByZero);
-            double var = squares / (n - 1.0);
-            return NumberResult(S == Stat::Std ? std::sqrt(var) : var);
-        }
-        case Stat::VarP:
-        case Stat::StdP: {
-            if (xs.empty()) return Value::Error(ErrorCode::DivideByZero);
-            double var = squares / n;
-            return NumberResult(S == Stat::StdP ? std::sqrt(var) : var);
-        }
+    case Stat::Count: return Value::Number(n);
+    case Stat::CountA: return Value::Number(counted);
+    case Stat::Sum: return NumberResult(sum);
+    case Stat::Avg: return xs.empty() ? Value::Error(ErrorCode::DivideByZero) : NumberResult(mean);
+    case Stat::Max:
+    case Stat::Min: {
+        if (xs.empty()) return Value::Number(0.0);
+        double best = xs[0];
+        for (double x : xs) best = S == Stat::Max ? std::fmax(best, x) : std::fmin(best, x);
+        return NumberResult(best);
+    }
+    case Stat::Var:
+    case Stat::Std: {
+        if (xs.size() < 2) return Value::Error(ErrorCode::DivideByZero);
+        double var = squares / (n - 1.0);
+        return NumberResult(S == Stat::Std ? std::sqrt(var) : var);
+    }
+    case Stat::VarP:
+    case Stat::StdP: {
+        if (xs.empty()) return Value::Error(ErrorCode::DivideByZero);
+        double var = squares / n;
+        return NumberResult(S == Stat::StdP ? std::sqrt(var) : var);
+    }
     }
     return Value::Error(ErrorCode::ValueNotDefined);
 }
 
 const FunctionSpec kDatabase[] = {
-    {"davg", 2, 2, Database<Stat::Avg>, 0, 0, kLazy},
-    {"dcount", 2, 2, Database<Stat::Count>, 0, 0, kLazy},
-    {"dcounta", 2, 2, Database<Stat::CountA>, 0, 0, kLazy},
-    {"dmax", 2, 2, Database<Stat::Max>, 0, 0, kLazy},
-    {"dmin", 2, 2, Database<Stat::Min>, 0, 0, kLazy},
-    {"dstd", 2, 2, Database<Stat::Std>, 0, 0, kLazy},
-    {"dstdp", 2, 2, Database<Stat::StdP>, 0, 0, kLazy},
-    {"dsum", 2, 2, Database<Stat::Sum>, 0, 0, kLazy},
-    {"dvar", 2, 2, Database<Stat::Var>, 0, 0, kLazy},
-    {"dvarp", 2, 2, Database<Stat::VarP>, 0, 0, kLazy},
+    {"davg", 2, 2, Database<Stat::Avg>, 0, 0, kLazy},       {"dcount", 2, 2, Database<Stat::Count>, 0, 0, kLazy},
+    {"dcounta", 2, 2, Database<Stat::CountA>, 0, 0, kLazy}, {"dmax", 2, 2, Database<Stat::Max>, 0, 0, kLazy},
+    {"dmin", 2, 2, Database<Stat::Min>, 0, 0, kLazy},       {"dstd", 2, 2, Database<Stat::Std>, 0, 0, kLazy},
+    {"dstdp", 2, 2, Database<Stat::StdP>, 0, 0, kLazy},     {"dsum", 2, 2, Database<Stat::Sum>, 0, 0, kLazy},
+    {"dvar", 2, 2, Database<Stat::Var>, 0, 0, kLazy},       {"dvarp", 2, 2, Database<Stat::VarP>, 0, 0, kLazy},
 };
 
 }  // namespace

@@ -194,18 +194,9 @@ Value Mirr(CallContext&, Args& a) {
 }
 
 const FunctionSpec kFinancial[] = {
-    {"cterm", 3, 3, Cterm},
-    {"ddb", 4, 5, Ddb},
-    {"fv", 3, 3, Fv},
-    {"irr", 2, 2, Irr, Arg(1)},
-    {"mirr", 3, 3, Mirr, Arg(0)},
-    {"npv", 2, 2, Npv, Arg(1)},
-    {"pmt", 3, 3, Pmt},
-    {"pv", 3, 3, Pv},
-    {"rate", 3, 3, Rate},
-    {"sln", 3, 3, Sln},
-    {"syd", 4, 4, Syd},
-    {"term", 3, 3, Term},
+    {"cterm", 3, 3, Cterm},       {"ddb", 4, 5, Ddb},         {"fv", 3, 3, Fv},   {"irr", 2, 2, Irr, Arg(1)},
+    {"mirr", 3, 3, Mirr, Arg(0)}, {"npv", 2, 2, Npv, Arg(1)}, {"pmt", 3, 3, Pmt}, {"pv", 3, 3, Pv},
+    {"rate", 3, 3, Rate},         {"sln", 3, 3, Sln},         {"syd", 4, 4, Syd}, {"term", 3, 3, Term},
 };
 
 }  // namespace

@@ -106,8 +106,10 @@ long long Find(const std::vector<Value>& list, const Value& key, int type) {
         if (Matches(v, key)) return static_cast<long long>(i);
         if (type == 0 || !SameKind(v, key)) continue;
         int c = Cmp(v, key);
-        if (type > 0 && c < 0 && (best < 0 || Cmp(v, list[static_cast<std::size_t>(best)]) > 0)) best = static_cast<long long>(i);
-        if (type < 0 && c > 0 && (best < 0 || Cmp(v, list[static_cast<std::size_t>(best)]) < 0)) best = static_cast<long long>(i);
+        if (type > 0 && c < 0 && (best < 0 || Cmp(v, list[static_cast<std::size_t>(best)]) > 0))
+            best = static_cast<long long>(i);
+        if (type < 0 && c > 0 && (best < 0 || Cmp(v, list[static_cast<std::size_t>(best)]) < 0))
+            best = static_cast<long long>(i);
     }
     return best;
 }
@@ -147,7 +149,8 @@ Value OffsetLookup(CallContext& ctx, Args& a, bool vertical) {
     long long c = vertical ? rg.c1 + offset : rg.c1 + i;
     long long r = vertical ? rg.r1 + i : rg.r1 + offset;
     if (c < 1 || r < 1 || c > 0x7FFFFFFF || r > 0x7FFFFFFF) return Value::Error(ErrorCode::BadIndex);
-    return ctx.Deref(Value::Reference({static_cast<int>(c), static_cast<int>(r), static_cast<int>(c), static_cast<int>(r)}));
+    return ctx.Deref(
+        Value::Reference({static_cast<int>(c), static_cast<int>(r), static_cast<int>(c), static_cast<int>(r)}));
 }
 Value VLookup(CallContext& ctx, Args& a) { return OffsetLookup(ctx, a, true); }
 Value HLookup(CallContext& ctx, Args& a) { return OffsetLookup(ctx, a, false); }

@@ -169,7 +169,8 @@ Value Bin(CallContext&, Args& a) {
     bool row = a[1].IsArray() && a[1].array().rows == 1 && a[1].array().cols > 1;
     int n = static_cast<int>(counts.size());
     Array out(row ? n : 1, row ? 1 : n);
-    for (int i = 0; i < n; ++i) out.items[static_cast<std::size_t>(i)] = Value::Number(counts[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < n; ++i)
+        out.items[static_cast<std::size_t>(i)] = Value::Number(counts[static_cast<std::size_t>(i)]);
     return Value::MakeArray(std::move(out));
 }
 
@@ -334,7 +335,8 @@ Value ListCount(CallContext&, Args& a) {
         if (it == groups.end()) groups.emplace_back(key, add);
         else it->second += add;
     }
-    std::stable_sort(groups.begin(), groups.end(), [](const auto& x, const auto& y) { return Order(x.first, y.first) < 0; });
+    std::stable_sort(groups.begin(), groups.end(),
+                     [](const auto& x, const auto& y) { return Order(x.first, y.first) < 0; });
     if (groups.empty()) return Value::Error(ErrorCode::ValueNotDefined);
     Array out(2, static_cast<int>(groups.size()));
     for (int r = 0; r < out.rows; ++r) {

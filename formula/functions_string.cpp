@@ -97,7 +97,8 @@ Value Left(CallContext&, Args& a) {
     Value e;
     if (!GetString(a[0], s, e)) return e;
     if (a.size() > 1 && !Count(a[1], n, e)) return e;
-    return Value::String(s.substr(0, static_cast<std::size_t>(std::min<long long>(n, static_cast<long long>(s.size())))));
+    return Value::String(
+        s.substr(0, static_cast<std::size_t>(std::min<long long>(n, static_cast<long long>(s.size())))));
 }
 
 Value Right(CallContext&, Args& a) {

@@ -15,7 +15,7 @@ bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); 
 bool IsIdent(char c) { return IsAlpha(c) || IsDigit(c) || c == '_'; }
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-constexpr int kMaxColumnLetters = 5;    // ZZZZZ is column 12,356,630
+constexpr int kMaxColumnLetters = 5;  // ZZZZZ is column 12,356,630
 constexpr int kMaxRowDigits = 9;
 
 // Raised inside the parser on a mistake; caught at the top.

@@ -21,24 +21,36 @@ struct CellRef {
 
 enum class Op : unsigned char {
     None,
-    Neg, Plus, Not,                         // unary
-    Pow, Mul, Div, Add, Sub,                // arithmetic
-    Eq, Ne, Lt, Gt, Le, Ge,                 // relational
-    And, Or,                                // short-cut logic
+    Neg,
+    Plus,
+    Not,  // unary
+    Pow,
+    Mul,
+    Div,
+    Add,
+    Sub,  // arithmetic
+    Eq,
+    Ne,
+    Lt,
+    Gt,
+    Le,
+    Ge,  // relational
+    And,
+    Or,  // short-cut logic
 };
 
 struct Node {
     enum class Kind : unsigned char {
-        Constant,   // number, string or date in `value`
-        Ref,        // cell `a`
-        Range,      // block `a` to `b`
-        Name,       // `text`, lower case
-        External,   // a reference into another document: always an error
-        Unary,      // `op` on kid 0
-        Binary,     // kid 0 `op` kid 1
-        Call,       // `fn` with the kids as arguments; `text` is the name
-        ArrayLit,   // kids row by row, `cols` by `rows`
-        Error,      // `value` holds the error
+        Constant,  // number, string or date in `value`
+        Ref,       // cell `a`
+        Range,     // block `a` to `b`
+        Name,      // `text`, lower case
+        External,  // a reference into another document: always an error
+        Unary,     // `op` on kid 0
+        Binary,    // kid 0 `op` kid 1
+        Call,      // `fn` with the kids as arguments; `text` is the name
+        ArrayLit,  // kids row by row, `cols` by `rows`
+        Error,     // `value` holds the error
     };
     Kind kind = Kind::Constant;
     Op op = Op::None;

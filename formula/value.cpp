@@ -58,7 +58,9 @@ std::string_view ErrorName(ErrorCode code) {
 }
 
 Array::Array(int c, int r) : cols(c), rows(r), items(static_cast<std::size_t>(c) * static_cast<std::size_t>(r)) {}
-Value& Array::at(int col, int row) { return items[static_cast<std::size_t>(row) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(col)]; }
+Value& Array::at(int col, int row) {
+    return items[static_cast<std::size_t>(row) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(col)];
+}
 const Value& Array::at(int col, int row) const {
     return items[static_cast<std::size_t>(row) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(col)];
 }
@@ -103,9 +105,7 @@ Value Value::Reference(CellRange r) {
 const std::string& Value::text() const {
     return type_ == Type::String ? *static_cast<const std::string*>(ptr_.get()) : kEmpty;
 }
-const Array& Value::array() const {
-    return type_ == Type::Array ? *static_cast<const Array*>(ptr_.get()) : kNoArray;
-}
+const Array& Value::array() const { return type_ == Type::Array ? *static_cast<const Array*>(ptr_.get()) : kNoArray; }
 
 bool Value::operator==(const Value& o) const {
     if (type_ != o.type_) return false;
@@ -141,9 +141,7 @@ std::string Describe(const Value& v) {
     char buf[64];
     switch (v.type()) {
     case Value::Type::Blank: return "blank";
-    case Value::Type::Number:
-        std::snprintf(buf, sizeof buf, "%.15g", v.number());
-        return buf;
+    case Value::Type::Number: std::snprintf(buf, sizeof buf, "%.15g", v.number()); return buf;
     case Value::Type::String: return "\"" + v.text() + "\"";
     case Value::Type::Date: {
         DateTime d = v.date();

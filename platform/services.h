@@ -22,8 +22,7 @@ public:
 class InputBox {
 public:
     virtual ~InputBox() = default;
-    virtual std::string Ask(const std::string& prompt, const std::string& title,
-                            const std::string& proposed) = 0;
+    virtual std::string Ask(const std::string& prompt, const std::string& title, const std::string& proposed) = 0;
 };
 
 // Process-wide facts: folders, the clock in the user's formats.

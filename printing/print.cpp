@@ -6,8 +6,7 @@
 
 namespace tw {
 
-std::string ExpandPrintFields(std::string_view text, int page, const std::string& long_date,
-                              const std::string& title) {
+std::string ExpandPrintFields(std::string_view text, int page, const std::string& long_date, const std::string& title) {
     std::string number = std::to_string(page), out;
     FieldForms forms{number, long_date, title};
     FieldPass(text, forms, out);

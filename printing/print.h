@@ -48,8 +48,7 @@ Status PrintDocument(PrintJob& job);
 
 // A header or footer text with its fields replaced: "@P@" the page,
 // "@D@" the long date, "@T@" the title, "@@" one "@".
-std::string ExpandPrintFields(std::string_view text, int page, const std::string& long_date,
-                              const std::string& title);
+std::string ExpandPrintFields(std::string_view text, int page, const std::string& long_date, const std::string& title);
 
 // The three-part header line: the first character delimits the left,
 // centre and right parts; the centre is centred between them, the whole

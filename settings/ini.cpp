@@ -79,8 +79,8 @@ bool ReadFile(const std::string& path, std::string& data) {
 
 }  // namespace
 
-std::string GetPrivateProfileString(const std::string& section, const std::string& key,
-                                    const std::string& fallback, const std::string& path) {
+std::string GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& fallback,
+                                    const std::string& path) {
     std::string data;
     if (!ReadFile(path, data)) return fallback.substr(0, 254);
     std::string want_section = Lower(section), want_key = Lower(key), current, k;

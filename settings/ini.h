@@ -10,8 +10,8 @@ namespace tw {
 // The value of `key` in `section` of the file at `path`, or `fallback`
 // when the file, the section or the key is missing. Surrounding blanks
 // are dropped, and one pair of quotes around the whole value.
-std::string GetPrivateProfileString(const std::string& section, const std::string& key,
-                                    const std::string& fallback, const std::string& path);
+std::string GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& fallback,
+                                    const std::string& path);
 
 // Stores `value` under `key` in `section`: the key's line is replaced in
 // place, or the key is added at the end of its section; a missing section

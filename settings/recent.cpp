@@ -51,9 +51,8 @@ void FilesOld(Platform& sys, RecentMenu& menu, std::string& FileName) {
             menu.SetVisible(1, true);
         });
         for (int j = 1; j <= 4; ++j) {
-            trap.Step([&] {
-                WriteIniFile(sys, "File" + std::to_string(j), menu.Visible(j) ? RecentPath(menu, j) : "");
-            });
+            trap.Step(
+                [&] { WriteIniFile(sys, "File" + std::to_string(j), menu.Visible(j) ? RecentPath(menu, j) : ""); });
         }
     });
 }

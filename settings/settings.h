@@ -22,7 +22,7 @@ struct WindowPlacement {
 // What the settings reader fills.
 struct SettingsTarget {
     Platform& sys;
-    DocumentModel& doc;    // MaxNumCols
+    DocumentModel& doc;  // MaxNumCols
     std::string& CrLf;
     WindowPlacement& placement;
     RecentMenu& recent;

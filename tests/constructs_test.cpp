@@ -59,16 +59,17 @@ TEST(CellConstructs, ParsedAnywhereContentKept) {
 
 TEST(RawOptions, EveryKeyKeptGlobalsAndRecognitionUnchanged) {
     test::Fixture f;
-    f.Load("%OP%DPF\n%OP%TH,\n%OP%DFE\n%OP%NDrate,B2\n%OP%NDname,\"Eric\"\n%OP%LP( \n%OP%TH.\n"
-           "%OP%X\n%CO:A,12,72%x\n");
-    EXPECT_EQ(f.doc.OptDP, 0);                 // "F" reads as no number, as before
+    f.Load(
+        "%OP%DPF\n%OP%TH,\n%OP%DFE\n%OP%NDrate,B2\n%OP%NDname,\"Eric\"\n%OP%LP( \n%OP%TH.\n"
+        "%OP%X\n%CO:A,12,72%x\n");
+    EXPECT_EQ(f.doc.OptDP, 0);  // "F" reads as no number, as before
     EXPECT_EQ(f.doc.OptLP, "( ");
     EXPECT_TRUE(f.doc.IsPipeDreamFile);
     ASSERT_EQ(f.doc.RawOptions.size(), 8u);
     EXPECT_EQ(f.doc.RawOptions[0], (std::pair<std::string, std::string>{"DP", "F"}));
     EXPECT_EQ(f.doc.RawOptions[3], (std::pair<std::string, std::string>{"ND", "rate,B2"}));
     EXPECT_EQ(f.doc.RawOptions[7], (std::pair<std::string, std::string>{"X", ""}));
-    EXPECT_EQ(f.doc.RawOption("TH"), ".");     // the later line wins
+    EXPECT_EQ(f.doc.RawOption("TH"), ".");  // the later line wins
     EXPECT_EQ(f.doc.RawOption("DF"), "E");
     EXPECT_EQ(f.doc.RawOption("LP"), "( ");
     EXPECT_FALSE(f.doc.RawOption("MB").has_value());
@@ -90,12 +91,26 @@ namespace tw {
 namespace {
 
 TEST(CellConstructs, LongAndRepetitiveCellsKeepEveryByte) {
-    struct Row { std::string text; bool number; std::size_t content_size; };
+    struct Row {
+        std::string text;
+        bool number;
+        std::size_t content_size;
+    };
     const Row rows[] = {
         {std::string(1000000, '%'), false, 1000000},
         {std::string(300000, 'x') + "%V%", true, 300000},
-        {[] { std::string s; for (int i = 0; i < 100000; ++i) s += "%H2%%R%"; return s; }(), false, 400000},
-        {[] { std::string s; for (int i = 0; i < 100000; ++i) s += "%a %"; return s; }(), false, 400000},
+        {[] {
+             std::string s;
+             for (int i = 0; i < 100000; ++i) s += "%H2%%R%";
+             return s;
+         }(),
+         false, 400000},
+        {[] {
+             std::string s;
+             for (int i = 0; i < 100000; ++i) s += "%a %";
+             return s;
+         }(),
+         false, 400000},
     };
     for (const Row& r : rows) {
         CellConstructs c = ParseCellConstructs(r.text);

@@ -3,28 +3,28 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <map>
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
-#include <sys/socket.h>
+#include <map>
+#include <pty.h>
 #include <regex>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
-#include <pty.h>
 #include <unistd.h>
 
 #include <map>
 #include <set>
 
-#include "document/constructs.h"
 #include "app/convert.h"
+#include "document/constructs.h"
 #include "document/layouts.h"
 #include "export/html_export.h"
+#include "export/text_export.h"
 #include "formula/parser.h"
 #include "formula/value.h"
-#include "export/text_export.h"
 #include "real_documents.h"
 #include "support.h"
 
@@ -75,7 +75,6 @@ std::string Output(const std::string& command) {
     return out;
 }
 
-
 std::vector<std::string> Files(const std::string& dir) {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
@@ -86,9 +85,9 @@ std::vector<std::string> Files(const std::string& dir) {
 TEST(Converter, ConvertsTheSamplesToEachFormat) {
     for (std::string format : {"txt", "htm", "html", "rtf"}) {
         TempDir out, scratch;
-        Result r = Convert({"--convert-to", format, kSamples + "/welcome.pd", kSamples + "/budget.pd", "--outdir",
-                            out.path()},
-                           scratch);
+        Result r =
+            Convert({"--convert-to", format, kSamples + "/welcome.pd", kSamples + "/budget.pd", "--outdir", out.path()},
+                    scratch);
         EXPECT_EQ(r.status, 0) << format << r.err;
         EXPECT_EQ(r.err, "") << format;
         std::string ext = format;
@@ -123,7 +122,9 @@ TEST(Converter, WritesTheLayoutAsked) {
     WriteText(f.doc, plain_txt);
     WriteHTML(f.fp.sys, f.doc, plain_htm);
     // The initial amount of the CTERM example, with its pound sign.
-    ASSERT_NE(txt.bytes.find("\xA3" "1000.00\t"), std::string::npos);
+    ASSERT_NE(txt.bytes.find("\xA3"
+                             "1000.00\t"),
+              std::string::npos);
     ASSERT_NE(htm.bytes.find("&#163;1000.00"), std::string::npos);
 
     for (const std::string layout : {"pipedream", "PipeDream", "plain", ""}) {
@@ -139,7 +140,9 @@ TEST(Converter, WritesTheLayoutAsked) {
         EXPECT_EQ(ReadFile(out / "pd4-example-financial.txt"), pd ? txt.bytes : plain_txt.bytes);
         EXPECT_EQ(ReadFile(out / "pd4-example-financial.htm"), pd ? htm.bytes : plain_htm.bytes);
         std::string rtf = ReadFile(out / "pd4-example-financial.rtf");
-        EXPECT_EQ(rtf.find("\\'A3" "7.27") != std::string::npos, pd);
+        EXPECT_EQ(rtf.find("\\'A3"
+                           "7.27") != std::string::npos,
+                  pd);
         EXPECT_EQ(rtf.find("cterm(C5,B5,A5)") != std::string::npos, !pd);
         std::string pdf = Output("pdftotext -layout " + Quote(out / "pd4-example-financial.pdf") + " -");
         EXPECT_EQ(pdf.find("7.27") != std::string::npos, pd);
@@ -283,7 +286,8 @@ TEST(Converter, NeverReplacesAnInputOrAnOutputOfTheSameRun) {
         auto before = Snapshot(dir.path());
         Result r = Convert(c.args, scratch, "cd " + Quote(dir.path()) + " && ");
         EXPECT_EQ(r.status, 1) << c.what;
-        for (const auto& line : c.refusals) EXPECT_NE(r.err.find("tarnwick: " + line + "\n"), std::string::npos) << c.what << "\n" << r.err;
+        for (const auto& line : c.refusals)
+            EXPECT_NE(r.err.find("tarnwick: " + line + "\n"), std::string::npos) << c.what << "\n" << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), static_cast<long>(c.refusals.size())) << r.err;
         auto after = Snapshot(dir.path());
         for (const auto& [name, content] : before) EXPECT_EQ(after[name], content) << c.what << ": " << name;
@@ -321,8 +325,8 @@ TEST(Converter, NamesAreBytes) {
         std::string e9 = dir.Write("a\xe9.pd", kWelcome), ff = dir.Write("a\xff.pd", kBudget);
         Result r = Convert({"--convert-to", format, e9, ff}, scratch);
         EXPECT_EQ(r.status, 0) << format << r.err;
-        EXPECT_EQ(Files(dir.path()), (std::vector<std::string>{"a\xe9.pd", "a\xe9." + format, "a\xff.pd",
-                                                               "a\xff." + format}))
+        EXPECT_EQ(Files(dir.path()),
+                  (std::vector<std::string>{"a\xe9.pd", "a\xe9." + format, "a\xff.pd", "a\xff." + format}))
             << format;
         auto text = [&](const std::string& name) {
             std::string path = dir / name;
@@ -350,13 +354,14 @@ TEST(Converter, AFailedWriteLeavesTheEarlierFileWholeAndNothingElse) {
     for (std::string format : {"txt", "htm", "rtf", "pdf"}) {
         TempDir out, scratch;
         std::string earlier = out.Write("long." + format, "the earlier output, whole");
-        Result r = Convert({"--convert-to", format, "--outdir", out.path(), doc}, scratch,
-                           "trap '' XFSZ; ulimit -f 64; ");
+        Result r =
+            Convert({"--convert-to", format, "--outdir", out.path(), doc}, scratch, "trap '' XFSZ; ulimit -f 64; ");
         EXPECT_EQ(r.status, 1) << format;
         EXPECT_NE(r.err.find(doc + ": cannot write " + earlier + ": "), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("Disk full"), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-        EXPECT_EQ(Snapshot(out.path()), (std::map<std::string, std::string>{{"long." + format, "the earlier output, whole"}}))
+        EXPECT_EQ(Snapshot(out.path()),
+                  (std::map<std::string, std::string>{{"long." + format, "the earlier output, whole"}}))
             << format;
     }
 }
@@ -379,7 +384,8 @@ TEST(Converter, AFullDiskLeavesTheEarlierFileWholeAndNothingElse) {
         EXPECT_EQ(r.status, 1) << format;
         EXPECT_NE(r.err.find(doc + ": cannot write " + earlier + ": "), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("Disk full"), std::string::npos) << r.err;
-        EXPECT_EQ(Snapshot(mount.path()), (std::map<std::string, std::string>{{"long." + format, "the earlier output, whole"}}))
+        EXPECT_EQ(Snapshot(mount.path()),
+                  (std::map<std::string, std::string>{{"long." + format, "the earlier output, whole"}}))
             << format;
         fs::remove(earlier);
     }
@@ -442,7 +448,8 @@ TEST(Converter, RefusesWhatIsNoRegularFileAtOnceAndGoesOn) {
     ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
     std::string good = dir.Write("good.pd", kWelcome);
     // A converter that waits on the pipe is stopped after 60 s and fails.
-    Result r = Convert({"--convert-to", "txt", fifo, "/dev/zero", folder, socket, good}, scratch, "timeout -s KILL 60 ");
+    Result r =
+        Convert({"--convert-to", "txt", fifo, "/dev/zero", folder, socket, good}, scratch, "timeout -s KILL 60 ");
     ::close(s);
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.err, "tarnwick: " + fifo + ": is a named pipe, not a document file; not converted\n" +
@@ -556,8 +563,9 @@ std::vector<std::string> Split(const std::string& s, char sep) {
 
 TEST(Converter, PrintsToPdfWithHeadersFootersAndEveryRowOnce) {
     TempDir dir, scratch;
-    std::string doc = "%OP%DEQuarterly figures\n%OP%HE/Report/@T@/Page @P@\n%OP%FO//Tarnwick print test//\n"
-                      "%CO:A,20,72%";
+    std::string doc =
+        "%OP%DEQuarterly figures\n%OP%HE/Report/@T@/Page @P@\n%OP%FO//Tarnwick print test//\n"
+        "%CO:A,20,72%";
     for (int r = 1; r <= 150; ++r) doc += "Row " + std::to_string(r) + " of the report\n";
     dir.Write("report.pd", doc);
     Result r = Convert({"--convert-to", "pdf", dir / "report.pd"}, scratch);
@@ -670,8 +678,9 @@ std::vector<Word> WordsOfPage1(const std::string& pdf, double& height) {
 // does everything else. The document's title is the PDF's.
 TEST(Converter, ThePdfPageKeepsEveryLineInsideItsMargins) {
     TempDir dir, scratch;
-    std::string doc = "%OP%DEThe manual\n%OP%PL400\n%OP%HM0\n%OP%FM3\n%OP%BM0\n%OP%LM6\n%OP%FO//lastline @P@//\n"
-                      "%CO:A,80,80%";
+    std::string doc =
+        "%OP%DEThe manual\n%OP%PL400\n%OP%HM0\n%OP%FM3\n%OP%BM0\n%OP%LM6\n%OP%FO//lastline @P@//\n"
+        "%CO:A,80,80%";
     for (int r = 1; r <= 200; ++r) doc += "row " + std::to_string(r) + "\n";
     dir.Write("manual.pd", doc);
     ASSERT_EQ(Convert({"--convert-to", "pdf", dir / "manual.pd"}, scratch).status, 0);
@@ -693,7 +702,8 @@ TEST(Converter, ThePdfPageKeepsEveryLineInsideItsMargins) {
     // Without a title, the file name.
     dir.Write("untitled.pd", "%CO:A,8,0%x\n");
     ASSERT_EQ(Convert({"--convert-to", "pdf", dir / "untitled.pd"}, scratch).status, 0);
-    EXPECT_NE(Output("pdfinfo " + Quote(dir / "untitled.pdf")).find("Title:           untitled.pd\n"), std::string::npos);
+    EXPECT_NE(Output("pdfinfo " + Quote(dir / "untitled.pdf")).find("Title:           untitled.pd\n"),
+              std::string::npos);
 }
 
 TEST(Converter, EveryRealDocumentConverts) {
@@ -792,28 +802,30 @@ TEST(Converter, RealSpreadsheetsComputeEveryNumberCell) {
                 if (!ParseCellConstructs(f.doc.Cells(col, row)).is_number) continue;
                 ++number_cells;
                 const std::string& field = rows[row - 1][col - 1];
-                EXPECT_FALSE(error_names.count(field))
-                    << name << " " << formula::ColumnName(col) << row << ": " << f.doc.Cells(col, row) << " gave " << field;
+                EXPECT_FALSE(error_names.count(field)) << name << " " << formula::ColumnName(col) << row << ": "
+                                                       << f.doc.Cells(col, row) << " gave " << field;
             }
         }
         sheets[name] = std::move(rows);
     }
     EXPECT_GT(number_cells, 700);
 
-    struct Spot { const char* sheet; int row, col; const char* field; double number; };
+    struct Spot {
+        const char* sheet;
+        int row, col;
+        const char* field;
+        double number;
+    };
     const Spot spots[] = {
-        {"pd4-example-financial", 5, 5, nullptr, 7.2725},         // CTERM: doubling at 10%
-        {"pd4-example-financial", 9, 5, nullptr, 2000},           // DDB, first year
-        {"pd4-example-financial", 41, 5, nullptr, 80},            // SLN
-        {"pd4-example-financial", 49, 5, nullptr, 31.9433},       // TERM
-        {"pd4-example-date", 5, 5, "1961-03-17", 0},
-        {"pd4-example-date", 6, 5, "1991-06-30", 0},
-        {"pd4-example-date", 14, 5, "17:12:35", 0},
-        {"pd4-example-string", 9, 6, "Colton Software", 0},
-        {"pd4-example-string", 13, 6, "respond", 0},
-        {"pd4-example-database", 19, 5, nullptr, 20},             // DSUM
-        {"pd4-example-maths-maths", 13, 5, nullptr, 3},           // MOD(51,8)
-        {"pd4-example-maths-mod", 7, 6, nullptr, 3},     // MOD(11,4)
+        {"pd4-example-financial", 5, 5, nullptr, 7.2725},    // CTERM: doubling at 10%
+        {"pd4-example-financial", 9, 5, nullptr, 2000},      // DDB, first year
+        {"pd4-example-financial", 41, 5, nullptr, 80},       // SLN
+        {"pd4-example-financial", 49, 5, nullptr, 31.9433},  // TERM
+        {"pd4-example-date", 5, 5, "1961-03-17", 0},        {"pd4-example-date", 6, 5, "1991-06-30", 0},
+        {"pd4-example-date", 14, 5, "17:12:35", 0},         {"pd4-example-string", 9, 6, "Colton Software", 0},
+        {"pd4-example-string", 13, 6, "respond", 0},        {"pd4-example-database", 19, 5, nullptr, 20},  // DSUM
+        {"pd4-example-maths-maths", 13, 5, nullptr, 3},                                                    // MOD(51,8)
+        {"pd4-example-maths-mod", 7, 6, nullptr, 3},                                                       // MOD(11,4)
     };
     for (const Spot& s : spots) {
         SCOPED_TRACE(std::string(s.sheet) + " row " + std::to_string(s.row));
@@ -826,8 +838,11 @@ TEST(Converter, RealSpreadsheetsComputeEveryNumberCell) {
 }
 
 // The first bytes each format's output starts with.
-const std::map<std::string, std::string> kMagic = {
-    {"rtf", "{\\rtf1"}, {"txt", "Welcome to Tarnwick"}, {"htm", "<html>"}, {"pdf", "%PDF-"}, {"csv", "Welcome to Tarnwick,"}};
+const std::map<std::string, std::string> kMagic = {{"rtf", "{\\rtf1"},
+                                                   {"txt", "Welcome to Tarnwick"},
+                                                   {"htm", "<html>"},
+                                                   {"pdf", "%PDF-"},
+                                                   {"csv", "Welcome to Tarnwick,"}};
 
 TEST(ConverterFormats, UsageNamesAndExtensionsAllComeFromTheOneTable) {
     std::string usage = UsageText(), names = FormatNamesText();
@@ -858,8 +873,8 @@ TEST(ConverterFormats, UsageNamesAndExtensionsAllComeFromTheOneTable) {
     EXPECT_EQ(count, 6);
     EXPECT_EQ(names, "rtf, txt, htm, html, pdf or csv");
     EXPECT_EQ(FindFormat("pdq"), nullptr);
-    EXPECT_EQ(unknown.err, "tarnwick: unknown format 'pdq': use " + names +
-                               "\nTry 'tarnwick --help' for more information.\n");
+    EXPECT_EQ(unknown.err,
+              "tarnwick: unknown format 'pdq': use " + names + "\nTry 'tarnwick --help' for more information.\n");
     EXPECT_NE(missing.err.find("--convert-to needs a format: " + names), std::string::npos);
     EXPECT_EQ(Convert({"--help"}, scratch).out, usage);
 }
@@ -882,39 +897,74 @@ TEST(Converter, ReadsStandardInputAndWritesStandardOutput) {
     } cases[] = {
         {"- to --stdout", "cat " + welcome + " | ", {"--convert-to", "txt", "-", "--stdout"}, 0, txt.bytes, "", {}},
         {"- to -o -", "cat " + welcome + " | ", {"--convert-to", "htm", "-o", "-", "-"}, 0, htm.bytes, "", {}},
-        {"a file to --stdout", "", {"--convert-to", "html", "--stdout", kSamples + "/welcome.pd"}, 0, htm.bytes, "",
+        {"a file to --stdout",
+         "",
+         {"--convert-to", "html", "--stdout", kSamples + "/welcome.pd"},
+         0,
+         htm.bytes,
+         "",
          {}},
         {"a PDF to --stdout", "cat " + welcome + " | ", {"--convert-to", "pdf", "--stdout", "-"}, 0, "%PDF-", "", {}},
         {"- to a file", "cat " + welcome + " | ", {"--convert-to", "txt", "-"}, 0, "", "", {"stdin.txt"}},
         {"- redirected from a file", "", {"--convert-to", "txt", "-", "--stdout"}, 0, txt.bytes, "", {}},
-        {"- not a document", "echo plain text | ", {"--convert-to", "txt", "-", "--stdout"}, 1, "",
-         "tarnwick: standard input: not a PipeDream document; nothing written\n", {}},
-        {"- longer than the limit", "cat " + welcome + " | TARNWICK_STDIN_LIMIT=100 ",
-         {"--convert-to", "txt", "-", "--stdout"}, 1, "",
+        {"- not a document",
+         "echo plain text | ",
+         {"--convert-to", "txt", "-", "--stdout"},
+         1,
+         "",
+         "tarnwick: standard input: not a PipeDream document; nothing written\n",
+         {}},
+        {"- longer than the limit",
+         "cat " + welcome + " | TARNWICK_STDIN_LIMIT=100 ",
+         {"--convert-to", "txt", "-", "--stdout"},
+         1,
+         "",
          "tarnwick: standard input: more than 100 bytes arrived, the most read from standard input; reading "
          "stopped; not converted\n",
          {}},
         {"- exactly as long as the limit",
          "cat " + welcome + " | TARNWICK_STDIN_LIMIT=" + std::to_string(kWelcome.size()) + " ",
-         {"--convert-to", "txt", "-", "--stdout"}, 0, txt.bytes, "", {}},
+         {"--convert-to", "txt", "-", "--stdout"},
+         0,
+         txt.bytes,
+         "",
+         {}},
         {"- one byte longer than the limit",
          "cat " + welcome + " | TARNWICK_STDIN_LIMIT=" + std::to_string(kWelcome.size() - 1) + " ",
-         {"--convert-to", "txt", "-", "--stdout"}, 1, "",
+         {"--convert-to", "txt", "-", "--stdout"},
+         1,
+         "",
          "tarnwick: standard input: more than " + std::to_string(kWelcome.size() - 1) +
              " bytes arrived, the most read from standard input; reading stopped; not converted\n",
          {}},
-        {"an endless stream", "yes %OP%DEx | TARNWICK_STDIN_LIMIT=1000000 ", {"--convert-to", "txt", "-"}, 1, "",
+        {"an endless stream",
+         "yes %OP%DEx | TARNWICK_STDIN_LIMIT=1000000 ",
+         {"--convert-to", "txt", "-"},
+         1,
+         "",
          "tarnwick: standard input: more than 1000000 bytes arrived, the most read from standard input; reading "
          "stopped; not converted\n",
          {}},
-        {"--stdout with two files", "", {"--convert-to", "txt", "--stdout", "a.pd", "b.pd"}, 2, "",
+        {"--stdout with two files",
+         "",
+         {"--convert-to", "txt", "--stdout", "a.pd", "b.pd"},
+         2,
+         "",
          "tarnwick: --stdout writes one file: give exactly one FILE\nTry 'tarnwick --help' for more information.\n",
          {}},
-        {"- twice", "", {"--convert-to", "txt", "-", "-"}, 2, "",
+        {"- twice",
+         "",
+         {"--convert-to", "txt", "-", "-"},
+         2,
+         "",
          "tarnwick: standard input can be read once only: give '-' once\nTry 'tarnwick --help' for more "
          "information.\n",
          {}},
-        {"-o to a file", "", {"--convert-to", "txt", "-o", "x.txt", "a.pd"}, 2, "",
+        {"-o to a file",
+         "",
+         {"--convert-to", "txt", "-o", "x.txt", "a.pd"},
+         2,
+         "",
          "tarnwick: -o takes only '-', standard output; --outdir names a folder\nTry 'tarnwick --help' for more "
          "information.\n",
          {}},

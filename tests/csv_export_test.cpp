@@ -19,25 +19,32 @@ std::string Csv(const std::string& document) {
 }
 
 TEST(CsvExport, Documents) {
-    struct Row { const char* name; const char* document; const char* csv; };
+    struct Row {
+        const char* name;
+        const char* document;
+        const char* csv;
+    };
     const Row rows[] = {
-        {"values and text", "%CO:A,8,8%%V%1+2\nname\n%CO:B,8,8%%V%%D2%A1*1.5\n%V%A2\n",
-         "3,4.5\r\nname,name\r\n"},
+        {"values and text", "%CO:A,8,8%%V%1+2\nname\n%CO:B,8,8%%V%%D2%A1*1.5\n%V%A2\n", "3,4.5\r\nname,name\r\n"},
         {"short column and empty cells", "%CO:A,8,8%a\n\nc\n%CO:B,8,8%%V%0.1+0.2\n%CO:C,8,8%\n",
          "a,0.30000000000000004,\r\n,,\r\nc,,\r\n"},
         {"quoting", "%CO:A,8,8%a,b\nsay \"hi\"\n%V%join(\"x,\",\"y\")\n plain \n",
          "\"a,b\"\r\n\"say \"\"hi\"\"\"\r\n\"x,y\"\r\n plain \r\n"},
         {"text reduced as the text export does", "%CO:A,8,8%%R%%H2%Total%H2% @P@\n50%PC%\n100% sure\nx@@y\n",
          "Total \r\n50%\r\n100% sure\r\nx@y\r\n"},
-        {"Windows-1252 to UTF-8", "%CO:A,8,8%\xA3" "5\n\x80\x93\x81\n%V%\"\xE9\"\n",
-         "\xC2\xA3" "5\r\n\xE2\x82\xAC\xE2\x80\x9C\xC2\x81\r\n\xC3\xA9\r\n"},
+        {"Windows-1252 to UTF-8",
+         "%CO:A,8,8%\xA3"
+         "5\n\x80\x93\x81\n%V%\"\xE9\"\n",
+         "\xC2\xA3"
+         "5\r\n\xE2\x82\xAC\xE2\x80\x9C\xC2\x81\r\n\xC3\xA9\r\n"},
         {"dates and times in ISO form", "%CO:A,8,8%%V%17.3.1961\n%V%18:33:04\n%V%date(2024,2,29)+1\n",
          "1961-03-17\r\n18:33:04\r\n2024-03-01\r\n"},
         {"errors by name, a cycle in each of its cells",
          "%CO:A,8,8%%V%1/0\n%V%A1+1\n%V%A4\n%V%A3\n%V%nosuchfunction(1)\n",
          "Divide by zero\r\nPropagated\r\nCircular reference\r\nCircular reference\r\n"
          "Custom function not defined\r\n"},
-        {"numbers in their shortest form", "%CO:A,8,8%%V%-3\n%V%1e20\n%V%1/3\n%V%0-0\n%V%123456789012345\n%V%0.000001\n",
+        {"numbers in their shortest form",
+         "%CO:A,8,8%%V%-3\n%V%1e20\n%V%1/3\n%V%0-0\n%V%123456789012345\n%V%0.000001\n",
          "-3\r\n1e+20\r\n0.3333333333333333\r\n0\r\n123456789012345\r\n1e-06\r\n"},
         {"an array shows its first element", "%CO:A,8,8%%V%{7,8;9,10}\n", "7\r\n"},
         {"options only", "%OP%PL60\n", ""},
@@ -46,16 +53,24 @@ TEST(CsvExport, Documents) {
 }
 
 TEST(CsvExport, FieldsAndNumbers) {
-    struct Field { const char* text; const char* field; };
+    struct Field {
+        const char* text;
+        const char* field;
+    };
     const Field fields[] = {
-        {"", ""}, {"a b", "a b"}, {"a,b", "\"a,b\""}, {"\"", "\"\"\"\""}, {"line\r\nbreak", "\"line\r\nbreak\""},
-        {"lf\n", "\"lf\n\""}, {"semi;colon", "semi;colon"},
+        {"", ""},
+        {"a b", "a b"},
+        {"a,b", "\"a,b\""},
+        {"\"", "\"\"\"\""},
+        {"line\r\nbreak", "\"line\r\nbreak\""},
+        {"lf\n", "\"lf\n\""},
+        {"semi;colon", "semi;colon"},
     };
     for (const Field& f : fields) EXPECT_EQ(CsvField(f.text), f.field) << f.text;
 
     // Every shortest form reads back as the same double.
-    const double numbers[] = {0.1, 1.0 / 3, -2.5e-300, 1e308, 5e-324, 123456.789, 0.1 + 0.2, -1.0, 1e15, 1e16,
-                              std::nextafter(1.0, 2.0)};
+    const double numbers[] = {
+        0.1, 1.0 / 3, -2.5e-300, 1e308, 5e-324, 123456.789, 0.1 + 0.2, -1.0, 1e15, 1e16, std::nextafter(1.0, 2.0)};
     for (double n : numbers) {
         std::string s = ShortestNumber(n);
         EXPECT_EQ(std::strtod(s.c_str(), nullptr), n) << s;
@@ -63,7 +78,7 @@ TEST(CsvExport, FieldsAndNumbers) {
     }
     EXPECT_EQ(ShortestNumber(-0.0), "0");
     EXPECT_EQ(ShortestNumber(2.5), "2.5");
-    EXPECT_EQ(ShortestNumber(200000), "200000");   // fixed notation within ordinary sizes
+    EXPECT_EQ(ShortestNumber(200000), "200000");  // fixed notation within ordinary sizes
     EXPECT_EQ(ShortestNumber(-0.0001), "-0.0001");
     EXPECT_EQ(ShortestNumber(1e16), "1e+16");
     EXPECT_EQ(Cp1252ToUtf8("\x9F\xFF\x7F"), "\xC5\xB8\xC3\xBF\x7F");

@@ -27,8 +27,8 @@ std::string FileUri(const std::string& path) {
     static const char hex[] = "0123456789ABCDEF";
     std::string uri = "file://";
     for (unsigned char c : path) {
-        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                     c == '/' || c == '-' || c == '_' || c == '.' || c == '~';
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
+                     c == '-' || c == '_' || c == '.' || c == '~';
         if (plain) {
             uri += static_cast<char>(c);
         } else {
@@ -44,15 +44,13 @@ const std::string kDocument = "%OP%DEFrom outside\n%CO:A,8,0%x\n";
 
 TEST(Desktop, AFileUriOnTheCommandLineOpensItsPath) {
     struct Case {
-        const char* name;      // the file's name, bytes
-        bool via_localhost;    // file://localhost/... rather than file:///...
+        const char* name;    // the file's name, bytes
+        bool via_localhost;  // file://localhost/... rather than file:///...
     };
     const Case cases[] = {
-        {"plain.pd", false},
-        {"with blanks.pd", false},
-        {"caf\xE9 latin1.pd", false},        // not UTF-8: the bytes must survive
-        {"caf\xC3\xA9 utf8.pd", true},
-        {"100% #1 [a].pd", false},
+        {"plain.pd", false},           {"with blanks.pd", false},
+        {"caf\xE9 latin1.pd", false},  // not UTF-8: the bytes must survive
+        {"caf\xC3\xA9 utf8.pd", true}, {"100% #1 [a].pd", false},
     };
     for (const Case& c : cases) {
         TempDir docs;
@@ -71,8 +69,7 @@ TEST(Desktop, AFileUriNamingAMissingFileIsReportedByItsPath) {
     std::string path = docs / "gone here.pd";
     Window win("", FileUri(path));
     ASSERT_EQ(win.fp.msg.shown.size(), 1u);
-    EXPECT_NE(win.fp.msg.shown[0].text.find("File not found: " + path), std::string::npos)
-        << win.fp.msg.shown[0].text;
+    EXPECT_NE(win.fp.msg.shown[0].text.find("File not found: " + path), std::string::npos) << win.fp.msg.shown[0].text;
 }
 
 // Drags `data` over the page and drops it, through the window as the
@@ -167,11 +164,8 @@ TEST(Desktop, QtsOwnDialogsSpeakTheUsersLanguage) {
         const char* cancel;  // the standard button's caption
     };
     const Case cases[] = {
-        {"de_DE", true, "Abbrechen"},
-        {"fr_FR", true, "Annuler"},
-        {"es_ES", true, "Cancelar"},
-        {"en_GB", true, "Cancel"},
-        {"sw_KE", false, "Cancel"},  // Qt ships no Swahili
+        {"de_DE", true, "Abbrechen"}, {"fr_FR", true, "Annuler"}, {"es_ES", true, "Cancelar"},
+        {"en_GB", true, "Cancel"},    {"sw_KE", false, "Cancel"},  // Qt ships no Swahili
     };
     for (const Case& c : cases) {
         QCoreApplication& app = *QCoreApplication::instance();
@@ -191,7 +185,8 @@ TEST(Desktop, MenusGetAProportionalFaceWhenTheDefaultIsFixedPitch) {
     QApplication::setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 10));
     ASSERT_TRUE(QFontInfo(QApplication::font()).fixedPitch()) << "no fixed-pitch face to start from";
     UseProportionalUiFont();
-    EXPECT_FALSE(QFontInfo(QApplication::font()).fixedPitch()) << QFontInfo(QApplication::font()).family().toStdString();
+    EXPECT_FALSE(QFontInfo(QApplication::font()).fixedPitch())
+        << QFontInfo(QApplication::font()).family().toStdString();
     // A proportional default is left as it is.
     QFont sans(QStringLiteral("DejaVu Sans"), 11);
     QApplication::setFont(sans);

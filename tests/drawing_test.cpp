@@ -69,7 +69,7 @@ TEST(DrawCell, ALonePercentLeavesTheHighlightsOnForTheNextCells) {
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0].text, "total 50%");
     EXPECT_TRUE(d[0].bold);
-    EXPECT_TRUE(Draw("next", flags, c)[0].bold);   // still bold, then reset
+    EXPECT_TRUE(Draw("next", flags, c)[0].bold);  // still bold, then reset
     EXPECT_FALSE(Draw("after", flags, c)[0].bold);
     // The same code switches off what an earlier cell left on.
     Draw("%H2%x 5%", flags, c);

@@ -72,8 +72,16 @@ TEST(CellMarkup, EveryConsumerFromOneTable) {
         {"Total %H2%42%H2%", "Total 42", "Total <b>42</b>", 8, "Total \\b 42\\b0 ", 8},
         {"a<b & c>d", "a<b & c>d", "a&lt;b &amp; c&gt;d", 9, "a<b & c>d", 9},
         {"\"q\"", "\"q\"", "&quot;q&quot;", 3, "\"q\"", 3},
-        {"\xA3" "5", "\xA3" "5", "&#163;5", 2, "\\'A35", 2},
-        {"a\xA0" "b", "a\xA0" "b", "a&#160;b", 3, "a\\~b", 3},
+        {"\xA3"
+         "5",
+         "\xA3"
+         "5",
+         "&#163;5", 2, "\\'A35", 2},
+        {"a\xA0"
+         "b",
+         "a\xA0"
+         "b",
+         "a&#160;b", 3, "a\\~b", 3},
         {"C:\\dir{x}", "C:\\dir{x}", "C:\\dir{x}", 9, "C:\\\\dir\\{x\\}", 9},
         {"\xFF\x80", "\xFF\x80", "&#255;&#8364;", 2, "\\'FF\\'80", 2},
     };
@@ -98,12 +106,12 @@ TEST(CellMarkup, HtmlNamesWindows1252CharactersAndDropsControls) {
         int byte;
         const char* html;  // "" when dropped
     } cases[] = {
-        {0, ""},          {8, ""},          {9, "\t"},       {10, "\n"},      {11, ""},         {13, "\r"},
+        {0, ""},          {8, ""},          {9, "\t"},        {10, "\n"},       {11, ""},         {13, "\r"},
         {31, ""},         {127, ""},        {128, "&#8364;"}, {129, ""},        {130, "&#8218;"}, {131, "&#402;"},
         {133, "&#8230;"}, {136, "&#710;"},  {140, "&#338;"},  {141, ""},        {142, "&#381;"},  {143, ""},
         {144, ""},        {145, "&#8216;"}, {146, "&#8217;"}, {147, "&#8220;"}, {148, "&#8221;"}, {149, "&#8226;"},
         {150, "&#8211;"}, {151, "&#8212;"}, {152, "&#732;"},  {153, "&#8482;"}, {156, "&#339;"},  {157, ""},
-        {158, "&#382;"},  {159, "&#376;"},  {160, "&#160;"},  {161, "&#161;"}, {163, "&#163;"},  {255, "&#255;"},
+        {158, "&#382;"},  {159, "&#376;"},  {160, "&#160;"},  {161, "&#161;"},  {163, "&#163;"},  {255, "&#255;"},
     };
     Fixture f;
     for (const auto& c : cases) {
@@ -120,7 +128,8 @@ TEST(CellMarkup, HtmlNamesWindows1252CharactersAndDropsControls) {
     // Every byte from 128 to 160 but the five undefined ones is written.
     std::string dropped;
     for (int c = 128; c <= 160; ++c) {
-        if (Html(f, std::string(40, 'y') + static_cast<char>(c)).html == std::string(40, 'y')) dropped += std::to_string(c) + " ";
+        if (Html(f, std::string(40, 'y') + static_cast<char>(c)).html == std::string(40, 'y'))
+            dropped += std::to_string(c) + " ";
     }
     EXPECT_EQ(dropped, "129 141 143 144 157 ");
     EXPECT_TRUE(f.fp.msg.shown.empty());
@@ -197,10 +206,38 @@ std::string TextByThePasses(std::string_view cell) {
 
 TEST(CellMarkup, ShortcutsGiveWhatThePassesInTurnGive) {
     const char* cores[] = {
-        "x<y", "a&b", "\"q\"", "a>b", "caf\xE9", "\xA3" "12", "\x80\x81\xA0\xFF", "\x01\x7F\t",
-        "C:\\d{x}", "%H2%bold%H2%", "%V%123", "50%PC%", "7%", "%", "%%", "%PC", "a%H1%<b>%H1%&",
-        "@P@", "@D@", "@T@", "@@", "@@@", "@P@@D@", "@X@", "@", "a@b%H4%c", "%H2%@T@%H2%<",
-        "\xE9@P@\xE9", "%@P@%", "@%H2%@", "12.50",
+        "x<y",
+        "a&b",
+        "\"q\"",
+        "a>b",
+        "caf\xE9",
+        "\xA3"
+        "12",
+        "\x80\x81\xA0\xFF",
+        "\x01\x7F\t",
+        "C:\\d{x}",
+        "%H2%bold%H2%",
+        "%V%123",
+        "50%PC%",
+        "7%",
+        "%",
+        "%%",
+        "%PC",
+        "a%H1%<b>%H1%&",
+        "@P@",
+        "@D@",
+        "@T@",
+        "@@",
+        "@@@",
+        "@P@@D@",
+        "@X@",
+        "@",
+        "a@b%H4%c",
+        "%H2%@T@%H2%<",
+        "\xE9@P@\xE9",
+        "%@P@%",
+        "@%H2%@",
+        "12.50",
     };
     Fixture f;
     f.doc.OptDE = "T<&>\xE9";
@@ -212,7 +249,11 @@ TEST(CellMarkup, ShortcutsGiveWhatThePassesInTurnGive) {
     for (const auto& w : writers) {
         std::string title, date = w.forms.date(w.forms.date_needs_today ? f.fp.process.LongDate() : "");
         w.forms.escape(f.doc.OptDE, title);
-        FieldForms fields{w.forms.page, date, title, w.forms.page_width, w.forms.date_width,
+        FieldForms fields{w.forms.page,
+                          date,
+                          title,
+                          w.forms.page_width,
+                          w.forms.date_width,
                           static_cast<long long>(f.doc.OptDE.size())};
         for (const char* core : cores) {
             // Alone, and padded before and after across the lengths where
@@ -364,8 +405,7 @@ const char* kTail = "\r\n</body>\r\n</html>\r\n";
 TEST(HtmlExport, ThePageExample) {
     Fixture f;
     f.Load("%OP%DET\n%CO:A,5,72%Hello\nworld\n\nA\n%CO:B,5,72%\n\n\nB\n");
-    EXPECT_EQ(HtmlOf(f), std::string(kHead) +
-                             "<br>\r\nHello \r\nworld<br>\r\n<br>\r\n<pre>A    B</pre>" + kTail);
+    EXPECT_EQ(HtmlOf(f), std::string(kHead) + "<br>\r\nHello \r\nworld<br>\r\n<br>\r\n<pre>A    B</pre>" + kTail);
 }
 
 TEST(HtmlExport, RowLayouts) {
@@ -408,9 +448,8 @@ TEST(HtmlExport, RowLayouts) {
 TEST(HtmlExport, TitleIsEscapedInTheHead) {
     Fixture f;
     f.Load("%OP%DEa</title><script>\n");
-    EXPECT_EQ(HtmlOf(f),
-              "<html>\r\n<head>\r\n<title>a&lt;/title&gt;&lt;script&gt;</title>\r\n</head>\r\n<body>\r\n" +
-                  std::string(kTail));
+    EXPECT_EQ(HtmlOf(f), "<html>\r\n<head>\r\n<title>a&lt;/title&gt;&lt;script&gt;</title>\r\n</head>\r\n<body>\r\n" +
+                             std::string(kTail));
 }
 
 RtfMetrics Metrics() {
@@ -461,8 +500,9 @@ TEST(RtfExport, EmptyDocumentHasTheFullHeaderThenParAndBrace) {
 
 TEST(RtfExport, LinesFromTheFontPrinterAndOptions) {
     Fixture f;
-    f.Load("%OP%DEMy %H2%title%H2%\n%OP%HE/Page @P@\n%OP%FO/@D@ {x}\n%OP%LM6\n%OP%TM1\n%OP%HM0\n%OP%BM3\n"
-           "%OP%FM1\n%OP%PS5\n%CO:A,6,0%one\ntwo\n%CO:B,4,0%\n\n\\b\n");
+    f.Load(
+        "%OP%DEMy %H2%title%H2%\n%OP%HE/Page @P@\n%OP%FO/@D@ {x}\n%OP%LM6\n%OP%TM1\n%OP%HM0\n%OP%BM3\n"
+        "%OP%FM1\n%OP%PS5\n%CO:A,6,0%one\ntwo\n%CO:B,4,0%\n\n\\b\n");
     RtfMetrics m = Metrics();
     m.font_name = "Lucida Console";
     m.font_size = 10;
@@ -534,14 +574,16 @@ TEST(RtfExport, RowLayouts) {
          "\\par\r\n\\b open\\b0  \r\nnext\\par\r\n}"},
         {"trailing spaces after a control word", "%CO:A,40,0%x%H6%2%H6%   \ny\n",
          "\\par\r\nx\\up 2\\up0  \r\ny\\par\r\n}"},
-        {"a page field ends in a brace", "%CO:A,40,0%page @P@\nnext\n", "\\par\r\npage " + kPage + " \r\nnext\\par\r\n}"},
+        {"a page field ends in a brace", "%CO:A,40,0%page @P@\nnext\n",
+         "\\par\r\npage " + kPage + " \r\nnext\\par\r\n}"},
         {"an escaped backslash is no control word", "%CO:A,40,0%C:\\b \nnext\n", "\\par\r\nC:\\\\b \r\nnext\\par\r\n}"},
         {"a hex character is no control word", "%CO:A,40,0%caf\xE9  \nnext\n", "\\par\r\ncaf\\'E9 \r\nnext\\par\r\n}"},
         {"plain text loses its trailing spaces", "%CO:A,40,0%plain   \nnext\n", "\\par\r\nplain \r\nnext\\par\r\n}"},
         {"a rule line, then a table row", "%CO:A,7,0%-----\nClient\n%CO:B,6,0%\nServer\n",
          "\\par\r\n-----\\par\r\nClient Server\\par\r\n}"},
         {"text after a table row", "%CO:A,6,0%a\nafter\n%CO:B,6,0%b\n", "\\par\r\na     b\\par\r\nafter\\par\r\n}"},
-        {"table rows one after another", "%CO:A,6,0%a\nc\n%CO:B,6,0%b\nd\n", "\\par\r\na     b\\par\r\nc     d\\par\r\n}"},
+        {"table rows one after another", "%CO:A,6,0%a\nc\n%CO:B,6,0%b\nd\n",
+         "\\par\r\na     b\\par\r\nc     d\\par\r\n}"},
     };
     for (const auto& c : cases) {
         Fixture f;
@@ -583,9 +625,10 @@ TEST(FileWriters, IgnoreGoesOnAfterAFailedOpen) {
     f.fp.msg.answers.assign(4, MsgResult::Ignore);
     WriteFileTxt(f.fp.sys, f.doc, f.dir / "missing-folder/out.txt");
     // The open, then each row, fail in turn: no file, each reported.
-    EXPECT_EQ(f.fp.msg.Texts(), (std::vector<std::string>{"Error 76 'Path not found' at line 1 in WriteFileTxt",
-                                                          "Error 52 'Bad file name or number' at line 3 in WriteFileTxt",
-                                                          "Error 52 'Bad file name or number' at line 3 in WriteFileTxt"}));
+    EXPECT_EQ(f.fp.msg.Texts(),
+              (std::vector<std::string>{"Error 76 'Path not found' at line 1 in WriteFileTxt",
+                                        "Error 52 'Bad file name or number' at line 3 in WriteFileTxt",
+                                        "Error 52 'Bad file name or number' at line 3 in WriteFileTxt"}));
 }
 
 }  // namespace
@@ -599,8 +642,9 @@ TEST(FileWriters, AColumnTooFarOutIsReportedNotPadded) {
     f.Load("%CO:A,1E30,0%a\nb\n%CO:B,4,0%x\ny\n");
     f.fp.msg.answers = {MsgResult::Ignore, MsgResult::Abort};
     WriteFileHTML(f.fp.sys, f.doc, f.dir / "far.htm");
-    EXPECT_EQ(f.fp.msg.Texts(), (std::vector<std::string>{"Error 14 'Out of string space' at line 3 in WriteFileHTML",
-                                                          "Error 14 'Out of string space' at line 3 in WriteFileHTML"}));
+    EXPECT_EQ(f.fp.msg.Texts(),
+              (std::vector<std::string>{"Error 14 'Out of string space' at line 3 in WriteFileHTML",
+                                        "Error 14 'Out of string space' at line 3 in WriteFileHTML"}));
 }
 
 }  // namespace

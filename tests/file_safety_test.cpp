@@ -111,8 +111,9 @@ TEST(AtomicOutput, ReplacesTheTargetOnlyWhenCommitted) {
             } else {
                 EXPECT_EQ(after, before) << c.what;
             }
-            EXPECT_EQ(Snapshot(elsewhere.path()), t == "link" ? (std::map<std::string, std::string>{{"kept", "elsewhere"}})
-                                                               : (std::map<std::string, std::string>{}))
+            EXPECT_EQ(Snapshot(elsewhere.path()), t == "link"
+                                                      ? (std::map<std::string, std::string>{{"kept", "elsewhere"}})
+                                                      : (std::map<std::string, std::string>{}))
                 << c.what;
         }
     }
@@ -179,8 +180,8 @@ TEST(FileWriters, AFailedWriteLeavesTheEarlierFileWhole) {
         int rows;
         int label;  // a row while the output is written, or its closing
     } cases[] = {
-        {"WriteFileTxt", 4000, 3},  {"WriteFileHTML", 4000, 3}, {"WriteRTF", 4000, 3},
-        {"WriteFileTxt", 1000, 5},  {"WriteFileHTML", 1000, 5}, {"WriteRTF", 1000, 5},
+        {"WriteFileTxt", 4000, 3}, {"WriteFileHTML", 4000, 3}, {"WriteRTF", 4000, 3},
+        {"WriteFileTxt", 1000, 5}, {"WriteFileHTML", 1000, 5}, {"WriteRTF", 1000, 5},
     };
     for (const auto& c : cases) {
         Fixture f;

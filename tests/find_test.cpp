@@ -49,7 +49,8 @@ const char* kDocument =
     "%CO:A,10,72%Apple pie\n"
     "wo%H2%rd%H2% split by a code\n"
     "%H2%H2 is a code, not text\n"
-    "Cr\xC8me br\xFBl\xE9" "e\n"
+    "Cr\xC8me br\xFBl\xE9"
+    "e\n"
     "apple and APPLE\n"
     "last 50%PC%\n"
     "%CO:B,10,72%b1\n"
@@ -65,10 +66,10 @@ TEST(Find, ForwardAndBackInRowOrder) {
         FoundText expected;  // row 0: none
     } cases[] = {
         {"apple", false, true, {1, 1, 0}, {1, 1, 0, 5}},
-        {"apple", true, true, {1, 1, 0}, {2, 2, 0, 5}},      // row 2 column B comes before row 5
-        {"apple", false, true, {1, 1, 1}, {2, 2, 0, 5}},     // past the start of row 1's match
+        {"apple", true, true, {1, 1, 0}, {2, 2, 0, 5}},   // row 2 column B comes before row 5
+        {"apple", false, true, {1, 1, 1}, {2, 2, 0, 5}},  // past the start of row 1's match
         {"apple", false, true, {2, 2, 1}, {5, 1, 0, 5}},
-        {"apple", false, true, {5, 1, 1}, {5, 1, 10, 5}},    // the second in the same cell
+        {"apple", false, true, {5, 1, 1}, {5, 1, 10, 5}},  // the second in the same cell
         {"APPLE", true, true, {1, 1, 0}, {5, 1, 10, 5}},
         {"apple", false, true, {5, 1, 11}, {0, 0, 0, 0}},
         {"apple", false, false, {6, 1, 0}, {5, 1, 10, 5}},
@@ -76,11 +77,16 @@ TEST(Find, ForwardAndBackInRowOrder) {
         {"apple", false, false, {5, 1, 0}, {2, 2, 0, 5}},
         {"apple", false, false, {2, 2, 0}, {1, 1, 0, 5}},
         {"apple", false, false, {1, 1, 0}, {0, 0, 0, 0}},
-        {"word", false, true, {1, 1, 0}, {2, 1, 0, 4}},       // a code inside the word
-        {"h2 is", false, true, {1, 1, 0}, {3, 1, 0, 5}},      // the text, not the code before it
-        {"%H2", false, true, {1, 1, 0}, {0, 0, 0, 0}},        // codes are not shown
+        {"word", false, true, {1, 1, 0}, {2, 1, 0, 4}},   // a code inside the word
+        {"h2 is", false, true, {1, 1, 0}, {3, 1, 0, 5}},  // the text, not the code before it
+        {"%H2", false, true, {1, 1, 0}, {0, 0, 0, 0}},    // codes are not shown
         {"50%", false, true, {1, 1, 0}, {6, 1, 5, 3}},
-        {"cr\xE8me BR\xDBL\xC9" "E", false, true, {1, 1, 0}, {4, 1, 0, 12}},  // accented capitals fold
+        {"cr\xE8me BR\xDBL\xC9"
+         "E",
+         false,
+         true,
+         {1, 1, 0},
+         {4, 1, 0, 12}},  // accented capitals fold
         {"cr\xE8me", true, true, {1, 1, 0}, {0, 0, 0, 0}},
         {"b4", false, false, {99, 1, 0}, {4, 2, 0, 2}},
         {"", false, true, {1, 1, 0}, {0, 0, 0, 0}},
@@ -113,10 +119,8 @@ TEST(Find, ContinuesOnceFromTheOtherEnd) {
         int row, column;
         bool wrapped;
     } cases[] = {
-        {"b1", true, {3, 1, 0}, 1, 2, true},
-        {"b4", false, {2, 1, 0}, 4, 2, true},
-        {"b3", true, {3, 1, 0}, 3, 2, false},
-        {"nowhere", true, {3, 1, 0}, 0, 0, false},
+        {"b1", true, {3, 1, 0}, 1, 2, true},        {"b4", false, {2, 1, 0}, 4, 2, true},
+        {"b3", true, {3, 1, 0}, 3, 2, false},       {"nowhere", true, {3, 1, 0}, 0, 0, false},
         {"nowhere", false, {3, 1, 0}, 0, 0, false},
     };
     Fixture f;
@@ -171,9 +175,7 @@ public:
         Band band;
     };
     std::vector<Shaded> shaded;
-    void Shade(double x, double y, double width, double, Band band) override {
-        shaded.push_back({x, y, width, band});
-    }
+    void Shade(double x, double y, double width, double, Band band) override { shaded.push_back({x, y, width, band}); }
 };
 
 TEST(DrawPage, TheFoundTextAndTheSelectedRowsGetTheirBands) {
@@ -238,8 +240,8 @@ TEST(Zoom, StepsFromHalfToFourTimes) {
         int steps;
         double to;
     } cases[] = {
-        {1.0, 1, 1.1}, {1.0, -1, 0.9}, {4.0, 1, 4.0}, {0.5, -1, 0.5}, {1.0, 100, 4.0}, {1.0, -100, 0.5},
-        {1.3, 0, 1.25}, {0.67, 1, 0.8},
+        {1.0, 1, 1.1},   {1.0, -1, 0.9},   {4.0, 1, 4.0},  {0.5, -1, 0.5},
+        {1.0, 100, 4.0}, {1.0, -100, 0.5}, {1.3, 0, 1.25}, {0.67, 1, 0.8},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(ZoomStep(c.from, c.steps), c.to) << c.from << " " << c.steps;
 }

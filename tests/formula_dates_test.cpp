@@ -7,10 +7,13 @@ namespace tw::formula {
 namespace {
 
 TEST(Dates, DayNumbersRoundTripAndMatchSpreadsheetEpoch) {
-    struct Row { Ymd date; std::int64_t days; };
+    struct Row {
+        Ymd date;
+        std::int64_t days;
+    };
     const Row rows[] = {
-        {{1899, 12, 30}, 0},     {{1900, 3, 1}, 61},        {{1970, 1, 1}, 25569},
-        {{2000, 2, 29}, 36585},  {{2000, 3, 1}, 36586},     {{1961, 3, 17}, 22357},
+        {{1899, 12, 30}, 0},       {{1900, 3, 1}, 61},        {{1970, 1, 1}, 25569},
+        {{2000, 2, 29}, 36585},    {{2000, 3, 1}, 36586},     {{1961, 3, 17}, 22357},
         {{1066, 10, 14}, -304324}, {{9999, 12, 31}, 2958465}, {{1, 1, 1}, -693593},
     };
     for (const Row& r : rows) {
@@ -27,10 +30,12 @@ TEST(Dates, DayNumbersRoundTripAndMatchSpreadsheetEpoch) {
 }
 
 TEST(Dates, MonthLengthsAndLeapYears) {
-    struct Row { int year, month, days; };
+    struct Row {
+        int year, month, days;
+    };
     const Row rows[] = {
-        {1900, 2, 28}, {2000, 2, 29}, {1984, 2, 29}, {2023, 2, 28}, {2024, 2, 29}, {2100, 2, 28},
-        {2023, 4, 30}, {2023, 12, 31}, {2023, 0, 0}, {2023, 13, 0},
+        {1900, 2, 28}, {2000, 2, 29}, {1984, 2, 29},  {2023, 2, 28}, {2024, 2, 29},
+        {2100, 2, 28}, {2023, 4, 30}, {2023, 12, 31}, {2023, 0, 0},  {2023, 13, 0},
     };
     for (const Row& r : rows) EXPECT_EQ(DaysInMonth(r.year, r.month), r.days) << r.year << "." << r.month;
     EXPECT_FALSE(IsValidDate(1991, 2, 29));
@@ -40,11 +45,14 @@ TEST(Dates, MonthLengthsAndLeapYears) {
 }
 
 TEST(Dates, AddMonthsCutsToMonthEnd) {
-    struct Row { Ymd from; int months; Ymd to; };
+    struct Row {
+        Ymd from;
+        int months;
+        Ymd to;
+    };
     const Row rows[] = {
-        {{2023, 1, 31}, 1, {2023, 2, 28}},   {{2024, 1, 31}, 1, {2024, 2, 29}},
-        {{2024, 3, 31}, -1, {2024, 2, 29}},  {{2023, 12, 15}, 1, {2024, 1, 15}},
-        {{2023, 1, 15}, -1, {2022, 12, 15}}, {{2023, 5, 31}, -25, {2021, 4, 30}},
+        {{2023, 1, 31}, 1, {2023, 2, 28}},  {{2024, 1, 31}, 1, {2024, 2, 29}},   {{2024, 3, 31}, -1, {2024, 2, 29}},
+        {{2023, 12, 15}, 1, {2024, 1, 15}}, {{2023, 1, 15}, -1, {2022, 12, 15}}, {{2023, 5, 31}, -25, {2021, 4, 30}},
         {{2023, 5, 10}, 0, {2023, 5, 10}},
     };
     for (const Row& r : rows) EXPECT_EQ(AddMonths(r.from, r.months), r.to) << r.months;
@@ -54,23 +62,30 @@ TEST(Dates, WeekdaysWeekNumbersAndAges) {
     EXPECT_EQ(Weekday(DaysFromCivil(1961, 3, 17)), 6);   // a Friday
     EXPECT_EQ(Weekday(DaysFromCivil(2026, 12, 6)), 1);   // a Sunday
     EXPECT_EQ(Weekday(DaysFromCivil(1066, 10, 14)), 1);  // Gregorian reckoning: a Sunday
-    struct Week { Ymd date; int week; };
+    struct Week {
+        Ymd date;
+        int week;
+    };
     const Week weeks[] = {
-        {{2021, 1, 1}, 53}, {{2021, 1, 4}, 1}, {{2020, 12, 31}, 53},
-        {{2024, 12, 30}, 1}, {{2026, 6, 15}, 25},
+        {{2021, 1, 1}, 53}, {{2021, 1, 4}, 1}, {{2020, 12, 31}, 53}, {{2024, 12, 30}, 1}, {{2026, 6, 15}, 25},
     };
     for (const Week& w : weeks) EXPECT_EQ(WeekNumber(DaysFromCivil(w.date)), w.week) << w.date.year;
-    struct AgeRow { Ymd later, earlier; double age; };
+    struct AgeRow {
+        Ymd later, earlier;
+        double age;
+    };
     const AgeRow ages[] = {
-        {{1994, 6, 26}, {1982, 8, 25}, 11.10}, {{1994, 8, 25}, {1982, 8, 25}, 12.0},
-        {{1994, 8, 24}, {1982, 8, 25}, 11.11}, {{2000, 1, 1}, {2000, 1, 1}, 0.0},
+        {{1994, 6, 26}, {1982, 8, 25}, 11.10},  {{1994, 8, 25}, {1982, 8, 25}, 12.0},
+        {{1994, 8, 24}, {1982, 8, 25}, 11.11},  {{2000, 1, 1}, {2000, 1, 1}, 0.0},
         {{1982, 8, 25}, {1994, 9, 25}, -12.01},
     };
     for (const AgeRow& a : ages) EXPECT_DOUBLE_EQ(Age(a.later, a.earlier), a.age) << a.age;
 }
 
 TEST(Dates, TwoDigitYearsFallInTheWindowAroundTheReferenceYear) {
-    struct Row { int written, reference, year; };
+    struct Row {
+        int written, reference, year;
+    };
     const Row rows[] = {
         {61, 2026, 1961}, {46, 2026, 1946}, {45, 2026, 2045}, {25, 2026, 2025}, {0, 2026, 2000},
         {99, 2026, 1999}, {61, 1991, 1961}, {10, 1991, 2010}, {12, 1991, 1912}, {1066, 2026, 1066},
@@ -79,7 +94,14 @@ TEST(Dates, TwoDigitYearsFallInTheWindowAroundTheReferenceYear) {
 }
 
 TEST(Dates, LiteralsAtTheStartOfText) {
-    struct Row { const char* text; std::size_t length; bool valid; bool has_date; Ymd date; int seconds; };
+    struct Row {
+        const char* text;
+        std::size_t length;
+        bool valid;
+        bool has_date;
+        Ymd date;
+        int seconds;
+    };
     const Row rows[] = {
         {"17.3.61", 7, true, true, {1961, 3, 17}, 0},
         {"17.03.1961+1", 10, true, true, {1961, 3, 17}, 0},
@@ -102,17 +124,26 @@ TEST(Dates, LiteralsAtTheStartOfText) {
         if (r.length == 0) continue;
         EXPECT_EQ(lit.valid, r.valid);
         EXPECT_EQ(lit.value.has_date, r.has_date);
-        if (r.valid && r.has_date) { EXPECT_EQ(lit.value.Date(), r.date); }
-        if (r.valid) { EXPECT_EQ(lit.value.seconds, r.seconds); }
+        if (r.valid && r.has_date) {
+            EXPECT_EQ(lit.value.Date(), r.date);
+        }
+        if (r.valid) {
+            EXPECT_EQ(lit.value.seconds, r.seconds);
+        }
     }
 }
 
 TEST(Dates, WholeTextsAndTheirDisplayForms) {
-    struct Row { const char* text; const char* dmy; const char* mdy; const char* textual; const char* iso; };
+    struct Row {
+        const char* text;
+        const char* dmy;
+        const char* mdy;
+        const char* textual;
+        const char* iso;
+    };
     const Row rows[] = {
         {"17.3.61", "17.3.1961", "3.17.1961", "17 Mar 1961", "1961-03-17"},
-        {" 17.3.61  17:15 ", "17.3.1961 17:15:00", "3.17.1961 17:15:00", "17 Mar 1961 17:15:00",
-         "1961-03-17T17:15:00"},
+        {" 17.3.61  17:15 ", "17.3.1961 17:15:00", "3.17.1961 17:15:00", "17 Mar 1961 17:15:00", "1961-03-17T17:15:00"},
         {"18:33", "18:33:00", "18:33:00", "18:33:00", "18:33:00"},
         {"15.3.1066", "15.3.1066", "3.15.1066", "15 Mar 1066", "1066-03-15"},
     };

@@ -127,14 +127,8 @@ TEST(FormulaOperators, PrecedenceAndArithmetic) {
 TEST(FormulaOperators, ShortCutLogicSkipsTheRightSide) {
     // The right side would be an error if it were evaluated.
     const Row rows[] = {
-        {"0&(1/0)", "0"},
-        {"1|(1/0)", "1"},
-        {"1&(1/0)", "#Divide by zero"},
-        {"0|(1/0)", "#Divide by zero"},
-        {"0&C1", "0"},
-        {"1|nosuchname", "1"},
-        {"0&nosuchname", "0"},
-        {"1&nosuchname", "#Name not defined"},
+        {"0&(1/0)", "0"}, {"1|(1/0)", "1"},      {"1&(1/0)", "#Divide by zero"}, {"0|(1/0)", "#Divide by zero"},
+        {"0&C1", "0"},    {"1|nosuchname", "1"}, {"0&nosuchname", "0"},          {"1&nosuchname", "#Name not defined"},
     };
     RUN(rows);
 }
@@ -207,7 +201,9 @@ TEST(FormulaOperators, ArraysLiftAndExpand) {
         {"{55,66}+{1,1;1,1}", "{56,67;56,67}"},
         {"{1;2}+{10,20,30;40,50,60}", "{11,21,31;42,52,62}"},
         {"{1,2}+{1;2;3}", "{2,3;3,4;4,5}"},
-        {"{1,2}+{1,2,3;4,5,6;7,8,9}", "{2,4,#Value not defined;#Value not defined,#Value not defined,#Value not defined;#Value not defined,#Value not defined,#Value not defined}"},
+        {"{1,2}+{1,2,3;4,5,6;7,8,9}",
+         "{2,4,#Value not defined;#Value not defined,#Value not defined,#Value not defined;#Value not defined,#Value "
+         "not defined,#Value not defined}"},
         {"{1,2,3}>2", "{0,0,1}"},
         {"A1A3*2", "{2;4;6}"},
         {"sum(A1A3*H1H3)", "23"},
@@ -243,20 +239,13 @@ TEST(FormulaOperators, NamesAndExternalReferences) {
 
 TEST(FormulaParser, MistakesGiveErrorValues) {
     const Row rows[] = {
-        {"", "#Mistake in formula"},
-        {"1+", "#Mistake in formula"},
-        {"(1", "#Mistake in formula"},
-        {"1)", "#Mistake in formula"},
-        {"\"open", "#Mistake in formula"},
-        {"sin()", "#Mistake in formula"},
-        {"sin(1,2)", "#Mistake in formula"},
-        {"B5A1", "#Mistake in formula"},
-        {"A0", "#Name not defined"},
-        {"1 2", "#Mistake in formula"},
-        {"@", "#Mistake in formula"},
-        {"[unclosed", "#Mistake in formula"},
-        {"$", "#Mistake in formula"},
-        {"\"He said,\"\"Hello!\"\"\"", "\"He said,\"Hello!\"\""},
+        {"", "#Mistake in formula"},         {"1+", "#Mistake in formula"},
+        {"(1", "#Mistake in formula"},       {"1)", "#Mistake in formula"},
+        {"\"open", "#Mistake in formula"},   {"sin()", "#Mistake in formula"},
+        {"sin(1,2)", "#Mistake in formula"}, {"B5A1", "#Mistake in formula"},
+        {"A0", "#Name not defined"},         {"1 2", "#Mistake in formula"},
+        {"@", "#Mistake in formula"},        {"[unclosed", "#Mistake in formula"},
+        {"$", "#Mistake in formula"},        {"\"He said,\"\"Hello!\"\"\"", "\"He said,\"Hello!\"\""},
     };
     RUN(rows);
 }
@@ -656,7 +645,7 @@ TEST(FormulaEvaluation, CycleMarksEachOfItsCells) {
     FormulaSheet s;
     s.Set("A1", "=A1+1");
     s.Set("B1", "=C1").Set("C1", "=D1").Set("D1", "=B1+1");
-    s.Set("E1", "=B1*2");     // depends on the cycle, not in it
+    s.Set("E1", "=B1*2");                           // depends on the cycle, not in it
     s.Set("F1", "=if(1,5,G1)").Set("G1", "=F1+1");  // a cycle of references, not of values
     s.Set("H1", "=sum(H2H3)").Set("H2", "=1").Set("H3", "=H1");
     Evaluator ev(s);

@@ -18,7 +18,12 @@ NumberFormat Fmt(int decimals, bool floating = false, bool brackets = false, cha
 }
 
 TEST(FormatValue, Numbers) {
-    struct Row { double n; NumberFormat fmt; int width; const char* shown; };
+    struct Row {
+        double n;
+        NumberFormat fmt;
+        int width;
+        const char* shown;
+    };
     const Row rows[] = {
         // One value in a column of 12 at each setting.
         {12345.6789, Fmt(0), 12, "12346"},
@@ -30,7 +35,7 @@ TEST(FormatValue, Numbers) {
         {12345.6789, Fmt(9), 0, "12345.678900000"},
         {-12345.6789, Fmt(2), 12, "-12345.68"},
         {-12345.6789, Fmt(2, false, true), 12, "(12345.68)"},
-        {-0.001, Fmt(2), 12, "0.00"},           // rounds to zero: no sign
+        {-0.001, Fmt(2), 12, "0.00"},  // rounds to zero: no sign
         {-0.001, Fmt(2, false, true), 12, "0.00"},
         {1234567.891, Fmt(2, false, false, ','), 0, "1,234,567.89"},
         {1234567.891, Fmt(2, false, false, '.'), 0, "1.234.567,89"},
@@ -38,7 +43,7 @@ TEST(FormatValue, Numbers) {
         {-1234567.891, Fmt(0, false, true, ','), 0, "(1,234,568)"},
         {123.0, Fmt(0, false, false, ','), 0, "123"},
         {1000.0, Fmt(0, false, false, ','), 0, "1,000"},
-        {0.5, Fmt(0), 0, "1"},   // halves away from zero
+        {0.5, Fmt(0), 0, "1"},  // halves away from zero
         {2.5, Fmt(0), 0, "3"},
         {-2.5, Fmt(0), 0, "-3"},
         {0.125, Fmt(2), 0, "0.13"},
@@ -62,18 +67,31 @@ TEST(FormatValue, LeadingTrailingDatesErrorsAndOthers) {
     NumberFormat money = Fmt(2);
     money.leading = "\xA3";
     money.trailing = "p";
-    EXPECT_EQ(FormatValue(Value::Number(4.5), money), "\xA3" "4.50p");
-    EXPECT_EQ(FormatValue(Value::Number(-4.5), money), "-\xA3" "4.50p");
+    EXPECT_EQ(FormatValue(Value::Number(4.5), money),
+              "\xA3"
+              "4.50p");
+    EXPECT_EQ(FormatValue(Value::Number(-4.5), money),
+              "-\xA3"
+              "4.50p");
     money.brackets = true;
-    EXPECT_EQ(FormatValue(Value::Number(-4.5), money), "(\xA3" "4.50p)");
-    EXPECT_EQ(FormatValue(Value::Number(-4.5), money, 9), "(\xA3" "4.50p)");
+    EXPECT_EQ(FormatValue(Value::Number(-4.5), money),
+              "(\xA3"
+              "4.50p)");
+    EXPECT_EQ(FormatValue(Value::Number(-4.5), money, 9),
+              "(\xA3"
+              "4.50p)");
     EXPECT_EQ(FormatValue(Value::Number(-4.5), money, 8), "%%%%%%%");
     EXPECT_EQ(FormatNumber(-4.5, money), "(4.50)");
 
     DateTime d{true, false, DaysFromCivil(1991, 10, 30), 0};
     DateTime dt{true, true, DaysFromCivil(1991, 10, 30), 18 * 3600 + 33 * 60 + 4};
     DateTime t{false, true, 0, 9 * 3600 + 5};
-    struct Row { DateTime v; DateStyle style; int width; const char* shown; };
+    struct Row {
+        DateTime v;
+        DateStyle style;
+        int width;
+        const char* shown;
+    };
     const Row rows[] = {
         {d, DateStyle::DayMonthYear, 0, "30.10.1991"},
         {d, DateStyle::MonthDayYear, 0, "10.30.1991"},
@@ -123,7 +141,9 @@ TEST(FormatValue, DocumentAndCellFormats) {
     EXPECT_EQ(FormatValue(Value::Number(2), CellNumberFormat(g.doc, ParseCellConstructs("%V%%B%%DF%2"))), "2");
     EXPECT_EQ(FormatValue(Value::Number(-2), CellNumberFormat(g.doc, ParseCellConstructs("%V%%B%2"))), "(2.000)");
     // The LP default is the pound sign.
-    EXPECT_EQ(FormatValue(Value::Number(2), CellNumberFormat(g.doc, ParseCellConstructs("%V%%LC%%D0%2"))), "\xA3" "2");
+    EXPECT_EQ(FormatValue(Value::Number(2), CellNumberFormat(g.doc, ParseCellConstructs("%V%%LC%%D0%2"))),
+              "\xA3"
+              "2");
 }
 
 }  // namespace

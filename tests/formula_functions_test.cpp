@@ -14,9 +14,9 @@ using test::FormulaSheet;
 struct Expect {
     const char* formula;
     enum Kind { Num, Str, Err, DateIs, TimeIs } kind;
-    double number = 0;       // Num: the value; tolerance `tol` (0: exact)
+    double number = 0;  // Num: the value; tolerance `tol` (0: exact)
     double tol = 0;
-    const char* text = "";   // Str: the string; Err: the error name; DateIs / TimeIs: the ISO form
+    const char* text = "";  // Str: the string; Err: the error name; DateIs / TimeIs: the ISO form
 };
 
 void Check(FormulaSheet& sheet, const Expect& e) {
@@ -24,25 +24,25 @@ void Check(FormulaSheet& sheet, const Expect& e) {
     Value v = ev.EvaluateFormula(e.formula, 1, 1000);
     SCOPED_TRACE(std::string(e.formula) + " gave " + Describe(v));
     switch (e.kind) {
-        case Expect::Num:
-            ASSERT_TRUE(v.IsNumber());
-            if (e.tol == 0) EXPECT_DOUBLE_EQ(v.number(), e.number);
-            else EXPECT_NEAR(v.number(), e.number, e.tol);
-            break;
-        case Expect::Str:
-            ASSERT_TRUE(v.IsString());
-            EXPECT_EQ(v.text(), e.text);
-            break;
-        case Expect::Err:
-            ASSERT_TRUE(v.IsError());
-            EXPECT_EQ(ErrorName(v.error()), e.text);
-            break;
-        case Expect::DateIs:
-        case Expect::TimeIs:
-            ASSERT_TRUE(v.IsDate());
-            EXPECT_EQ(FormatIso(v.date()), e.text);
-            EXPECT_EQ(v.date().has_date, e.kind == Expect::DateIs || std::string(e.text).find('-') != std::string::npos);
-            break;
+    case Expect::Num:
+        ASSERT_TRUE(v.IsNumber());
+        if (e.tol == 0) EXPECT_DOUBLE_EQ(v.number(), e.number);
+        else EXPECT_NEAR(v.number(), e.number, e.tol);
+        break;
+    case Expect::Str:
+        ASSERT_TRUE(v.IsString());
+        EXPECT_EQ(v.text(), e.text);
+        break;
+    case Expect::Err:
+        ASSERT_TRUE(v.IsError());
+        EXPECT_EQ(ErrorName(v.error()), e.text);
+        break;
+    case Expect::DateIs:
+    case Expect::TimeIs:
+        ASSERT_TRUE(v.IsDate());
+        EXPECT_EQ(FormatIso(v.date()), e.text);
+        EXPECT_EQ(v.date().has_date, e.kind == Expect::DateIs || std::string(e.text).find('-') != std::string::npos);
+        break;
     }
 }
 
@@ -113,7 +113,7 @@ TEST(FinancialFunctions, Table) {
         {"ddb(5000,1000,5,1)", Expect::Num, 2000},
         {"ddb(5000,1000,5,2)", Expect::Num, 1200},
         {"ddb(5000,1000,5,3)", Expect::Num, 720},
-        {"ddb(5000,1000,5,4)", Expect::Num, 80, 1e-9},   // the salvage stops it
+        {"ddb(5000,1000,5,4)", Expect::Num, 80, 1e-9},  // the salvage stops it
         {"ddb(5000,1000,5,5)", Expect::Num, 0},
         {"ddb(5000,1000,5,1,1.5)", Expect::Num, 1500},
         {"ddb(5000,1000,5,6)", Expect::Err, 0, 0, "Parameter out of range"},
@@ -123,7 +123,7 @@ TEST(FinancialFunctions, Table) {
         {"irr(0.1,{-100,110})", Expect::Num, 0.1, 1e-9},
         {"irr(0.1,{100,110})", Expect::Err, 0, 0, "Irr"},
         {"mirr(B1B4,.10,.12)", Expect::Num, -0.04804, 5e-6},
-        {"npv(0.10,C1C6)", Expect::Num, 454.89, 0.005},   // the text cell is skipped
+        {"npv(0.10,C1C6)", Expect::Num, 454.89, 0.005},  // the text cell is skipped
         {"npv(0,{1,2,3})", Expect::Num, 6},
         {"pmt(150000,0.10/12,20*12)", Expect::Num, 1447.53, 0.005},
         {"pmt(1200,0,12)", Expect::Num, 100},
@@ -157,7 +157,7 @@ TEST(DatabaseFunctions, Table) {
         {"dmax(C1C3,C1C3<10)", Expect::Num, 3},
         {"dmax(C1C3,A1A3>=\"b\")", Expect::Num, 3},
         {"dcounta(B1B5,B1B5=\"B^#\")", Expect::Num, 3},
-        {"dcount(B1B5,B1B5=\"B^#\")", Expect::Num, 0},   // towns are text
+        {"dcount(B1B5,B1B5=\"B^#\")", Expect::Num, 0},  // towns are text
         {"dsum(C1C5,B1B5=\"coventry\")", Expect::Num, 25},
         {"davg(C1C5,B1B5=\"Brighton\")", Expect::Num, 2.5},
         {"dmin(C1C5,C1C5>D1)", Expect::Num, 4},
@@ -166,12 +166,12 @@ TEST(DatabaseFunctions, Table) {
         {"dvarp(C1C5,C1C5>0)", Expect::Num, 26.64, 1e-12},
         {"dstd(C1C5,C1C5>0)", Expect::Num, std::sqrt(33.3), 1e-12},
         {"dstdp(C1C5,C1C5>0)", Expect::Num, std::sqrt(26.64), 1e-12},
-        {"dsum(C1C5,A1A5=\"^?a^#\")", Expect::Num, 5},   // Jane, Mary
+        {"dsum(C1C5,A1A5=\"^?a^#\")", Expect::Num, 5},  // Jane, Mary
         {"dsum(C1C5,0)", Expect::Num, 0},
         {"davg(C1C5,C1C5>100)", Expect::Err, 0, 0, "Divide by zero"},
         {"dstd(C1C5,C1C5=1)", Expect::Err, 0, 0, "Divide by zero"},
         {"dmax(C1C5,C1C5>100)", Expect::Num, 0},
-        {"dcounta(E1E4,1)", Expect::Err, 0, 0, "Propagated"},   // an error cell in the range
+        {"dcounta(E1E4,1)", Expect::Err, 0, 0, "Propagated"},  // an error cell in the range
         {"dcounta(E1E3,1)", Expect::Num, 2},
         {"dsum(C1C5,1/0)", Expect::Err, 0, 0, "Divide by zero"},
     };

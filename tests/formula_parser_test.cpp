@@ -71,14 +71,19 @@ TEST(FormulaParser, WordsThatAreNotReferences) {
 }
 
 TEST(FormulaParser, ColumnNames) {
-    const std::pair<int, const char*> cases[] = {{1, "A"}, {26, "Z"}, {27, "AA"}, {52, "AZ"}, {53, "BA"}, {702, "ZZ"}, {703, "AAA"}};
+    const std::pair<int, const char*> cases[] = {{1, "A"},   {26, "Z"},   {27, "AA"},  {52, "AZ"},
+                                                 {53, "BA"}, {702, "ZZ"}, {703, "AAA"}};
     for (auto [col, name] : cases) EXPECT_EQ(ColumnName(col), name);
 }
 
 TEST(FormulaParser, NumbersKeepFifteenFigures) {
     const std::pair<const char*, double> cases[] = {
-        {"2", 2.0}, {"1.4e3", 1400.0}, {"0.1", 0.1}, {"1.76576", 1.76576},
-        {"1.23456789012345678", 1.23456789012346}, {"5E-3", 0.005},
+        {"2", 2.0},
+        {"1.4e3", 1400.0},
+        {"0.1", 0.1},
+        {"1.76576", 1.76576},
+        {"1.23456789012345678", 1.23456789012346},
+        {"5E-3", 0.005},
     };
     for (auto [text, want] : cases) {
         Formula f = ParseFormula(text, 2026);

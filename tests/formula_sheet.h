@@ -2,8 +2,8 @@
 #pragma once
 
 #include <map>
-#include <unordered_map>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "formula/evaluator.h"

@@ -22,11 +22,11 @@ std::string ReadSpreadsheet(const std::string& name) {
 
 TEST(RealSpreadsheets, EveryNumberCellComputes) {
     const char* files[] = {
-        "pd4-example-complex.pd",       "pd4-example-database.pd",       "pd4-example-date.pd",
-        "pd4-example-features.pd",      "pd4-example-financial.pd",      "pd4-example-lookup.pd",
-        "pd4-example-maths-maths.pd",   "pd4-example-maths-mod.pd",      "pd4-example-maths-seriessum.pd",
-        "pd4-example-matrix.pd",        "pd4-example-misc.pd",           "pd4-example-stats-listcount.pd",
-        "pd4-example-stats-statistic.pd", "pd4-example-string.pd",       "pd4-example-trig.pd",
+        "pd4-example-complex.pd",         "pd4-example-database.pd",  "pd4-example-date.pd",
+        "pd4-example-features.pd",        "pd4-example-financial.pd", "pd4-example-lookup.pd",
+        "pd4-example-maths-maths.pd",     "pd4-example-maths-mod.pd", "pd4-example-maths-seriessum.pd",
+        "pd4-example-matrix.pd",          "pd4-example-misc.pd",      "pd4-example-stats-listcount.pd",
+        "pd4-example-stats-statistic.pd", "pd4-example-string.pd",    "pd4-example-trig.pd",
     };
     int formulas = 0;
     for (const char* name : files) {
@@ -42,7 +42,8 @@ TEST(RealSpreadsheets, EveryNumberCellComputes) {
                 if (src.Cell(c, r).kind != CellInput::Kind::Formula) continue;
                 ++formulas;
                 Value v = ev.CellValue(c, r);
-                EXPECT_FALSE(v.IsError()) << ColumnName(c) << r << " " << src.Cell(c, r).text << " gives " << Describe(v);
+                EXPECT_FALSE(v.IsError())
+                    << ColumnName(c) << r << " " << src.Cell(c, r).text << " gives " << Describe(v);
             }
     }
     EXPECT_GT(formulas, 600);

@@ -46,9 +46,8 @@ TEST(LineCursor, LineEndLengthTakesTwoOnlyForAMixedPair) {
         std::string data;
         std::size_t pos, length;
     } cases[] = {
-        {"a\rb", 1, 1},     {"a\nb", 1, 1},   {"a\r\nb", 1, 2}, {"a\n\rb", 1, 2},
-        {"a\r\rb", 1, 1},  {"a\n\nb", 1, 1}, {"a\r", 1, 1},    {"ab", 1, 0},
-        {"a\r\n", 5, 0},
+        {"a\rb", 1, 1},   {"a\nb", 1, 1}, {"a\r\nb", 1, 2}, {"a\n\rb", 1, 2}, {"a\r\rb", 1, 1},
+        {"a\n\nb", 1, 1}, {"a\r", 1, 1},  {"ab", 1, 0},     {"a\r\n", 5, 0},
     };
     for (const auto& c : cases) EXPECT_EQ(LineEndLength(c.data, c.pos), c.length) << c.data << " at " << c.pos;
 }
@@ -76,7 +75,8 @@ TEST(ByteScanner, AgreesWithItsTableEverywhere) {
         {"escapes with controls and 8-bit", escapes},
         {"escapes with 8-bit only", high},
         {"controls without 8-bit", lows},
-        {"nine printable and 8-bit", [] {
+        {"nine printable and 8-bit",
+         [] {
              ByteTable t = TableOf("abcdefghi");
              t[0xE9] = true;
              return t;
@@ -105,8 +105,9 @@ TEST(ByteScanner, AgreesWithItsTableEverywhere) {
                             want_prev = p;
                         }
                     }
-                    std::string where = std::string(set.name) + " probe " + std::to_string(static_cast<unsigned char>(probe)) +
-                                        " at " + std::to_string(at) + " of " + std::to_string(len);
+                    std::string where = std::string(set.name) + " probe " +
+                                        std::to_string(static_cast<unsigned char>(probe)) + " at " +
+                                        std::to_string(at) + " of " + std::to_string(len);
                     EXPECT_EQ(scan.Next(b, e), want_next) << where;
                     EXPECT_EQ(scan.Previous(b, e), want_prev) << where;
                     EXPECT_EQ(scan.AnyIn(text), want_next != e) << where;

@@ -41,8 +41,8 @@ TEST(Placement, RestoredAtTwiceTheScaleTheWindowStaysOnScreen) {
         frmQuillon& w = *win.w;
         ASSERT_DOUBLE_EQ(w.Tpp(), tpp);
         QRect placed(w.pos(), w.size());
-        EXPECT_TRUE(area.contains(placed)) << c.what << ": " << placed.x() << "," << placed.y() << " "
-                                           << placed.width() << "x" << placed.height();
+        EXPECT_TRUE(area.contains(placed))
+            << c.what << ": " << placed.x() << "," << placed.y() << " " << placed.width() << "x" << placed.height();
         if (c.fits) {
             // Nothing to mend: the placement stands as it was saved.
             EXPECT_EQ(placed, QRect(c.left, c.top, c.width, c.height)) << c.what;

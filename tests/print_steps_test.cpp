@@ -87,8 +87,8 @@ struct Job {
         printer.scale_height = printer_lines * kLine + 10;
     }
     PrintJob& Make() {
-        job.emplace(PrintJob{f.fp.sys, f.doc, printer, font_name, font_size, CrLf, PrintPageLength, flags,
-                             unattended, shown});
+        job.emplace(
+            PrintJob{f.fp.sys, f.doc, printer, font_name, font_size, CrLf, PrintPageLength, flags, unattended, shown});
         return *job;
     }
 };
@@ -129,7 +129,11 @@ TEST(PrintSteps, SetPrinterFont) {
         {"Courier New", 9, {}, "Courier New", 9, {}},
         {"Mono", 12, {}, "Mono", 12, {}},
         {"", 12, {MsgResult::Ignore}, kDefaultFontName, 12, {"Error 380 'Invalid property value' in PrintDocument"}},
-        {"Mono", 0, {MsgResult::Ignore}, "Mono", kDefaultFontSize,
+        {"Mono",
+         0,
+         {MsgResult::Ignore},
+         "Mono",
+         kDefaultFontSize,
          {"Error 380 'Invalid property value' in PrintDocument"}},
     };
     for (const auto& c : cases) {
@@ -150,10 +154,8 @@ TEST(PrintSteps, CountPrinterLines) {
         float size;
         int lines;
     } cases[] = {
-        {66 * kLine, 9, 66},
-        {66 * kLine + kLine - 1, 9, 66},  // a part line does not count
-        {66 * kLine - 1, 9, 65},
-        {100 * 250, 10, 100},  // lines of the font in force
+        {66 * kLine, 9, 66},     {66 * kLine + kLine - 1, 9, 66},  // a part line does not count
+        {66 * kLine - 1, 9, 65}, {100 * 250, 10, 100},             // lines of the font in force
         {kLine - 1, 9, 0},
     };
     for (const auto& c : cases) {
@@ -174,36 +176,126 @@ TEST(PrintSteps, ChoosePageLength) {
         std::int16_t last_chosen;
         std::deque<std::string> answers;
         std::deque<MsgResult> reports;
-        long lines;                       // when printing goes on
-        std::optional<Kind> stop;         // when it does not
+        long lines;                // when printing goes on
+        std::optional<Kind> stop;  // when it does not
         std::vector<std::string> proposed;
         std::vector<std::string> shown;
         std::int16_t chosen_after;
     } cases[] = {
         {"the document's is the printer's", "", 66, std::nullopt, 0, {}, {}, 66, std::nullopt, {}, {}, 0},
-        {"asked: too long, not a number, then taken", "", 62, std::nullopt, 0, {"63", "abc", "60"}, {}, 60,
-         std::nullopt, {"62", "63", "63"}, {}, 60},
-        {"asked: no line for the rows, then taken", "", 62, std::nullopt, 0, {"12", "13"}, {}, 13, std::nullopt,
-         {"62", "12"}, {}, 13},
-        {"asked: the printer's holds, Cancel takes it", "", 62, std::nullopt, 0, {""}, {}, 62, std::nullopt, {"62"},
-         {}, 62},
-        {"asked: the last length chosen is proposed", "", 62, std::nullopt, 50, {"x"}, {}, 50, std::nullopt, {"50"},
-         {}, 50},
-        {"asked: the answer rounds half to even", "", 62, std::nullopt, 0, {"40.5"}, {}, 40, std::nullopt, {"62"}, {},
+        {"asked: too long, not a number, then taken",
+         "",
+         62,
+         std::nullopt,
+         0,
+         {"63", "abc", "60"},
+         {},
+         60,
+         std::nullopt,
+         {"62", "63", "63"},
+         {},
+         60},
+        {"asked: no line for the rows, then taken",
+         "",
+         62,
+         std::nullopt,
+         0,
+         {"12", "13"},
+         {},
+         13,
+         std::nullopt,
+         {"62", "12"},
+         {},
+         13},
+        {"asked: the printer's holds, Cancel takes it",
+         "",
+         62,
+         std::nullopt,
+         0,
+         {""},
+         {},
+         62,
+         std::nullopt,
+         {"62"},
+         {},
+         62},
+        {"asked: the last length chosen is proposed",
+         "",
+         62,
+         std::nullopt,
+         50,
+         {"x"},
+         {},
+         50,
+         std::nullopt,
+         {"50"},
+         {},
+         50},
+        {"asked: the answer rounds half to even",
+         "",
+         62,
+         std::nullopt,
+         0,
+         {"40.5"},
+         {},
+         40,
+         std::nullopt,
+         {"62"},
+         {},
          40},
-        {"asked: beyond 16 bits, ignored", "", 62, std::nullopt, 0, {"99999"}, {MsgResult::Ignore}, 62, std::nullopt,
-         {"62"}, {"Error 6 'Overflow' in PrintDocument"}, 62},
-        {"asked: no answer can do, Cancel aborts", "%OP%BM20\n", 10, std::nullopt, 0, {"5", ""}, {}, 0, Kind::Aborted,
-         {"10", "5"}, {}, 5},
+        {"asked: beyond 16 bits, ignored",
+         "",
+         62,
+         std::nullopt,
+         0,
+         {"99999"},
+         {MsgResult::Ignore},
+         62,
+         std::nullopt,
+         {"62"},
+         {"Error 6 'Overflow' in PrintDocument"},
+         62},
+        {"asked: no answer can do, Cancel aborts",
+         "%OP%BM20\n",
+         10,
+         std::nullopt,
+         0,
+         {"5", ""},
+         {},
+         0,
+         Kind::Aborted,
+         {"10", "5"},
+         {},
+         5},
         {"unattended: the document's fits", "", 80, 0, 7, {}, {}, 66, std::nullopt, {}, {}, 7},
         {"unattended: the document's is too long", "", 62, 0, 0, {}, {}, 62, std::nullopt, {}, {}, 0},
         {"unattended: the document's leaves no row", "%OP%PL12\n", 80, 0, 0, {}, {}, 80, std::nullopt, {}, {}, 0},
         {"unattended: a length given", "", 80, 70, 0, {}, {}, 70, std::nullopt, {}, {}, 0},
         {"unattended: the printer's length given", "", 80, 80, 0, {}, {}, 80, std::nullopt, {}, {}, 0},
-        {"unattended: too long a length given", "", 80, 81, 0, {}, {}, 0, Kind::Refused, {},
-         {PageLengthRefused(81, 80, 12)}, 0},
-        {"unattended: a length given leaving no row", "", 80, 12, 0, {}, {}, 0, Kind::Refused, {},
-         {PageLengthRefused(12, 80, 12)}, 0},
+        {"unattended: too long a length given",
+         "",
+         80,
+         81,
+         0,
+         {},
+         {},
+         0,
+         Kind::Refused,
+         {},
+         {PageLengthRefused(81, 80, 12)},
+         0},
+        {"unattended: a length given leaving no row",
+         "",
+         80,
+         12,
+         0,
+         {},
+         {},
+         0,
+         Kind::Refused,
+         {},
+         {PageLengthRefused(12, 80, 12)},
+         0},
         {"unattended: the page holds not the margins", "", 12, 0, 0, {}, {}, 0, Kind::Done, {}, {}, 0},
     };
     for (const auto& c : cases) {
@@ -245,7 +337,12 @@ TEST(PrintSteps, CountRowsPerPage) {
         {"double spacing", "%OP%LS2\n", 66, 12, {}, 27, {}},
         {"truncated", "%OP%LS2\n", 67, 12, {}, 27, {}},
         {"toward zero", "%OP%LS2\n", 9, 12, {}, -1, {}},
-        {"no line spacing: left undivided", "%OP%LS0\n", 66, 12, {MsgResult::Ignore}, 54,
+        {"no line spacing: left undivided",
+         "%OP%LS0\n",
+         66,
+         12,
+         {MsgResult::Ignore},
+         54,
          {"Error 11 'Division by zero' in PrintDocument"}},
         {"beyond 16 bits: 0 divided", "", 40000, 0, {MsgResult::Ignore}, 0, {"Error 6 'Overflow' in PrintDocument"}},
     };
@@ -291,11 +388,8 @@ TEST(PrintSteps, RefuseWithoutRowSlot) {
         long RowsPerPage;
         bool refused;
     } cases[] = {
-        {3, 0, false},
-        {3, 5, false},
-        {3, -1, true},
-        {3, -30, true},
-        {0, -1, false},  // nothing to print: no slot needed
+        {3, 0, false},  {3, 5, false},  {3, -1, true},
+        {3, -30, true}, {0, -1, false},  // nothing to print: no slot needed
     };
     for (const auto& c : cases) {
         Job j(c.rows_in_document > 0 ? Rows(c.rows_in_document) : "%OP%PL66\n");
@@ -363,9 +457,7 @@ TEST(PrintSteps, PrintPageFoot) {
 class BreakingCells : public ShownCells {
 public:
     explicit BreakingCells(std::map<int, int> breaks) : breaks_(std::move(breaks)) {}
-    std::string Marked(int column, int row) const override {
-        return (column == 1 ? "r" : "c") + std::to_string(row);
-    }
+    std::string Marked(int column, int row) const override { return (column == 1 ? "r" : "c") + std::to_string(row); }
     int PageBreak(int row) const override {
         asked.push_back(row);
         auto it = breaks_.find(row);
@@ -381,7 +473,7 @@ private:
 TEST(PrintSteps, PrintRowSlots) {
     const struct {
         const char* what;
-        int rows;                 // in the document
+        int rows;  // in the document
         std::string options;
         std::optional<std::map<int, int>> breaks;  // nothing: the cells as stored
         long RowsPerPage;
@@ -397,14 +489,12 @@ TEST(PrintSteps, PrintRowSlots) {
         {"double spacing", 5, "%OP%LS2\n", std::nullopt, 2, 1, "r1//r2//r3//", 4},
         {"a layout without breaks", 5, "", std::map<int, int>{}, 2, 1, "r1/r2/r3/", 4},
         {"a new page in any case", 9, "", std::map<int, int>{{3, 0}}, 4, 1, "r1/r2////", 3},
-        {"a break on the page's first row is passed", 9, "", std::map<int, int>{{3, 0}}, 4, 3, "r3/r4/r5/r6/r7/",
-         8},
+        {"a break on the page's first row is passed", 9, "", std::map<int, int>{{3, 0}}, 4, 3, "r3/r4/r5/r6/r7/", 8},
         {"too few lines left: a new page", 9, "", std::map<int, int>{{3, 4}}, 4, 1, "r1/r2////", 3},
         {"as many lines left as asked: stays", 9, "", std::map<int, int>{{3, 3}}, 4, 1, "r1/r2/r3/r4/r5/", 6},
         {"double spacing: two lines a slot left", 9, "%OP%LS2\n", std::map<int, int>{{3, 6}}, 4, 1,
          "r1//r2//r3//r4//r5//", 6},
-        {"double spacing: too few lines left", 9, "%OP%LS2\n", std::map<int, int>{{3, 7}}, 4, 1,
-         "r1//r2////////", 3},
+        {"double spacing: too few lines left", 9, "%OP%LS2\n", std::map<int, int>{{3, 7}}, 4, 1, "r1//r2////////", 3},
         {"a break past the page's rows waits", 9, "", std::map<int, int>{{7, 0}}, 4, 1, "r1/r2/r3/r4/r5/", 6},
         {"the first break ends the page", 9, "", std::map<int, int>{{2, 5}, {4, 0}}, 4, 1, "r1/////", 2},
         {"past the end, a break is not asked for", 4, "", std::map<int, int>{{5, 0}}, 4, 3, "r3/r4////", 0},
@@ -468,12 +558,17 @@ TEST(PrintSteps, EndDocument) {
         {"printed", Status::Done(), 0, {}, Kind::Done, 0, 1, true},
         {"refused before the pages", Status::Refused("why"), 0, {}, Kind::Refused, 0, 1, true},
         {"aborted at the prompt", Status::Aborted("no"), 0, {}, Kind::Aborted, 0, 1, true},
-        {"failed before: the failure stays", Status::Failed(11, "Division by zero"), 0, {}, Kind::Failed, 11, 1,
-         true},
+        {"failed before: the failure stays", Status::Failed(11, "Division by zero"), 0, {}, Kind::Failed, 11, 1, true},
         {"the end fails, Retry", Status::Done(), 1, {MsgResult::Retry}, Kind::Done, 0, 2, true},
         {"the end fails, Ignore", Status::Done(), 1, {MsgResult::Ignore}, Kind::Done, 0, 1, false},
-        {"the end fails, Abort", Status::Done(), 1, {MsgResult::Abort, MsgResult::No}, Kind::Failed, kErrDeviceIO,
-         1, false},
+        {"the end fails, Abort",
+         Status::Done(),
+         1,
+         {MsgResult::Abort, MsgResult::No},
+         Kind::Failed,
+         kErrDeviceIO,
+         1,
+         false},
     };
     for (const auto& c : cases) {
         Job j(Rows(1));

@@ -222,8 +222,8 @@ TEST(PrintDocument, FieldsOfHeaderLines) {
         const char* text;
         std::string expanded;
     } cases[] = {
-        {"@@", "@"}, {"@X@", "@X@"}, {"Page @P@ of @T@", "Page 3 of Doc"}, {"@P@@D@", "3D@"},
-        {"@D@", "Tuesday"}, {"a@b", "a@b"},
+        {"@@", "@"},       {"@X@", "@X@"},     {"Page @P@ of @T@", "Page 3 of Doc"},
+        {"@P@@D@", "3D@"}, {"@D@", "Tuesday"}, {"a@b", "a@b"},
     };
     for (const auto& c : cases) EXPECT_EQ(ExpandPrintFields(c.text, 3, "Tuesday", "Doc"), c.expanded) << c.text;
     RecordingCanvas printer;

@@ -133,9 +133,16 @@ TEST(ReadPipeDreamFile, DocumentStructure) {
         {"leading blanks make a cell", "  %CO:A,1,2%\n", false, 1, 1, {{"  %CO:A,1,2%"}}},
         {"columns of 3, 7 and 2 cells",
          "%CO:A,4,0%a1\na2\na3\n%CO:B,4,0%b1\nb2\nb3\nb4\nb5\nb6\nb7\n%CO:C,4,0%c1\nc2\n",
-         true, 3, 7,
-         {{"a1", "b1", "c1"}, {"a2", "b2", "c2"}, {"a3", "b3", ""}, {"", "b4", ""}, {"", "b5", ""},
-          {"", "b6", ""}, {"", "b7", ""}}},
+         true,
+         3,
+         7,
+         {{"a1", "b1", "c1"},
+          {"a2", "b2", "c2"},
+          {"a3", "b3", ""},
+          {"", "b4", ""},
+          {"", "b5", ""},
+          {"", "b6", ""},
+          {"", "b7", ""}}},
         {"cells keep blanks and codes", "%CO:A,8,0% %H2%x@P@ \n", true, 1, 1, {{" %H2%x@P@ "}}},
         {"LF only", "%CO:A,8,0%a\nb\n", true, 1, 2, {{"a"}, {"b"}}},
         {"CR only", "%CO:A,8,0%a\rb\r", true, 1, 2, {{"a"}, {"b"}}},
@@ -214,7 +221,8 @@ TEST(ReadPipeDreamFile, ColumnLimit) {
     f.Load(Definitions(65));
     ASSERT_EQ(f.fp.msg.shown.size(), 1u);
     EXPECT_EQ(f.fp.msg.shown[0].text,
-              "Can't load cell \x81" "1 in PipeDream file. Increase maximum number of columns.");
+              "Can't load cell \x81"
+              "1 in PipeDream file. Increase maximum number of columns.");
     EXPECT_EQ(f.fp.msg.shown[0].icon, MsgIcon::Information);
     EXPECT_EQ(f.doc.NumCols, 64);
     EXPECT_EQ(f.doc.Cells(64, 1), "r64");
@@ -223,8 +231,8 @@ TEST(ReadPipeDreamFile, ColumnLimit) {
     Fixture g;
     g.doc.MaxNumCols = 3;
     g.Load(Definitions(6));
-    EXPECT_EQ(g.fp.msg.Texts(), std::vector<std::string>{
-                                    "Can't load cell D1 in PipeDream file. Increase maximum number of columns."});
+    EXPECT_EQ(g.fp.msg.Texts(),
+              std::vector<std::string>{"Can't load cell D1 in PipeDream file. Increase maximum number of columns."});
     EXPECT_EQ(g.doc.NumCols, 3);
     EXPECT_EQ(g.doc.Cells(3, 1), "r3");
     EXPECT_EQ(g.fp.window.caption.substr(0, 11), "Tarnwick - ");
@@ -281,8 +289,8 @@ TEST(ReadPipeDreamFile, OverflowingNumbersAreReported) {
         Fixture f;
         f.fp.msg.answers.assign(4, MsgResult::Ignore);
         f.Load(c.doc);
-        EXPECT_EQ(f.fp.msg.Texts(),
-                  std::vector<std::string>(static_cast<std::size_t>(c.reports), "Error 6 'Overflow' in ReadPipeDreamFile"))
+        EXPECT_EQ(f.fp.msg.Texts(), std::vector<std::string>(static_cast<std::size_t>(c.reports),
+                                                             "Error 6 'Overflow' in ReadPipeDreamFile"))
             << c.doc;
         std::vector<std::string> starts;
         for (int col = 1; col <= f.doc.NumCols; ++col) starts.emplace_back(f.doc.Cells(col, 0));

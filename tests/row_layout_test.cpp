@@ -59,26 +59,20 @@ TEST(RowSteps, Separator) {
     } cases[] = {
         {T, T, false, false, kHtml, " \r\n"},  // text rows join
         {T, T, true, false, kHtml, " \r\n"},   // even when the row starts with a space
-        {T, T, false, false, kRtf, " \r\n"},
-        {E, T, false, false, kHtml, "<br>\r\n"},
-        {E, T, false, false, kRtf, "\\par\r\n"},
-        {B, T, false, true, kHtml, "\r\n"},  // inside a block a line end alone
-        {T, E, false, false, kHtml, "<br>\r\n"},
-        {T, E, false, false, kRtf, "\\par\r\n"},
-        {E, E, false, false, kHtml, "<br>\r\n"},
-        {T, B, false, false, kHtml, ""},  // the block it opens breaks the line
-        {T, B, false, false, kRtf, "\\par\r\n"},
-        {T, B, true, false, kHtml, "<br>\r\n"},
-        {B, B, false, true, kHtml, "\r\n"},
-        {B, B, false, false, kRtf, "\\par\r\n"},
+        {T, T, false, false, kRtf, " \r\n"},     {E, T, false, false, kHtml, "<br>\r\n"},
+        {E, T, false, false, kRtf, "\\par\r\n"}, {B, T, false, true, kHtml, "\r\n"},  // inside a block a line end alone
+        {T, E, false, false, kHtml, "<br>\r\n"}, {T, E, false, false, kRtf, "\\par\r\n"},
+        {E, E, false, false, kHtml, "<br>\r\n"}, {T, B, false, false, kHtml, ""},  // the block it opens breaks the line
+        {T, B, false, false, kRtf, "\\par\r\n"}, {T, B, true, false, kHtml, "<br>\r\n"},
+        {B, B, false, true, kHtml, "\r\n"},      {B, B, false, false, kRtf, "\\par\r\n"},
         {B, E, false, true, kHtml, "\r\n"},
     };
     for (const auto& c : cases) {
         std::string line = "|";
         AppendSeparator(line, c.previous, c.row, c.starts_with_space, c.in_block, c.style);
         EXPECT_EQ(line, std::string("|") + c.expected)
-            << static_cast<int>(c.previous) << "->" << static_cast<int>(c.row) << " space " << c.starts_with_space << " block " << c.in_block
-            << " " << c.style.line_break;
+            << static_cast<int>(c.previous) << "->" << static_cast<int>(c.row) << " space " << c.starts_with_space
+            << " block " << c.in_block << " " << c.style.line_break;
     }
 }
 
@@ -108,8 +102,9 @@ TEST(RowSteps, BlockSwitch) {
     for (const auto& c : cases) {
         std::string line = "|";
         bool open = AppendBlockSwitch(line, c.previous, c.row, c.in_block, c.style);
-        std::string what = std::to_string(static_cast<int>(c.previous)) + "->" + std::to_string(static_cast<int>(c.row)) + " block " +
-                           std::to_string(c.in_block) + " " + std::string(c.style.line_break);
+        std::string what = std::to_string(static_cast<int>(c.previous)) + "->" +
+                           std::to_string(static_cast<int>(c.row)) + " block " + std::to_string(c.in_block) + " " +
+                           std::string(c.style.line_break);
         EXPECT_EQ(line, std::string("|") + c.written) << what;
         EXPECT_EQ(open, c.open_after) << what;
     }
@@ -167,17 +162,17 @@ TEST(RowSteps, RowLineBuild) {
         const char* html;
         RowClass cls;
     } cases[] = {
-        {1, false, "    ", E},
-        {2, false, "ab  ", T},
+        {1, false, "    ", E},         // empty cells padded to the last column
+        {2, false, "ab  ", T},         // content in the first column only
         {3, false, "<b></b>    ", E},  // codes alone are no content
         {4, false, "abcdefx", B},      // an overrunning cell pushes the next along
         {5, false, "x&lt;y z", B},     // widths count characters shown, not bytes written
-        {6, false, "<b>b</b>   ", T},
-        {7, false, "    ", T},  // a space is content
-        {8, false, "T   ", T},
-        {2, true, "[ab]", T},
-        {4, true, "[abcdef][x]", B},
-        {1, true, "    ", E},
+        {6, false, "<b>b</b>   ", T},  // a highlighted word
+        {7, false, "    ", T},         // a space is content
+        {8, false, "T   ", T},         // a field counts as what it shows
+        {2, true, "[ab]", T},          // the layout's cells, not the stored ones
+        {4, true, "[abcdef][x]", B},   // the layout's widths
+        {1, true, "    ", E},          // the layout's empty cells
     };
     for (const auto& c : cases) {
         test::Fixture f;

@@ -20,7 +20,8 @@ TEST(Ini, ReadsWithPrivateProfileSemantics) {
     TempDir d;
     std::string path = d.Write("a.ini",
                                "; comment\n[Other]\nKey=other\n[quillon]\n  key = spaced  \nQuoted=\"a b\"\n"
-                               "Long=" + std::string(300, 'x') + "\nEmpty=\n");
+                               "Long=" +
+                                   std::string(300, 'x') + "\nEmpty=\n");
     EXPECT_EQ(GetPrivateProfileString("Quillon", "KEY", "d", path), "spaced");
     EXPECT_EQ(GetPrivateProfileString("QUILLON", "quoted", "d", path), "a b");
     EXPECT_EQ(GetPrivateProfileString("Quillon", "Long", "d", path), std::string(254, 'x'));
@@ -134,8 +135,10 @@ TEST(ReadIniFile, WithoutAFileEverythingHasItsDefault) {
 
 TEST(ReadIniFile, ValuesFromTheFile) {
     Settings s;
-    s.Ini("WindowState=2\nLeft=100\nTop=200.5\nWidth=7000\nHeight=5000\nFile2=/docs/a.pd\n"
-          "InitDir=" + s.dir.path() + "/\nFontName=Arial\nFontSize=10.5\nMaxNumCols=10\n");
+    s.Ini(
+        "WindowState=2\nLeft=100\nTop=200.5\nWidth=7000\nHeight=5000\nFile2=/docs/a.pd\n"
+        "InitDir=" +
+        s.dir.path() + "/\nFontName=Arial\nFontSize=10.5\nMaxNumCols=10\n");
     ReadIniFile(s.target);
     EXPECT_EQ(s.place.WinState, 2);
     EXPECT_EQ(s.place.WinLeft, 100);

@@ -38,7 +38,9 @@ TEST(Status, ReadPipeDreamFileSaysWhatHappened) {
         {"a document", "%OP%DEx\n%CO:A,8,72%a\n", {}, {Kind::Done, 0, ""}},
         {"not a document, but read", "plain text\n", {}, {Kind::Done, 0, ""}},
         {"a missing file", "", {}, {Kind::Failed, 53, "File not found"}},
-        {"an overflow, aborted", "%OP%PL99999\n%CO:A,8,0%x\n", {MsgResult::Abort, MsgResult::No},
+        {"an overflow, aborted",
+         "%OP%PL99999\n%CO:A,8,0%x\n",
+         {MsgResult::Abort, MsgResult::No},
          {Kind::Failed, 6, "Overflow"}},
         {"an overflow, ignored", "%OP%PL99999\n%CO:A,8,0%x\n", {MsgResult::Ignore}, {Kind::Done, 0, ""}},
     };
@@ -66,7 +68,8 @@ TEST(Status, FileWritersSayWhetherTheFileWasPutInPlace) {
     } cases[] = {
         {"written", true, {}, {Kind::Done, 0, ""}},
         {"no such folder, aborted", false, {MsgResult::Abort}, {Kind::Failed, 76, "Path not found"}},
-        {"no such folder, ignored to the end", false,
+        {"no such folder, ignored to the end",
+         false,
          std::deque<MsgResult>(20, MsgResult::Ignore),
          {Kind::Failed, 76, "Path not found"}},
     };
@@ -96,10 +99,18 @@ TEST(Status, PrintDocumentSaysHowPrintingEnded) {
     } cases[] = {
         {"printed", "%CO:A,8,0%a\nb\n", 66, {}, {}, {Kind::Done, 0, ""}},
         {"page length confirmed", "%CO:A,8,0%a\n", 62, {"60"}, {}, {Kind::Done, 0, ""}},
-        {"no page length can do: cancelled", "%OP%BM20\n%CO:A,8,0%a\n", 10, {"5", ""}, {},
+        {"no page length can do: cancelled",
+         "%OP%BM20\n%CO:A,8,0%a\n",
+         10,
+         {"5", ""},
+         {},
          {Kind::Aborted, 0, "no page length was chosen"}},
         {"no line for the rows", "%OP%TM30\n%OP%BM40\n%CO:A,8,0%a\n", 66, {}, {}, {Kind::Refused, 0, kNoRowSlot}},
-        {"division by zero, aborted", "%OP%LS0\n%CO:A,8,0%a\n", 66, {}, {MsgResult::Abort, MsgResult::No},
+        {"division by zero, aborted",
+         "%OP%LS0\n%CO:A,8,0%a\n",
+         66,
+         {},
+         {MsgResult::Abort, MsgResult::No},
          {Kind::Failed, 11, "Division by zero"}},
         {"division by zero, ignored", "%OP%LS0\n%CO:A,8,0%a\n", 66, {}, {MsgResult::Ignore}, {Kind::Done, 0, ""}},
     };

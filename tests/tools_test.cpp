@@ -112,16 +112,11 @@ TEST(EditAndView, EachShortcutRunsItsCommand) {
         int key;
         Qt::KeyboardModifiers mods;
     } keys[] = {
-        {"find", Qt::Key_F, Qt::ControlModifier},
-        {"next", Qt::Key_F3, Qt::NoModifier},
-        {"previous", Qt::Key_F3, Qt::ShiftModifier},
-        {"goto", Qt::Key_G, Qt::ControlModifier},
-        {"copy", Qt::Key_C, Qt::ControlModifier},
-        {"zoom in", Qt::Key_Plus, Qt::ControlModifier},
-        {"zoom in =", Qt::Key_Equal, Qt::ControlModifier},
-        {"zoom out", Qt::Key_Minus, Qt::ControlModifier},
-        {"actual size", Qt::Key_0, Qt::ControlModifier},
-        {"exit q", Qt::Key_Q, Qt::ControlModifier},
+        {"find", Qt::Key_F, Qt::ControlModifier},          {"next", Qt::Key_F3, Qt::NoModifier},
+        {"previous", Qt::Key_F3, Qt::ShiftModifier},       {"goto", Qt::Key_G, Qt::ControlModifier},
+        {"copy", Qt::Key_C, Qt::ControlModifier},          {"zoom in", Qt::Key_Plus, Qt::ControlModifier},
+        {"zoom in =", Qt::Key_Equal, Qt::ControlModifier}, {"zoom out", Qt::Key_Minus, Qt::ControlModifier},
+        {"actual size", Qt::Key_0, Qt::ControlModifier},   {"exit q", Qt::Key_Q, Qt::ControlModifier},
         {"exit x", Qt::Key_X, Qt::ControlModifier},
     };
     for (const auto& k : keys) {
@@ -332,8 +327,8 @@ TEST(EditAndView, GoToRowShowsTheRowAtTheTopWithinTheBarsRange) {
         std::vector<std::string> answers;
         int top;
     } cases[] = {
-        {{"42"}, 42}, {{"1"}, 1}, {{"0"}, 1}, {{"-5"}, 1}, {{"300"}, max}, {{"99999999"}, max},
-        {{"two", "7"}, 7}, {{""}, 7},  // Cancel leaves the page where it is
+        {{"42"}, 42},   {{"1"}, 1},          {{"0"}, 1},        {{"-5"}, 1},
+        {{"300"}, max}, {{"99999999"}, max}, {{"two", "7"}, 7}, {{""}, 7},  // Cancel leaves the page where it is
     };
     for (const auto& c : cases) {
         win.fp.input.answers.assign(c.answers.begin(), c.answers.end());
@@ -372,49 +367,29 @@ TEST(EditAndView, TheRowBarsKeysAreUnchanged) {
     const struct {
         int key;
         Qt::KeyboardModifiers mods;
-        int doc, row;       // before: list entry and row bar
+        int doc, row;  // before: list entry and row bar
         int doc_after, row_after;
     } cases[] = {
-        {Qt::Key_Left, None, 0, 50, 0, 50},
-        {Qt::Key_Right, Ct, 0, 50, 0, 50},
-        {Qt::Key_PageUp, None, 1, 1, 0, 1},
-        {Qt::Key_PageUp, None, 0, 50, 0, 50 - L},
-        {Qt::Key_PageDown, None, 0, M, 1, 1},
-        {Qt::Key_PageDown, None, 0, 1, 0, 1 + L},
-        {Qt::Key_1, Kp, 0, 5, 0, M},
-        {Qt::Key_2, Kp, 0, 5, 0, 6},
-        {Qt::Key_3, Kp, 0, 5, 0, 5 + L},
-        {Qt::Key_3, Kp, 0, M, 1, 1},
-        {Qt::Key_3, Kp, 0, M - 1, 0, M - 1},
-        {Qt::Key_7, Kp, 0, 50, 0, 1},
-        {Qt::Key_8, Kp, 0, 50, 0, 49},
-        {Qt::Key_9, Kp, 0, 50, 0, 50 - L},
-        {Qt::Key_9, Kp, 1, 1, 0, 1},
-        {Qt::Key_Down, None, 0, 5, 0, 6},
-        {Qt::Key_End, None, 0, 5, 0, M},
-        {Qt::Key_A, None, 0, 5, 0, 5},
-        {Qt::Key_Up, Sh, 0, 50, 0, 50 - L},
-        {Qt::Key_8, Sh | Kp, 0, 50, 0, 50 - L},
-        {Qt::Key_Down, Sh, 0, 5, 0, 5 + L},
-        {Qt::Key_2, Sh | Kp, 0, 5, 0, 5 + L},
-        {Qt::Key_PageDown, Sh, 0, 5, 0, 5},
-        {Qt::Key_T, Ct, 2, 1, 0, 1},
-        {Qt::Key_Home, Ct, 2, 1, 0, 1},
-        {Qt::Key_7, Ct | Kp, 2, 1, 0, 1},
-        {Qt::Key_P, Ct, 1, 1, 0, 1},
-        {Qt::Key_PageUp, Ct, 2, 1, 1, 1},
-        {Qt::Key_9, Ct | Kp, 1, 1, 0, 1},
-        {Qt::Key_Up, Ct, 0, 50, 0, 1},
-        {Qt::Key_8, Ct | Kp, 0, 50, 0, 1},
-        {Qt::Key_Down, Ct, 0, 5, 0, M},
-        {Qt::Key_2, Ct | Kp, 0, 5, 0, M},
-        {Qt::Key_N, Ct, 0, 5, 1, 1},
-        {Qt::Key_PageDown, Ct, 0, 5, 1, 1},
-        {Qt::Key_3, Ct | Kp, 1, 5, 2, 1},
-        {Qt::Key_B, Ct, 0, 5, 2, 1},
-        {Qt::Key_End, Ct, 0, 5, 2, 1},
-        {Qt::Key_1, Ct | Kp, 0, 5, 2, 1},
-        {Qt::Key_K, Ct, 0, 5, 0, 5},
+        {Qt::Key_Left, None, 0, 50, 0, 50},   {Qt::Key_Right, Ct, 0, 50, 0, 50},
+        {Qt::Key_PageUp, None, 1, 1, 0, 1},   {Qt::Key_PageUp, None, 0, 50, 0, 50 - L},
+        {Qt::Key_PageDown, None, 0, M, 1, 1}, {Qt::Key_PageDown, None, 0, 1, 0, 1 + L},
+        {Qt::Key_1, Kp, 0, 5, 0, M},          {Qt::Key_2, Kp, 0, 5, 0, 6},
+        {Qt::Key_3, Kp, 0, 5, 0, 5 + L},      {Qt::Key_3, Kp, 0, M, 1, 1},
+        {Qt::Key_3, Kp, 0, M - 1, 0, M - 1},  {Qt::Key_7, Kp, 0, 50, 0, 1},
+        {Qt::Key_8, Kp, 0, 50, 0, 49},        {Qt::Key_9, Kp, 0, 50, 0, 50 - L},
+        {Qt::Key_9, Kp, 1, 1, 0, 1},          {Qt::Key_Down, None, 0, 5, 0, 6},
+        {Qt::Key_End, None, 0, 5, 0, M},      {Qt::Key_A, None, 0, 5, 0, 5},
+        {Qt::Key_Up, Sh, 0, 50, 0, 50 - L},   {Qt::Key_8, Sh | Kp, 0, 50, 0, 50 - L},
+        {Qt::Key_Down, Sh, 0, 5, 0, 5 + L},   {Qt::Key_2, Sh | Kp, 0, 5, 0, 5 + L},
+        {Qt::Key_PageDown, Sh, 0, 5, 0, 5},   {Qt::Key_T, Ct, 2, 1, 0, 1},
+        {Qt::Key_Home, Ct, 2, 1, 0, 1},       {Qt::Key_7, Ct | Kp, 2, 1, 0, 1},
+        {Qt::Key_P, Ct, 1, 1, 0, 1},          {Qt::Key_PageUp, Ct, 2, 1, 1, 1},
+        {Qt::Key_9, Ct | Kp, 1, 1, 0, 1},     {Qt::Key_Up, Ct, 0, 50, 0, 1},
+        {Qt::Key_8, Ct | Kp, 0, 50, 0, 1},    {Qt::Key_Down, Ct, 0, 5, 0, M},
+        {Qt::Key_2, Ct | Kp, 0, 5, 0, M},     {Qt::Key_N, Ct, 0, 5, 1, 1},
+        {Qt::Key_PageDown, Ct, 0, 5, 1, 1},   {Qt::Key_3, Ct | Kp, 1, 5, 2, 1},
+        {Qt::Key_B, Ct, 0, 5, 2, 1},          {Qt::Key_End, Ct, 0, 5, 2, 1},
+        {Qt::Key_1, Ct | Kp, 0, 5, 2, 1},     {Qt::Key_K, Ct, 0, 5, 0, 5},
         {Qt::Key_K, Ct | Sh, 0, 5, 0, 5},
     };
     for (const auto& c : cases) {

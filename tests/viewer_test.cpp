@@ -14,10 +14,10 @@
 
 #include "document/numbers.h"
 #include "platform/fake/fake_dialog.h"
+#include "real_documents.h"
 #include "settings/recent.h"
 #include "settings/settings.h"
 #include "support.h"
-#include "real_documents.h"
 #include "viewer/find_bar.h"
 #include "viewer/frmQuillon.h"
 #include "window_support.h"
@@ -448,7 +448,6 @@ TEST(Window, ANameOnTheCommandLineIsTakenInTheFolderTheProgramStartedFrom) {
     EXPECT_EQ(idle.fp.process.current_folder, saved.path());
     EXPECT_EQ(std::filesystem::current_path().string(), saved.path());
 }
-
 
 // --- The PipeDream layout in the window -----------------------------------
 

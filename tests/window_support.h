@@ -69,14 +69,13 @@ struct Window {
     }
 };
 
-
 }  // namespace tw::test
 
 // A gtest main with an offscreen QApplication.
-#define TARNWICK_QT_TEST_MAIN                          \
-    int main(int argc, char** argv) {                 \
-        qputenv("QT_QPA_PLATFORM", "offscreen");      \
-        QApplication app(argc, argv);                 \
-        ::testing::InitGoogleTest(&argc, argv);       \
-        return RUN_ALL_TESTS();                       \
+#define TARNWICK_QT_TEST_MAIN                    \
+    int main(int argc, char** argv) {            \
+        qputenv("QT_QPA_PLATFORM", "offscreen"); \
+        QApplication app(argc, argv);            \
+        ::testing::InitGoogleTest(&argc, argv);  \
+        return RUN_ALL_TESTS();                  \
     }

@@ -9,13 +9,13 @@
 #include "export/csv_export.h"
 #include "export/html_export.h"
 #include "export/rtf_export.h"
+#include "export/save_as.h"
 #include "export/text_export.h"
+#include "platform/atomic_output.h"
 #include "platform/qt/qt_metrics.h"
 #include "printing/print.h"
 #include "settings/recent.h"
 #include "viewer/frmQuillon.h"
-#include "export/save_as.h"
-#include "platform/atomic_output.h"
 
 namespace tw {
 
@@ -45,7 +45,8 @@ void frmQuillon::mnuSaveAs_Click(int index) {
     trap.Run([&] {
         if (!doc_.IsPipeDreamFile) return;
         std::string selected;
-        if (QListWidgetItem* item = List1->currentItem()) selected = item->data(Qt::UserRole).toByteArray().toStdString();
+        if (QListWidgetItem* item = List1->currentItem())
+            selected = item->data(Qt::UserRole).toByteArray().toStdString();
         const SaveAsEntry& entry = index == 3 ? kSaveAsCsv : kSaveAsEntries[static_cast<std::size_t>(index)];
         CommonDialog& d = services_.CMDialog1;
         trap.Step([&] { d.FileName = ProposedSaveName(RecentPath(*this, 1), selected); });

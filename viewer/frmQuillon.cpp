@@ -11,11 +11,11 @@
 #include <QWheelEvent>
 
 #include "document/reader.h"
-#include "viewer/find_bar.h"
-#include "viewer/zoom.h"
 #include "platform/qt/qt_metrics.h"
 #include "platform/qt/qt_services.h"
 #include "viewer/desktop.h"
+#include "viewer/find_bar.h"
+#include "viewer/zoom.h"
 
 namespace tw {
 
@@ -110,9 +110,8 @@ void frmQuillon::createControls() {
     picPrintableArea = new PageWidget(client_);
     picPrintableArea->setObjectName("picPrintableArea");
     connect(picPrintableArea, &PageWidget::gotFocus, this, [this] { GiveFocusToVScroll1(); });
-    connect(picPrintableArea, &PageWidget::wheeled, this, [this](QWheelEvent* e) {
-        QCoreApplication::sendEvent(VScroll1, e);
-    });
+    connect(picPrintableArea, &PageWidget::wheeled, this,
+            [this](QWheelEvent* e) { QCoreApplication::sendEvent(VScroll1, e); });
     connect(picPrintableArea, &PageWidget::pressed, this, [this](QPoint at, bool extend) { Page_Pressed(at, extend); });
     connect(picPrintableArea, &PageWidget::dragged, this, [this](QPoint at) { Page_Dragged(at); });
 

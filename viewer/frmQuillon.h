@@ -6,8 +6,8 @@
 
 #include <QMainWindow>
 #include <array>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -242,9 +242,9 @@ private:
     // is taken relative to it, whatever folder the settings make current.
     std::string StartFolder_;
     double tpp_ = 15;
-    bool resizeQueued_ = false;   // a queued Form_Resize is on its way
-    bool inResize_ = false;       // Form_Resize is running
-    bool resizeAgain_ = false;    // a resize came while it ran
+    bool resizeQueued_ = false;  // a queued Form_Resize is on its way
+    bool inResize_ = false;      // Form_Resize is running
+    bool resizeAgain_ = false;   // a resize came while it ran
     QWidget* client_;
     bool closing_ = false;
 

@@ -1,10 +1,10 @@
 // Layout and scrolling of the main window: Form_Resize, the row bar and
 // its keys, the document bar, the page redraw and the focus rule.
 #include <QApplication>
-#include <algorithm>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "document/numbers.h"
 #include "document/reader.h"
@@ -72,8 +72,7 @@ void frmQuillon::RequestResize() {
     if (resizeQueued_) return;
     resizeQueued_ = true;
     QMetaObject::invokeMethod(
-        this,
-        [this] { FlushResize(); }, Qt::QueuedConnection);
+        this, [this] { FlushResize(); }, Qt::QueuedConnection);
 }
 
 void frmQuillon::FlushResize() {
@@ -140,11 +139,10 @@ void frmQuillon::LayOut() {
                 int w = VScroll1->sizeHint().width();
                 VScroll1->setGeometry(Px(SW() - w * tpp_ + px, tpp_), Px(240 - py, tpp_), w,
                                       std::max(Px(SH() + 2 * px - 480, tpp_), 0));
-                VScroll2->setGeometry(Px(SW() - VScroll1->width() * tpp_ + px, tpp_), Px(-py, tpp_),
-                                      VScroll1->width(), Px(SH() + 2 * px, tpp_));
+                VScroll2->setGeometry(Px(SW() - VScroll1->width() * tpp_ + px, tpp_), Px(-py, tpp_), VScroll1->width(),
+                                      Px(SH() + 2 * px, tpp_));
             }
-            picPrintableArea->setGeometry(0, 0, std::max(client_->width() - VScroll1->width(), 1),
-                                          client_->height());
+            picPrintableArea->setGeometry(0, 0, std::max(client_->width() - VScroll1->width(), 1), client_->height());
             trap.Step([&] {
                 double h = Surface().TextHeight("A");
                 double large = RoundHalfEven((SH() - picPrintableArea->y() * tpp_) / h - 1);
@@ -202,7 +200,8 @@ void frmQuillon::VScroll1_Change() {
 void frmQuillon::VScroll2_Change() {
     List1->setCurrentRow(VScroll2->value());
     std::string entry;
-    if (QListWidgetItem* item = List1->item(VScroll2->value())) entry = item->data(Qt::UserRole).toByteArray().toStdString();
+    if (QListWidgetItem* item = List1->item(VScroll2->value()))
+        entry = item->data(Qt::UserRole).toByteArray().toStdString();
     DocumentChanged(entry);
     ReadPipeDreamFile(sys_, *this, doc_, entry);
     UpdateScrollBar();

@@ -22,10 +22,25 @@ public:
 
 // Virtual-key codes the table uses.
 enum VirtualKey : int {
-    kVkEscape = 27, kVkPageUp = 33, kVkPageDown = 34, kVkEnd = 35, kVkHome = 36,
-    kVkLeft = 37, kVkUp = 38, kVkRight = 39, kVkDown = 40,
-    kVkB = 'B', kVkN = 'N', kVkP = 'P', kVkT = 'T',
-    kVkNumpad1 = 97, kVkNumpad2 = 98, kVkNumpad3 = 99, kVkNumpad7 = 103, kVkNumpad8 = 104, kVkNumpad9 = 105,
+    kVkEscape = 27,
+    kVkPageUp = 33,
+    kVkPageDown = 34,
+    kVkEnd = 35,
+    kVkHome = 36,
+    kVkLeft = 37,
+    kVkUp = 38,
+    kVkRight = 39,
+    kVkDown = 40,
+    kVkB = 'B',
+    kVkN = 'N',
+    kVkP = 'P',
+    kVkT = 'T',
+    kVkNumpad1 = 97,
+    kVkNumpad2 = 98,
+    kVkNumpad3 = 99,
+    kVkNumpad7 = 103,
+    kVkNumpad8 = 104,
+    kVkNumpad9 = 105,
 };
 // Modifier bits of Shift.
 enum : int { kShiftMask = 1, kCtrlMask = 2, kAltMask = 4 };

@@ -41,7 +41,11 @@ ByteScanner StopBytes(std::array<char, 3> bytes) {
 class Finder {
 public:
     Finder(const DocumentModel& doc, const ShownCells& cells, const FindRequest& r)
-        : doc_(doc), cells_(cells), match_case_(r.match_case), forward_(r.forward), needle_(r.needle),
+        : doc_(doc),
+          cells_(cells),
+          match_case_(r.match_case),
+          forward_(r.forward),
+          needle_(r.needle),
           bytes_(FirstBytes(r)) {
         if (!match_case_) needle_ = Folded(needle_);
     }

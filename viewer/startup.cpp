@@ -70,10 +70,10 @@ void frmQuillon::MoveOntoAScreen() {
     QRect area = best->availableGeometry();
     QSize sz = size().boundedTo(area.size());
     if (sz != size()) resize(sz);
-    QPoint at = off_every_screen ? area.topLeft() + QPoint((area.width() - sz.width()) / 2,
-                                                           (area.height() - sz.height()) / 2)
-                                 : QPoint(std::clamp(wanted.x(), area.left(), area.right() + 1 - sz.width()),
-                                          std::clamp(wanted.y(), area.top(), area.bottom() + 1 - sz.height()));
+    QPoint at = off_every_screen
+                    ? area.topLeft() + QPoint((area.width() - sz.width()) / 2, (area.height() - sz.height()) / 2)
+                    : QPoint(std::clamp(wanted.x(), area.left(), area.right() + 1 - sz.width()),
+                             std::clamp(wanted.y(), area.top(), area.bottom() + 1 - sz.height()));
     if (at != pos()) move(at);
 }
 

@@ -25,7 +25,7 @@ public:
     // Printer side.
     double scale_width = 11000, scale_height = 15000, page_width = 11906;
     int page = 1;
-    bool page_pending = true;  // the page is counted but nothing is on it yet
+    bool page_pending = true;        // the page is counted but nothing is on it yet
     std::vector<int> pages_started;  // pages that got something on them
     bool ended = false;
 

@@ -1,10 +1,10 @@
 #include "platform/qt/qt_canvas.h"
 
 #include <QPainter>
+#include <QPrinter>
 #include <algorithm>
 #include <cmath>
 #include <iterator>
-#include <QPrinter>
 
 #include "platform/errors.h"
 #include "platform/qt/qt_services.h"

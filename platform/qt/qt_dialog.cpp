@@ -1,8 +1,8 @@
 #include "platform/qt/qt_dialog.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QPrintDialog>
 

@@ -14,7 +14,7 @@
 
 namespace {
 
-const char* const kKeys[] = {"WindowState", "Left",  "Top",   "Width",   "Height",   "File1",     "File2",
+const char* const kKeys[] = {"WindowState", "Left",  "Top",     "Width",    "Height",   "File1",     "File2",
                              "File3",       "File4", "InitDir", "FontName", "FontSize", "MaxNumCols"};
 
 std::string Slurp(const std::string& path) {
