@@ -12,7 +12,7 @@ SAMPLE      ?= samples/welcome.pd
 PREFIX      ?= /usr/local
 DESTDIR     ?=
 
-.PHONY: all deps build run test test-sanitize fuzz fuzz-build fuzz-long bench check-readers install package clean
+.PHONY: all deps build run test test-sanitize fuzz fuzz-build fuzz-long bench check-readers format install package clean
 
 configure = cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
 
@@ -77,6 +77,11 @@ fuzz: fuzz-build
 fuzz-long: FUZZ_SECONDS = $(FUZZ_LONG_SECONDS)
 fuzz-long: fuzz-build
 	@scripts/run-fuzzers $(BUILD_FUZZ) $(FUZZ_SECONDS)
+
+# Lays out every C++ file by .clang-format.
+format:
+	@scripts/install-deps format
+	@git ls-files '*.cpp' '*.h' ':!tests/data' | xargs clang-format -i
 
 bench:
 	@scripts/install-deps bench
