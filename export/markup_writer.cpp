@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 
 #include "document/report.h"
 #include "document/text.h"
@@ -256,19 +255,8 @@ long long MarkupCellWriter::Convert(std::string_view text, std::string& LineBuf)
     return width;
 }
 
-long long MarkupCellWriter::Write(std::string_view text, std::string& LineBuf) {
-    std::size_t start = LineBuf.size();
-    // Nearly every cell converts without a failure: the trap that reports
-    // one is set up only when one happened, and meets it as its step's
-    // first run would have.
-    std::optional<VbError> failure;
-    try {
-        return Convert(text, LineBuf);
-    } catch (const VbError& e) {
-        failure = e;
-    } catch (const std::bad_alloc&) {
-        failure = VbError(kErrOutOfMemory);
-    }
+long long MarkupCellWriter::WriteAfterFailure(std::string_view text, std::string& LineBuf, std::size_t start,
+                                              const VbError& failure) {
     long long width = 0;
     bool first_run = true;
     Trap trap(sys_, forms_.procedure, ReportFamily::A);
@@ -277,7 +265,7 @@ long long MarkupCellWriter::Write(std::string_view text, std::string& LineBuf) {
         trap.Step([&] {
             if (first_run) {
                 first_run = false;
-                throw *failure;
+                throw failure;
             }
             LineBuf.resize(start);  // a retried cell starts afresh
             width = Convert(text, LineBuf);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,7 @@
 #include "document/model.h"
 #include "document/shown_text.h"
 #include "export/sink.h"
+#include "platform/errors.h"
 
 namespace tw {
 
@@ -43,7 +45,18 @@ public:
     // Appends the converted `text` to LineBuf and returns its visible
     // width. A failure is reported in family A; after Abort or Ignore the
     // width is 0 and what was appended stays.
-    long long Write(std::string_view text, std::string& LineBuf);
+    long long Write(std::string_view text, std::string& LineBuf) {
+        // Nearly every cell converts without a failure: the trap that
+        // reports one is set up only when one happened.
+        std::size_t start = LineBuf.size();
+        try {
+            return Convert(text, LineBuf);
+        } catch (const VbError& e) {
+            return WriteAfterFailure(text, LineBuf, start, e);
+        } catch (const std::bad_alloc&) {
+            return WriteAfterFailure(text, LineBuf, start, VbError(kErrOutOfMemory));
+        }
+    }
 
     // True when some byte of `text` needs more than copying.
     bool NeedsWork(std::string_view text) const { return forms_.any_special(text); }
@@ -52,6 +65,9 @@ public:
 
 private:
     long long Convert(std::string_view text, std::string& LineBuf);
+    // Reports `failure` under the writer's trap, which meets it as its
+    // step's first run would have, and goes on as the user answers.
+    long long WriteAfterFailure(std::string_view text, std::string& LineBuf, std::size_t start, const VbError& failure);
 
     Platform& sys_;
     const WriterForms& forms_;
