@@ -26,12 +26,11 @@ int main(int argc, char** argv) {
     std::string exe = argv[1];
     int runs = argc > 2 ? std::atoi(argv[2]) : 7;
     int rows = argc > 3 ? std::atoi(argv[3]) : 1000000;
-    std::string path = "/tmp/tarnwick-bench-" + std::string(dense ? "dense-" : "") + std::to_string(rows) + "x8.pd";
+    std::string path = bench::BenchDocument(rows, dense);
+    if (path.empty()) return 1;
     // Its own folder: other runs may be converting beside it.
     std::string out = "/tmp/tarnwick-bench-out-" + std::to_string(getpid());
     struct stat st {};
-    auto generate = dense ? bench::GenerateDenseDocument : bench::GenerateDocument;
-    if (stat(path.c_str(), &st) != 0 && !generate(path, rows, 8)) return 1;
     stat(path.c_str(), &st);
     bench::RunCommand("mkdir -p " + out + " && cat " + path);
     std::printf("document: %s, %.1f MB\n", path.c_str(), static_cast<double>(st.st_size) / (1 << 20));

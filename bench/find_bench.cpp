@@ -5,7 +5,6 @@
 //   build/bench/find_bench [runs] [rows]
 #include <cstdio>
 #include <string>
-#include <sys/stat.h>
 
 #include "bench/generate.h"
 #include "bench/timing.h"
@@ -17,12 +16,8 @@ int main(int argc, char** argv) {
     using namespace tw;
     int runs = argc > 1 ? std::atoi(argv[1]) : 7;
     int rows = argc > 2 ? std::atoi(argv[2]) : 1000000;
-    std::string path = "/tmp/tarnwick-bench-" + std::to_string(rows) + "x8.pd";
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 && !bench::GenerateDocument(path, rows, 8)) {
-        std::fprintf(stderr, "cannot write %s\n", path.c_str());
-        return 1;
-    }
+    std::string path = bench::BenchDocument(rows);
+    if (path.empty()) return 1;
     fake::FakePlatform fp;
     DocumentModel doc;
     ReadPipeDreamFile(fp.sys, fp.window, doc, path);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
 
 namespace tw::bench {
 
@@ -72,6 +73,18 @@ inline bool GenerateCsv(const std::string& path, int rows, int columns) {
         std::fputc('\n', f);
     }
     return std::fclose(f) == 0;
+}
+
+// The benchmarks' shared document of `rows` rows by 8 columns under /tmp,
+// written only when it is not there yet; empty when it cannot be written.
+inline std::string BenchDocument(int rows, bool dense = false) {
+    std::string path = "/tmp/tarnwick-bench-" + std::string(dense ? "dense-" : "") + std::to_string(rows) + "x8.pd";
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0) return path;
+    bool written = dense ? GenerateDenseDocument(path, rows, 8) : GenerateDocument(path, rows, 8);
+    if (written) return path;
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    return "";
 }
 
 }  // namespace tw::bench

@@ -15,12 +15,9 @@ int main(int argc, char** argv) {
     using namespace tw;
     int runs = argc > 1 ? std::atoi(argv[1]) : 7;
     int rows = argc > 2 ? std::atoi(argv[2]) : 1000000;
-    std::string path = "/tmp/tarnwick-bench-" + std::to_string(rows) + "x8.pd";
+    std::string path = bench::BenchDocument(rows);
+    if (path.empty()) return 1;
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0 && !bench::GenerateDocument(path, rows, 8)) {
-        std::fprintf(stderr, "cannot write %s\n", path.c_str());
-        return 1;
-    }
     stat(path.c_str(), &st);
     double mb = static_cast<double>(st.st_size) / (1 << 20);
     std::printf("document: %s, %d rows x 8 columns, %.1f MB\n", path.c_str(), rows, mb);

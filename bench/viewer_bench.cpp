@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QScrollBar>
 #include <cstdio>
-#include <sys/stat.h>
 
 #include "bench/generate.h"
 #include "bench/timing.h"
@@ -48,11 +47,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     int steps = argc > 1 ? std::atoi(argv[1]) : 400;
     int rows = argc > 2 ? std::atoi(argv[2]) : 1000000;
-    std::string big = "/tmp/tarnwick-bench-" + std::to_string(rows) + "x8.pd";
-    std::string small = "/tmp/tarnwick-bench-100x8.pd";
-    struct stat st {};
-    if (stat(big.c_str(), &st) != 0) tw::bench::GenerateDocument(big, rows, 8);
-    tw::bench::GenerateDocument(small, 100, 8);
+    std::string big = tw::bench::BenchDocument(rows);
+    std::string small = tw::bench::BenchDocument(100);
+    if (big.empty() || small.empty()) return 1;
     double s = PageStep(small, steps);
     double b = PageStep(big, steps);
     std::printf("page step, 100 rows        median %6.3f ms over %d steps\n", s * 1000, steps);
