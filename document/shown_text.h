@@ -51,4 +51,10 @@ private:
     const DocumentModel& doc_;
 };
 
+// `shown` when its cells are not simply the stored ones; nullptr when they
+// are, so that a consumer reads the stored cells on its own fast path.
+inline const ShownCells* UnlessAsStored(const ShownCells* shown) {
+    return shown != nullptr && !shown->AsStored() ? shown : nullptr;
+}
+
 }  // namespace tw

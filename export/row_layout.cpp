@@ -78,10 +78,7 @@ std::size_t TrimmedEnd(std::string_view line, bool keep_control_word_delimiter) 
 }
 
 RowLine::RowLine(const DocumentModel& doc, MarkupCellWriter& cells, const ShownCells* shown)
-    : doc_(doc),
-      cells_(cells),
-      shown_(shown != nullptr && shown->AsStored() ? nullptr : shown),
-      grid_(doc.Cells, doc.NumCols) {
+    : doc_(doc), cells_(cells), shown_(UnlessAsStored(shown)), grid_(doc.Cells, doc.NumCols) {
     for (int col = 1; col <= doc.NumCols; ++col) starts_.push_back(doc.StartPosition(col) - doc.OptLM);
 }
 

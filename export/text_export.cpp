@@ -58,7 +58,8 @@ std::string CellToText(std::string_view text) {
 
 void WriteText(const DocumentModel& doc, Sink& out, Trap* trap, RowRange rows, const ShownCells* shown) {
     std::string line, fields;
-    if (shown != nullptr && !shown->AsStored()) {
+    shown = UnlessAsStored(shown);
+    if (shown != nullptr) {
         for (int row = std::max(rows.first, 1); row <= std::min(rows.last, doc.NumRows); ++row) {
             RunStep(trap, kWriterRow, [&] {
                 line.clear();

@@ -116,7 +116,7 @@ PageRun::PageRun(PrintJob& j, const PageFit& fit)
     : job(j),
       slots(fit.RowsPerPage + 1),
       footer_margin(fit.footer_margin),
-      shown(j.shown != nullptr && !j.shown->AsStored() ? j.shown : nullptr),
+      shown(UnlessAsStored(j.shown)),
       cells(j.doc.Cells, j.doc.NumCols) {
     for (int c = 1; c <= j.doc.NumCols; ++c) starts.push_back(j.doc.StartPosition(c));
 }
