@@ -238,9 +238,13 @@ std::string ShowVersion(Options& o, const std::string&) {
     return "";
 }
 
+// Said both when the value is missing and when it will not do.
+constexpr const char* kOutdirMissing = "--outdir needs a folder";
+constexpr const char* kOnlyStandardOutput = "-o takes only '-', standard output; --outdir names a folder";
+
 std::string ApplyOutdir(Options& o, const std::string& dir) {
     o.outdir = dir;
-    return dir.empty() ? "--outdir needs a folder" : "";
+    return dir.empty() ? kOutdirMissing : "";
 }
 
 std::string ApplyStdout(Options& o, const std::string&) {
@@ -250,7 +254,7 @@ std::string ApplyStdout(Options& o, const std::string&) {
 
 std::string ApplyOutputTo(Options& o, const std::string& to) {
     o.to_stdout = true;
-    return to == "-" ? "" : "-o takes only '-', standard output; --outdir names a folder";
+    return to == "-" ? "" : kOnlyStandardOutput;
 }
 
 std::string ApplyQuiet(Options& o, const std::string&) {
@@ -262,11 +266,11 @@ const OptionRule kOptions[] = {
     {{"--help", "-h"}, "", false, ShowHelp},
     {{"--version", "-v", "-V"}, "", false, ShowVersion},
     {{"--convert-to"}, "--convert-to needs a format: " + FormatNamesText(), true, ApplyFormat},
-    {{"--outdir"}, "--outdir needs a folder", true, ApplyOutdir},
+    {{"--outdir"}, kOutdirMissing, true, ApplyOutdir},
     {{"--layout"}, "--layout needs a layout: plain or pipedream", true, ApplyLayout},
     {{"--page-length"}, "--page-length needs a number of lines", true, ApplyPageLength},
     {{"--stdout"}, "", false, ApplyStdout},
-    {{"-o"}, "-o takes only '-', standard output; --outdir names a folder", false, ApplyOutputTo},
+    {{"-o"}, kOnlyStandardOutput, false, ApplyOutputTo},
     {{"--quiet", "-q"}, "", false, ApplyQuiet},
 };
 
