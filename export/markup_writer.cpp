@@ -210,6 +210,25 @@ MarkupCellWriter::MarkupCellWriter(Platform& sys, const WriterForms& forms, std:
     }
 }
 
+MarkupCellWriter::MarkupCellWriter(const MarkupCellWriter& other)
+    : sys_(other.sys_),
+      forms_(other.forms_),
+      kinds_(other.kinds_),
+      reports_(other.reports_),
+      title_(other.title_),
+      date_(other.date_),
+      fields_(other.fields_) {
+    // The fields point at this writer's own title and date.
+    fields_.title = title_;
+    fields_.date = date_;
+}
+
+MarkupCellWriter MarkupCellWriter::Unattended() const {
+    MarkupCellWriter copy(*this);
+    copy.reports_ = false;
+    return copy;
+}
+
 long long MarkupCellWriter::Convert(std::string_view text, std::string& LineBuf) {
     auto width = static_cast<long long>(text.size());
     converted_ = false;

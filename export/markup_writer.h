@@ -41,6 +41,11 @@ void EscapeRtf(std::string_view in, std::string& out);
 class MarkupCellWriter {
 public:
     MarkupCellWriter(Platform& sys, const WriterForms& forms, std::string_view title);
+    // A writer with the same forms for another thread: it reports nothing,
+    // and a cell it cannot convert throws its failure to the caller.
+    MarkupCellWriter Unattended() const;
+    MarkupCellWriter(const MarkupCellWriter& other);
+    MarkupCellWriter& operator=(const MarkupCellWriter&) = delete;
 
     // Appends the converted `text` to LineBuf and returns its visible
     // width. A failure is reported in family A; after Abort or Ignore the
@@ -52,8 +57,10 @@ public:
         try {
             return Convert(text, LineBuf);
         } catch (const VbError& e) {
+            if (!reports_) throw;
             return WriteAfterFailure(text, LineBuf, start, e);
         } catch (const std::bad_alloc&) {
+            if (!reports_) throw;
             return WriteAfterFailure(text, LineBuf, start, VbError(kErrOutOfMemory));
         }
     }
@@ -75,6 +82,7 @@ private:
     enum : unsigned char { kEscapes = 1, kField = 2, kCode = 4 };
     std::array<unsigned char, 256> kinds_{};
     bool converted_ = false;
+    bool reports_ = true;
     std::string title_, date_;
     FieldForms fields_;
     std::string escaped_, expanded_;

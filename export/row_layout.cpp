@@ -1,6 +1,7 @@
 #include "export/row_layout.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "document/numbers.h"
 #include "document/report.h"
@@ -125,27 +126,110 @@ RowClass RowLine::Build(int row, std::string& LineBuf) {
     return cls;
 }
 
-bool WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& LineBuf, Sink& out, Trap* trap,
-               RowStyle style, RowRange rows, const ShownCells* shown) {
-    RowLine builder(doc, cells, shown);
-    RowClass previous = RowClass::Empty;
-    bool in_block = false;
-    std::string line;
-    for (int row = std::max(rows.first, 1); row <= std::min(rows.last, doc.NumRows); ++row) {
-        RunStep(trap, kWriterRow, [&] {
-            RowClass cls = builder.Build(row, LineBuf);
-            // The block state changes only once the row is written, so a
-            // retried row writes the same bytes again.
-            line.clear();
-            AppendSeparator(line, previous, cls, !LineBuf.empty() && LineBuf[0] == ' ', in_block, style);
-            bool block = AppendBlockSwitch(line, previous, cls, in_block, style);
-            line.append(LineBuf, 0, TrimmedEnd(LineBuf, style.keep_control_word_delimiter));
-            out.Write(line);
-            in_block = block;
-            previous = cls;
-        });
+RowState LayRowLine(RowLine& builder, int row, RowState before, RowStyle style, std::string& LineBuf,
+                    std::string& line) {
+    RowClass cls = builder.Build(row, LineBuf);
+    line.clear();
+    AppendSeparator(line, before.previous, cls, !LineBuf.empty() && LineBuf[0] == ' ', before.in_block, style);
+    bool block = AppendBlockSwitch(line, before.previous, cls, before.in_block, style);
+    line.append(LineBuf, 0, TrimmedEnd(LineBuf, style.keep_control_word_delimiter));
+    return {cls, block};
+}
+
+namespace {
+
+unsigned char Kept(RowState s) { return static_cast<unsigned char>(static_cast<int>(s.previous) | (s.in_block << 2)); }
+
+RowState FromKept(unsigned char k) { return {static_cast<RowClass>(k & 3), (k & 4) != 0}; }
+
+// Lays out blocks of rows on the second thread, with a cell writer and
+// row builder of its own.
+class alignas(64) AheadRows {
+public:
+    AheadRows(const DocumentModel& doc, const MarkupCellWriter& cells, RowStyle style, int first, int block_rows)
+        : cells_(cells.Unattended()),
+          builder_(doc, cells_, nullptr),
+          style_(style),
+          first_(first),
+          block_rows_(block_rows) {}
+
+    void Lay(LaidBlock& block, int last) {
+        RowState state;
+        if (!StateBefore(block.first, state)) return;
+        for (int row = block.first; row <= last; ++row) {
+            state = LayRowLine(builder_, row, state, style_, LineBuf_, line_);
+            block.Add(line_, Kept(state));
+        }
     }
-    return in_block;
+
+private:
+    // What the rows before `row` leave, when each is written: the class of
+    // the row before, and whether the last row with content was a table
+    // row (the block stays open through empty rows). False when no row
+    // with content comes within a block before it: the writer lays out
+    // such a block itself.
+    bool StateBefore(int row, RowState& state) {
+        state = {};
+        if (row <= first_) return true;
+        int stop = std::max(first_, row - block_rows_);
+        for (int r = row - 1; r >= stop; --r) {
+            RowClass cls = builder_.Build(r, LineBuf_);
+            if (r == row - 1) state.previous = cls;
+            if (cls != RowClass::Empty) {
+                state.in_block = style_.preformatted && cls == RowClass::Table;
+                return true;
+            }
+        }
+        return stop == first_;
+    }
+
+    MarkupCellWriter cells_;
+    RowLine builder_;
+    RowStyle style_;
+    int first_, block_rows_;
+    std::string LineBuf_, line_;
+};
+
+}  // namespace
+
+bool WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& LineBuf, Sink& out, Trap* trap,
+               RowStyle style, RowRange rows, const ShownCells* shown, int ahead_rows) {
+    RowLine builder(doc, cells, shown);
+    RowState state;
+    std::string line;
+    int first = std::max(rows.first, 1), last = std::min(rows.last, doc.NumRows);
+    // Rows computed for another layout are laid out here alone.
+    std::unique_ptr<AheadRows> there, here;
+    std::unique_ptr<RowsAhead> ahead;
+    if (ahead_rows > 0 && UnlessAsStored(shown) == nullptr && last - first >= ahead_rows) {
+        there = std::make_unique<AheadRows>(doc, cells, style, first, ahead_rows);
+        here = std::make_unique<AheadRows>(doc, cells, style, first, ahead_rows);
+        ahead = std::make_unique<RowsAhead>(
+            first, last, ahead_rows, [h = there.get()](LaidBlock& b, int to) { h->Lay(b, to); },
+            [h = here.get()](LaidBlock& b, int to) { h->Lay(b, to); });
+    }
+    for (int row = first; row <= last; ++row) {
+        const LaidBlock* laid = ahead ? ahead->Find(row) : nullptr;
+        bool written = false;
+        RunStep(trap, kWriterRow, [&] {
+            RowState after;
+            if (laid != nullptr && laid->Has(row)) {
+                out.Write(laid->Line(row));
+                after = FromKept(laid->after[static_cast<std::size_t>(row - laid->first)]);
+            } else {
+                after = LayRowLine(builder, row, state, style, LineBuf, line);
+                out.Write(line);
+            }
+            // The state changes only once the row is written, so a retried
+            // row writes the same bytes again.
+            state = after;
+            written = true;
+        });
+        // A row skipped after a failure leaves the state the rows laid out
+        // ahead did not expect: from here on they are laid out here.
+        if (!written) ahead.reset();
+    }
+    return state.in_block;
 }
 
 }  // namespace tw

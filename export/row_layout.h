@@ -11,6 +11,7 @@
 #include "document/model.h"
 #include "document/shown_text.h"
 #include "export/markup_writer.h"
+#include "export/rows_ahead.h"
 #include "export/sink.h"
 
 namespace tw {
@@ -80,10 +81,24 @@ private:
     int converted_rows_ = 0;      // rows just before that were, up to 2
 };
 
+// What the row walk keeps from one row for the next.
+struct RowState {
+    RowClass previous = RowClass::Empty;
+    bool in_block = false;
+};
+
+// Fills `line` with what is written for `row` after a row that left
+// `before`: its separator, block switch and trimmed line (laid out in
+// LineBuf). Returns what the row leaves.
+RowState LayRowLine(RowLine& builder, int row, RowState before, RowStyle style, std::string& LineBuf,
+                    std::string& line);
+
 // Lays out rows 1 to NumRows (or those of `rows`), each line written
 // without its trailing spaces. Returns true when a "<pre>" block is
-// still open.
+// still open. With `ahead_rows`, rows of the stored layout are laid out
+// in blocks of that many on a second thread as well (0: none).
 bool WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& LineBuf, Sink& out, Trap* trap,
-               RowStyle style, RowRange rows = {}, const ShownCells* shown = nullptr);
+               RowStyle style, RowRange rows = {}, const ShownCells* shown = nullptr,
+               int ahead_rows = DefaultAheadRows());
 
 }  // namespace tw

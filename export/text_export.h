@@ -6,6 +6,7 @@
 #include "document/model.h"
 #include "document/shown_text.h"
 #include "document/status.h"
+#include "export/rows_ahead.h"
 #include "export/sink.h"
 
 namespace tw {
@@ -17,8 +18,10 @@ std::string CellToText(std::string_view text);
 // The document's rows (all, or `rows`) as text lines ended by CR LF,
 // cells separated by tabs.
 // With `shown`, each cell is its shown text without its alignment spaces.
+// With `ahead_rows`, rows of the stored layout are laid out in blocks of
+// that many on a second thread as well (0: none).
 void WriteText(const DocumentModel& doc, Sink& out, Trap* trap = nullptr, RowRange rows = {},
-               const ShownCells* shown = nullptr);
+               const ShownCells* shown = nullptr, int ahead_rows = DefaultAheadRows());
 
 // Writes the document to `path`, reporting failures as "WriteFileTxt";
 // returns what happened.
