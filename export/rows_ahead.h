@@ -62,7 +62,7 @@ public:
     const LaidBlock* Find(int row);
 
 private:
-    static constexpr int kSlots = 4;  // blocks the second thread may be ahead
+    static constexpr int kSlots = 8;  // blocks the second thread may be ahead
     struct alignas(64) Slot {
         LaidBlock block;
         int index = -1;  // the block it holds, once laid out
