@@ -141,9 +141,9 @@ void OutputFile::Flush() {
     }
     buffer_.clear();
     written_ += done;
-    // An output is synced to disk before it takes its name. Starting the
-    // disk writes of each few megabytes as they are written leaves that
-    // sync little to wait for; a failure here is the sync's to report.
+    // An output is written out to the disk before it takes its name.
+    // Starting the disk writes of each few megabytes as they are written
+    // leaves little to wait for then; a failure here is reported then.
     if (output_.IsOpen() && written_ - started_ >= kStartWriteBack) {
         ::sync_file_range(fd_, static_cast<off_t>(started_), static_cast<off_t>(written_ - started_),
                           SYNC_FILE_RANGE_WRITE);
