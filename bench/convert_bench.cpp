@@ -1,29 +1,42 @@
 // Converting the 1,000,000 x 8 document with the real program, whole
 // process (load plus export), against a `cp` of the same file, each the
 // median of several runs in the same session. With --dense, the document
-// of short cells dense with codes, escapes and 8-bit characters.
+// of short cells dense with codes, escapes and 8-bit characters. With
+// --against, a second build converts in turn with the first, so both are
+// measured against the same `cp`.
 //
-//   build/bench/convert_bench [--dense] TARNWICK [runs] [rows]
+//   build/bench/convert_bench [--dense] [--against OTHER] TARNWICK [runs] [rows]
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 #include "bench/generate.h"
 #include "bench/timing.h"
 
 int main(int argc, char** argv) {
     using namespace tw;
-    bool dense = argc > 1 && std::strcmp(argv[1], "--dense") == 0;
-    if (dense) {
+    bool dense = false;
+    std::vector<std::string> exes;
+    while (argc > 1 && argv[1][0] == '-' && argv[1][1] == '-') {
+        if (std::strcmp(argv[1], "--dense") == 0) {
+            dense = true;
+        } else if (std::strcmp(argv[1], "--against") == 0 && argc > 2) {
+            exes.push_back(argv[2]);
+            --argc;
+            ++argv;
+        } else {
+            break;
+        }
         --argc;
         ++argv;
     }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: convert_bench [--dense] TARNWICK [runs] [rows]\n");
+        std::fprintf(stderr, "usage: convert_bench [--dense] [--against OTHER] TARNWICK [runs] [rows]\n");
         return 2;
     }
-    std::string exe = argv[1];
+    exes.insert(exes.begin(), argv[1]);
     int runs = argc > 2 ? std::atoi(argv[2]) : 7;
     int rows = argc > 3 ? std::atoi(argv[3]) : 1000000;
     std::string path = bench::BenchDocument(rows, dense);
@@ -32,28 +45,37 @@ int main(int argc, char** argv) {
     std::string out = "/tmp/tarnwick-bench-out-" + std::to_string(getpid());
     struct stat st {};
     stat(path.c_str(), &st);
-    bench::RunCommand("mkdir -p " + out + " && cat " + path);
+    for (std::size_t e = 0; e < exes.size(); ++e) bench::RunCommand("mkdir -p " + out + "/" + std::to_string(e));
+    bench::RunCommand("cat " + path);
     std::printf("document: %s, %.1f MB\n", path.c_str(), static_cast<double>(st.st_size) / (1 << 20));
 
-    std::vector<double> cp;
-    std::vector<double> conv[3];
-    long peak[3] = {0, 0, 0};
     const char* formats[3] = {"txt", "htm", "rtf"};
+    std::vector<double> cp;
+    // Per build and format: the times, and the peak memory.
+    std::vector<std::vector<double>> conv(exes.size() * 3);
+    std::vector<long> peak(exes.size() * 3, 0);
     for (int i = 0; i < runs; ++i) {
         cp.push_back(bench::RunCommand("cp " + path + " " + out + "/copy.pd").seconds);
-        for (int f = 0; f < 3; ++f) {
-            auto r = bench::RunCommand(exe + " --convert-to " + formats[f] + " " + path + " --outdir " + out);
-            if (r.status != 0) std::fprintf(stderr, "%s conversion failed\n", formats[f]);
-            conv[f].push_back(r.seconds);
-            peak[f] = std::max(peak[f], r.peak_kb);
+        for (std::size_t e = 0; e < exes.size(); ++e) {
+            for (int f = 0; f < 3; ++f) {
+                // Each build replaces only its own earlier outputs.
+                std::string dir = out + "/" + std::to_string(e);
+                auto r = bench::RunCommand(exes[e] + " --convert-to " + formats[f] + " " + path + " --outdir " + dir);
+                if (r.status != 0) std::fprintf(stderr, "%s conversion failed\n", formats[f]);
+                conv[e * 3 + f].push_back(r.seconds);
+                peak[e * 3 + f] = std::max(peak[e * 3 + f], r.peak_kb);
+            }
         }
     }
     double base = bench::Median(cp);
     std::printf("cp            median %7.1f ms\n", base * 1000);
-    for (int f = 0; f < 3; ++f) {
-        double m = bench::Median(conv[f]);
-        std::printf("to %s        median %7.1f ms  = %5.2f x cp   peak %.0f MB\n", formats[f], m * 1000, m / base,
-                    static_cast<double>(peak[f]) / 1024);
+    for (std::size_t e = 0; e < exes.size(); ++e) {
+        if (exes.size() > 1) std::printf("%s\n", exes[e].c_str());
+        for (int f = 0; f < 3; ++f) {
+            double m = bench::Median(conv[e * 3 + f]);
+            std::printf("to %s        median %7.1f ms  = %5.2f x cp   peak %.0f MB\n", formats[f], m * 1000, m / base,
+                        static_cast<double>(peak[e * 3 + f]) / 1024);
+        }
     }
     bench::RunCommand("rm -rf " + out);
     return 0;
