@@ -129,7 +129,6 @@ RowClass RowLine::Build(int row, std::string& LineBuf) {
 RowState LayRowLine(RowLine& builder, int row, RowState before, RowStyle style, std::string& LineBuf,
                     std::string& line) {
     RowClass cls = builder.Build(row, LineBuf);
-    line.clear();
     AppendSeparator(line, before.previous, cls, !LineBuf.empty() && LineBuf[0] == ' ', before.in_block, style);
     bool block = AppendBlockSwitch(line, before.previous, cls, before.in_block, style);
     line.append(LineBuf, 0, TrimmedEnd(LineBuf, style.keep_control_word_delimiter));
@@ -157,8 +156,9 @@ public:
         RowState state;
         if (!StateBefore(block.first, state)) return;
         for (int row = block.first; row <= last; ++row) {
-            state = LayRowLine(builder_, row, state, style_, LineBuf_, line_);
-            block.Add(line_, Kept(state));
+            // Straight into the block: a row costs one copy less.
+            state = LayRowLine(builder_, row, state, style_, LineBuf_, block.bytes);
+            block.EndRow(Kept(state));
         }
     }
 
@@ -187,7 +187,7 @@ private:
     RowLine builder_;
     RowStyle style_;
     int first_, block_rows_;
-    std::string LineBuf_, line_;
+    std::string LineBuf_;
 };
 
 }  // namespace
@@ -217,6 +217,7 @@ bool WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& L
                 out.Write(laid->Line(row));
                 after = FromKept(laid->after[static_cast<std::size_t>(row - laid->first)]);
             } else {
+                line.clear();
                 after = LayRowLine(builder, row, state, style, LineBuf, line);
                 out.Write(line);
             }

@@ -87,7 +87,7 @@ struct RowState {
     bool in_block = false;
 };
 
-// Fills `line` with what is written for `row` after a row that left
+// Appends to `line` what is written for `row` after a row that left
 // `before`: its separator, block switch and trimmed line (laid out in
 // LineBuf). Returns what the row leaves.
 RowState LayRowLine(RowLine& builder, int row, RowState before, RowStyle style, std::string& LineBuf,

@@ -19,8 +19,7 @@ std::string_view LaidBlock::Line(int row) const {
     return std::string_view(bytes).substr(start, ends[i] - start);
 }
 
-void LaidBlock::Add(std::string_view line, unsigned char kept) {
-    bytes.append(line);
+void LaidBlock::EndRow(unsigned char kept) {
     after.push_back(kept);
     ends.push_back(bytes.size());  // last: a row counts once all of it is in
 }

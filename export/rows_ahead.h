@@ -34,7 +34,12 @@ struct LaidBlock {
     int Laid() const { return static_cast<int>(ends.size()); }
     bool Has(int row) const { return row >= first && row - first < Laid(); }
     std::string_view Line(int row) const;
-    void Add(std::string_view line, unsigned char kept);
+    void Add(std::string_view line, unsigned char kept) {
+        bytes.append(line);
+        EndRow(kept);
+    }
+    // Ends the row whose line was appended to `bytes`.
+    void EndRow(unsigned char kept);
     void Reset(int first_row);
 };
 
