@@ -54,8 +54,12 @@ int main(int argc, char** argv) {
     // Per build and format: the times, and the peak memory.
     std::vector<std::vector<double>> conv(exes.size() * 3);
     std::vector<long> peak(exes.size() * 3, 0);
+    // Between runs, untimed, the disk is given what the run before left to
+    // write, so that no run pays for the one before it.
+    auto settle = [] { bench::RunCommand("sync"); };
     for (int i = 0; i < runs; ++i) {
         cp.push_back(bench::RunCommand("cp " + path + " " + out + "/copy.pd").seconds);
+        settle();
         for (std::size_t e = 0; e < exes.size(); ++e) {
             for (int f = 0; f < 3; ++f) {
                 // Each build replaces only its own earlier outputs.
@@ -64,6 +68,7 @@ int main(int argc, char** argv) {
                 if (r.status != 0) std::fprintf(stderr, "%s conversion failed\n", formats[f]);
                 conv[e * 3 + f].push_back(r.seconds);
                 peak[e * 3 + f] = std::max(peak[e * 3 + f], r.peak_kb);
+                settle();
             }
         }
     }
