@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -112,11 +113,16 @@ std::unique_ptr<ShownCells> Shown(const Conversion& c) {
 Status WriteTxt(Conversion& c, const std::string& out) { return WriteFileTxt(c.sys, c.doc, out, Shown(c).get()); }
 Status WriteHtm(Conversion& c, const std::string& out) { return WriteFileHTML(c.sys, c.doc, out, Shown(c).get()); }
 Status WriteCsv(Conversion& c, const std::string& out) { return WriteFileCsv(c.sys, c.doc, out); }
-Status WriteRtf(Conversion& c, const std::string& out) {
+// The screen font and the printer's paper, which every RTF file states.
+void MeasureForRtf(Conversion& c) {
     if (!c.metrics) {
         c.metrics =
             RtfMetricsFor(c.font_name, c.font_size, MeasureScreenFont(c.font_name, c.font_size), DefaultPrinterSize());
     }
+}
+
+Status WriteRtf(Conversion& c, const std::string& out) {
+    MeasureForRtf(c);
     return WriteRTF(c.sys, c.doc, *c.metrics, out, Shown(c).get());
 }
 
@@ -166,7 +172,7 @@ Status WritePdf(Conversion& c, const std::string& out) {
 }
 
 const Format kFormats[] = {
-    {{{"rtf", ".rtf"}, {}}, "Rich Text with the page layout, header and footer", true, WriteRtf},
+    {{{"rtf", ".rtf"}, {}}, "Rich Text with the page layout, header and footer", true, WriteRtf, MeasureForRtf},
     {{{"txt", ".txt"}, {}}, "tab-separated plain text, one line per row", false, WriteTxt},
     {{{"htm", ".htm"}, {"html", ".html"}}, "an HTML page", false, WriteHtm},
     {{{"pdf", ".pdf"}, {}}, "printed to a PDF file with the page layout, header and footer", true, WritePdf},
@@ -371,7 +377,11 @@ public:
     }
 
     // False when the file was not converted, after saying why.
-    bool Convert(const std::string& file) {
+    bool Convert(const std::string& file) { return Load(file) && Write(file); }
+
+    // Reads the file into the document: false when it was not read, or
+    // is not a document, after saying why.
+    bool Load(const std::string& file) {
         name_ = file == "-" ? kStandardInput : file;
         c_.input_name = name_;
         c_.input_path = file == "-" ? "stdin" : file;
@@ -389,6 +399,11 @@ public:
             return Problem("cannot be read: " + FileError(s) + "; not converted");
         }
         if (!c_.doc.IsPipeDreamFile) return Problem("not a PipeDream document; nothing written");
+        return true;
+    }
+
+    // Writes the document the file was read into.
+    bool Write(const std::string& file) {
         if (o_.to_stdout) return ToStandardOutput();
         std::string out = OutputPath(file, o_);
         if (!MayWrite(file, out)) return false;
@@ -565,13 +580,22 @@ int RunConverter(int argc, char** argv) {
     if (double s = Val(ReadIniValue(process, "FontSize")); IsDrawableFontSize(s)) c.font_size = static_cast<float>(s);
 
     std::unique_ptr<QGuiApplication> gui;
-    if (o.format->needs_qt) gui = StartOffscreenQt(argv[0]);
-
     Run run(c, o);
     int failed = 0;
     for (std::size_t i = 0; i < o.files.size(); ++i) {
         progress.File(i, o.files.size(), o.files[i] == "-" ? kStandardInput : o.files[i]);
-        if (!run.Convert(o.files[i])) ++failed;
+        bool done = false;
+        if (o.format->needs_qt && !gui) {
+            // Qt takes a while to start and to measure fonts and paper:
+            // the first document is read meanwhile. Qt stays on this thread.
+            std::future<bool> loaded = std::async(std::launch::async, [&] { return run.Load(o.files[i]); });
+            gui = StartOffscreenQt(argv[0]);
+            if (o.format->prepare) o.format->prepare(c);
+            done = loaded.get() && run.Write(o.files[i]);
+        } else {
+            done = run.Convert(o.files[i]);
+        }
+        if (!done) ++failed;
     }
     progress.Erase();
     return failed == 0 ? 0 : 1;

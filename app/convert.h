@@ -33,6 +33,9 @@ struct Format {
     const char* summary;  // its line in the usage text
     bool needs_qt;        // fonts or the printer: Qt is started for it
     Status (*write)(Conversion& c, const std::string& out);
+    // What the writer measures through Qt once, before its first file;
+    // nullptr for nothing.
+    void (*prepare)(Conversion& c) = nullptr;
 };
 
 std::span<const Format> Formats();
