@@ -140,20 +140,6 @@ TEST(RowSteps, TrimmedEnd) {
     }
 }
 
-// A layout that shows each cell bracketed, to tell its cells from the
-// stored ones.
-class Bracketed : public ShownCells {
-public:
-    explicit Bracketed(const DocumentModel& doc) : doc_(doc) {}
-    std::string Marked(int column, int row) const override {
-        std::string_view cell = doc_.Cells(column, row);
-        return cell.empty() ? std::string() : "[" + std::string(cell) + "]";
-    }
-
-private:
-    const DocumentModel& doc_;
-};
-
 TEST(RowSteps, RowLineBuild) {
     const char* doc = "%OP%DET\n%CO:A,4,0%\nab\n%H2%\nabcdef\nx<y\n%H2%b%H2%\n \n@T@\n%CO:B,4,0%\n\n\nx\nz\n\n\n\n";
     const struct {
@@ -178,7 +164,7 @@ TEST(RowSteps, RowLineBuild) {
         test::Fixture f;
         f.Load(doc);
         MarkupCellWriter cells(f.fp.sys, HtmlForms(), f.doc.OptDE);
-        Bracketed bracketed(f.doc);
+        test::Bracketed bracketed(f.doc);
         RowLine line(f.doc, cells, c.bracketed ? &bracketed : nullptr);
         std::string LineBuf = "stale";
         EXPECT_EQ(line.Build(c.row, LineBuf), c.cls) << "row " << c.row << " bracketed " << c.bracketed;

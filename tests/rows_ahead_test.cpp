@@ -90,27 +90,15 @@ std::string MixedDocument(int rows) {
     return doc;
 }
 
-// A layout of its own, which the rows laid out ahead (stored cells only)
-// must leave to the writer.
-class Bracketed : public ShownCells {
-public:
-    explicit Bracketed(const DocumentModel& doc) : doc_(doc) {}
-    std::string Marked(int column, int row) const override {
-        std::string_view cell = doc_.Cells(column, row);
-        return cell.empty() ? std::string() : "[" + std::string(cell) + "]";
-    }
-
-private:
-    const DocumentModel& doc_;
-};
-
 TEST(RowsAhead, WritersGiveTheSameBytes) {
     test::Fixture f;
     f.Load(MixedDocument(400));
     ASSERT_EQ(f.doc.NumRows, 400);
     const RowStyle html{"<br>", true, false}, rtf{"\\par", false, true};
     const RowRange ranges[] = {{}, {5, 396}, {390, 400}};
-    Bracketed bracketed(f.doc);
+    // A layout of its own, which the rows laid out ahead (stored cells
+    // only) must leave to the writer.
+    test::Bracketed bracketed(f.doc);
     for (int block : {1, 2, 3, 7, 64}) {
         for (RowRange range : ranges) {
             for (const ShownCells* shown :

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "document/reader.h"
+#include "document/shown_text.h"
 #include "platform/fake/fakes.h"
 
 namespace tw::test {
@@ -54,6 +55,20 @@ struct Fixture {
     void Load(const std::string& bytes, const std::string& name = "doc.pd") {
         ReadPipeDreamFile(fp.sys, fp.window, doc, dir.Write(name, bytes));
     }
+};
+
+// A layout that shows each cell bracketed, to tell its cells from the
+// stored ones.
+class Bracketed : public ShownCells {
+public:
+    explicit Bracketed(const DocumentModel& doc) : doc_(doc) {}
+    std::string Marked(int column, int row) const override {
+        std::string_view cell = doc_.Cells(column, row);
+        return cell.empty() ? std::string() : "[" + std::string(cell) + "]";
+    }
+
+private:
+    const DocumentModel& doc_;
 };
 
 }  // namespace tw::test
