@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <system_error>
 #include <unistd.h>
 #include <vector>
 
@@ -588,10 +589,15 @@ int RunConverter(int argc, char** argv) {
         if (o.format->needs_qt && !gui) {
             // Qt takes a while to start and to measure fonts and paper:
             // the first document is read meanwhile. Qt stays on this thread.
-            std::future<bool> loaded = std::async(std::launch::async, [&] { return run.Load(o.files[i]); });
+            std::future<bool> loaded;
+            try {
+                loaded = std::async(std::launch::async, [&] { return run.Load(o.files[i]); });
+            } catch (const std::system_error&) {
+                // No second thread to be had: read it after Qt has started.
+            }
             gui = StartOffscreenQt(argv[0]);
             if (o.format->prepare) o.format->prepare(c);
-            done = loaded.get() && run.Write(o.files[i]);
+            done = (loaded.valid() ? loaded.get() : run.Load(o.files[i])) && run.Write(o.files[i]);
         } else {
             done = run.Convert(o.files[i]);
         }
