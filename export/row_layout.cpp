@@ -1,7 +1,6 @@
 #include "export/row_layout.h"
 
 #include <algorithm>
-#include <memory>
 
 #include "document/numbers.h"
 #include "document/report.h"
@@ -199,14 +198,9 @@ bool WriteRows(const DocumentModel& doc, MarkupCellWriter& cells, std::string& L
     std::string line;
     int first = std::max(rows.first, 1), last = std::min(rows.last, doc.NumRows);
     // Rows computed for another layout are laid out here alone.
-    std::unique_ptr<AheadRows> there, here;
     std::unique_ptr<RowsAhead> ahead;
-    if (ahead_rows > 0 && UnlessAsStored(shown) == nullptr && last - first >= ahead_rows) {
-        there = std::make_unique<AheadRows>(doc, cells, style, first, ahead_rows);
-        here = std::make_unique<AheadRows>(doc, cells, style, first, ahead_rows);
-        ahead = std::make_unique<RowsAhead>(
-            first, last, ahead_rows, [h = there.get()](LaidBlock& b, int to) { h->Lay(b, to); },
-            [h = here.get()](LaidBlock& b, int to) { h->Lay(b, to); });
+    if (UnlessAsStored(shown) == nullptr) {
+        ahead = LayRowsAhead<AheadRows>(first, last, ahead_rows, doc, cells, style, first, ahead_rows);
     }
     for (int row = first; row <= last; ++row) {
         const LaidBlock* laid = ahead ? ahead->Find(row) : nullptr;

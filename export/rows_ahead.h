@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -92,5 +93,18 @@ private:
     std::condition_variable changed_;
     std::thread thread_;
 };
+
+// Rows `first` to `last` laid out ahead in blocks of `block_rows`, each
+// thread with a `Layer` of its own made from `args` (its Lay fills a
+// block); nullptr when there are too few rows for a second block, or
+// `block_rows` is 0.
+template <class Layer, class... Args>
+std::unique_ptr<RowsAhead> LayRowsAhead(int first, int last, int block_rows, const Args&... args) {
+    if (block_rows <= 0 || last - first < block_rows) return nullptr;
+    auto lay = [&] {
+        return [layer = std::make_shared<Layer>(args...)](LaidBlock& block, int to) { layer->Lay(block, to); };
+    };
+    return std::make_unique<RowsAhead>(first, last, block_rows, lay(), lay());
+}
 
 }  // namespace tw

@@ -1,7 +1,6 @@
 #include "export/text_export.h"
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 #include "document/markup.h"
@@ -150,15 +149,7 @@ void WriteText(const DocumentModel& doc, Sink& out, Trap* trap, RowRange rows, c
     TextRows text(doc);
     // Rows do not depend on one another: long documents are laid out on
     // two threads.
-    std::unique_ptr<AheadText> there, here;
-    std::unique_ptr<RowsAhead> ahead;
-    if (ahead_rows > 0 && last - first >= ahead_rows) {
-        there = std::make_unique<AheadText>(doc);
-        here = std::make_unique<AheadText>(doc);
-        ahead = std::make_unique<RowsAhead>(
-            first, last, ahead_rows, [h = there.get()](LaidBlock& b, int to) { h->Lay(b, to); },
-            [h = here.get()](LaidBlock& b, int to) { h->Lay(b, to); });
-    }
+    std::unique_ptr<RowsAhead> ahead = LayRowsAhead<AheadText>(first, last, ahead_rows, doc);
     for (int row = first; row <= last; ++row) {
         const LaidBlock* laid = ahead ? ahead->Find(row) : nullptr;
         RunStep(trap, kWriterRow, [&] {
