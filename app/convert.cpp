@@ -565,6 +565,25 @@ bool WantsConverter(int argc, char** argv) {
     return false;
 }
 
+namespace {
+
+// Qt takes a while to start and to measure fonts and paper: `file` is
+// read meanwhile on a second thread. Qt starts on this one, into `gui`.
+bool LoadWhileQtStarts(Run& run, const std::string& file, Conversion& c, const Format& format, char* argv0,
+                       std::unique_ptr<QGuiApplication>& gui) {
+    std::future<bool> loaded;
+    try {
+        loaded = std::async(std::launch::async, [&] { return run.Load(file); });
+    } catch (const std::system_error&) {
+        // No second thread to be had: read it after Qt has started.
+    }
+    gui = StartOffscreenQt(argv0);
+    if (format.prepare) format.prepare(c);
+    return loaded.valid() ? loaded.get() : run.Load(file);
+}
+
+}  // namespace
+
 int RunConverter(int argc, char** argv) {
     Options o;
     if (int status = ParseOptions(argc, argv, o); status >= 0) return status;
@@ -585,22 +604,9 @@ int RunConverter(int argc, char** argv) {
     int failed = 0;
     for (std::size_t i = 0; i < o.files.size(); ++i) {
         progress.File(i, o.files.size(), o.files[i] == "-" ? kStandardInput : o.files[i]);
-        bool done = false;
-        if (o.format->needs_qt && !gui) {
-            // Qt takes a while to start and to measure fonts and paper:
-            // the first document is read meanwhile. Qt stays on this thread.
-            std::future<bool> loaded;
-            try {
-                loaded = std::async(std::launch::async, [&] { return run.Load(o.files[i]); });
-            } catch (const std::system_error&) {
-                // No second thread to be had: read it after Qt has started.
-            }
-            gui = StartOffscreenQt(argv[0]);
-            if (o.format->prepare) o.format->prepare(c);
-            done = (loaded.valid() ? loaded.get() : run.Load(o.files[i])) && run.Write(o.files[i]);
-        } else {
-            done = run.Convert(o.files[i]);
-        }
+        bool done = o.format->needs_qt && !gui
+                        ? LoadWhileQtStarts(run, o.files[i], c, *o.format, argv[0], gui) && run.Write(o.files[i])
+                        : run.Convert(o.files[i]);
         if (!done) ++failed;
     }
     progress.Erase();
