@@ -567,17 +567,19 @@ bool WantsConverter(int argc, char** argv) {
 
 namespace {
 
-// Qt takes a while to start and to measure fonts and paper: `file` is
-// read meanwhile on a second thread. Qt starts on this one, into `gui`.
+// Qt takes a while to measure fonts and paper: `file` is read meanwhile
+// on a second thread. The application object is made first, before that
+// thread starts, because making it switches the process's C locale
+// (setlocale), which no other thread may be reading at the time.
 bool LoadWhileQtStarts(Run& run, const std::string& file, Conversion& c, const Format& format, char* argv0,
                        std::unique_ptr<QGuiApplication>& gui) {
+    gui = StartOffscreenQt(argv0);
     std::future<bool> loaded;
     try {
         loaded = std::async(std::launch::async, [&] { return run.Load(file); });
     } catch (const std::system_error&) {
-        // No second thread to be had: read it after Qt has started.
+        // No second thread to be had: read it after the measures.
     }
-    gui = StartOffscreenQt(argv0);
     if (format.prepare) format.prepare(c);
     return loaded.valid() ? loaded.get() : run.Load(file);
 }

@@ -1,9 +1,8 @@
 #include "document/numbers.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
+#include "formula/number_text.h"
 #include "platform/errors.h"
 
 namespace tw {
@@ -110,7 +109,7 @@ double ReadDecimal(Scan& sc, bool& any) {
         if (expDigits) digits += exp;
         else sc = save;
     }
-    return std::strtod(digits.c_str(), nullptr);
+    return formula::ParseDecimal(digits);
 }
 
 }  // namespace
@@ -175,14 +174,11 @@ namespace {
 
 std::string FormatWithDigits(double value, int digits) {
     if (value == 0) return "0";
-    char buf[64];
     double r = std::round(value);
-    if (r == value && std::fabs(value) < 1e15) {
-        std::snprintf(buf, sizeof buf, "%.0f", value);
-        return buf;
-    }
-    std::snprintf(buf, sizeof buf, "%.*G", digits, value);
-    std::string s = buf;
+    if (r == value && std::fabs(value) < 1e15) return formula::FixedText(value, 0);
+    std::string s = formula::GeneralText(value, digits);
+    for (char& c : s)
+        if (c == 'e') c = 'E';
     // Drop trailing zeros of the fraction ("10.50" -> "10.5").
     auto epos = s.find('E');
     std::string mant = s.substr(0, epos);

@@ -1,65 +1,57 @@
 #include "formula/format.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
+
+#include "formula/number_text.h"
 
 namespace tw::formula {
 
 namespace {
 
-// Digits of |n| in fixed notation with `decimals` places, halves rounded
-// away from zero (2.5 shows as 3) where the scaled value is exact enough.
+// Digits of |n| in fixed notation with `decimals` places, rounded by the
+// program's one decimal rule; past 15 figures the digits are as stored.
 std::string Fixed(double n, int decimals) {
-    char buf[400];
     double a = std::fabs(n);
-    double scale = std::pow(10.0, decimals);
-    double scaled = a * scale;
-    if (scaled < 1e15) a = std::round(scaled) / scale;
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, a);
-    return buf;
+    if (a * std::pow(10.0, decimals) < 1e15) a = RoundDecimal(a, decimals);
+    return FixedText(a, decimals);
+}
+
+// PipeDream's short exponent: "e+04" is written "E4", "e-05" "E-5".
+std::string ShortExponent(std::string s) {
+    std::size_t e = s.find('e');
+    if (e == std::string::npos) return s;
+    int power = 0;
+    std::string_view digits(s.data() + e + 1, s.size() - e - 1);
+    if (!digits.empty() && digits[0] == '+') digits.remove_prefix(1);
+    std::from_chars(digits.data(), digits.data() + digits.size(), power);
+    return s.substr(0, e) + "E" + std::to_string(power);
 }
 
 // |n| with up to `digits` significant figures, trailing zeros and a bare
 // point dropped; fixed notation unless `exponent`.
 std::string Significant(double n, int digits, bool exponent) {
-    char buf[400];
     double a = std::fabs(n);
+    std::string s;
     if (exponent) {
-        std::snprintf(buf, sizeof buf, "%.*e", digits > 0 ? digits - 1 : 0, a);
+        s = ExponentText(a, digits > 0 ? digits - 1 : 0);
     } else {
         int magnitude = a == 0.0 ? 0 : static_cast<int>(std::floor(std::log10(a)));
-        int decimals = digits - 1 - magnitude;
-        if (decimals < 0) decimals = 0;
-        if (decimals > 340) decimals = 340;
-        std::snprintf(buf, sizeof buf, "%.*f", decimals, a);
+        int decimals = std::clamp(digits - 1 - magnitude, 0, 340);
+        s = FixedText(a, decimals);
     }
-    std::string s = buf;
-    std::string exp;
-    if (std::size_t e = s.find('e'); e != std::string::npos) {
-        exp = s.substr(e);
-        s.resize(e);
+    std::size_t e = std::min(s.find('e'), s.size());
+    std::string mantissa = s.substr(0, e);
+    if (mantissa.find('.') != std::string::npos) {
+        while (mantissa.back() == '0') mantissa.pop_back();
+        if (mantissa.back() == '.') mantissa.pop_back();
     }
-    if (s.find('.') != std::string::npos) {
-        while (s.back() == '0') s.pop_back();
-        if (s.back() == '.') s.pop_back();
-    }
-    if (!exp.empty()) {
-        // "e+04" is written "E4", "e-05" "E-5".
-        int power = std::atoi(exp.c_str() + 1);
-        s += "E" + std::to_string(power);
-    }
-    return s;
+    return ShortExponent(mantissa + s.substr(e));
 }
 
 // A mantissa with `decimals` places and PipeDream's short exponent.
-std::string Exponent(double n, int decimals) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*e", decimals, std::fabs(n));
-    std::string s = buf;
-    std::size_t e = s.find('e');
-    int power = std::atoi(s.c_str() + e + 1);
-    return s.substr(0, e) + "E" + std::to_string(power);
-}
+std::string Exponent(double n, int decimals) { return ShortExponent(ExponentText(std::fabs(n), decimals)); }
 
 // Puts the separator between groups of three integer digits and turns
 // the point into a comma where the separator is a point.
@@ -132,6 +124,16 @@ std::string FitNumber(double n, const NumberFormat& fmt, int room) {
 
 }  // namespace
 
+char ThousandsSeparator(std::string_view th) {
+    if (th.empty()) return 0;
+    // PipeDream writes the choice as a number; the characters themselves
+    // are read too.
+    static constexpr char kByNumber[] = {0, ',', '.', ' '};
+    char c = th[0];
+    if (c >= '0' && c <= '3') return kByNumber[c - '0'];
+    return c == ',' || c == '.' || c == ' ' ? c : 0;
+}
+
 NumberFormat DocumentNumberFormat(const DocumentModel& doc) {
     NumberFormat f;
     auto dp = doc.RawOption("DP");
@@ -141,10 +143,7 @@ NumberFormat DocumentNumberFormat(const DocumentModel& doc) {
         f.decimals = doc.OptDP < 0 ? 0 : doc.OptDP > 9 ? 9 : doc.OptDP;
     }
     f.brackets = !doc.OptMB.empty() && (doc.OptMB[0] == 'B' || doc.OptMB[0] == 'b');
-    if (auto th = doc.RawOption("TH"); th && !th->empty()) {
-        char c = (*th)[0];
-        if (c == ',' || c == '.' || c == ' ') f.thousands = c;
-    }
+    if (auto th = doc.RawOption("TH")) f.thousands = ThousandsSeparator(*th);
     if (auto df = doc.RawOption("DF")) f.dates = DateStyleFromOption(*df);
     return f;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "document/constructs.h"
 #include "document/model.h"
@@ -20,8 +21,13 @@ struct NumberFormat {
     DateStyle dates = DateStyle::Text;
 };
 
+// The separator a TH option value asks for: "0" none, "1" a comma, "2" a
+// full stop (the decimal point then a comma), "3" a space, or the
+// character itself; 0 for none.
+char ThousandsSeparator(std::string_view th);
+
 // The document's default format: DP (a number or "F"), MB ("B" brackets),
-// TH (its first character), DF; no leading or trailing characters.
+// TH, DF; no leading or trailing characters.
 NumberFormat DocumentNumberFormat(const DocumentModel& doc);
 
 // A cell's format: its own %Dn% %DF% %B% over the default, and with

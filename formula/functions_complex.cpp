@@ -2,11 +2,11 @@
 // or a text such as "2-3i".
 #include <cmath>
 #include <complex>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "formula/functions.h"
+#include "formula/number_text.h"
 
 namespace tw::formula {
 
@@ -22,9 +22,8 @@ bool ParseText(const std::string& s0, Cx& out) {
     if (s.empty()) return false;
     char unit = s.back();
     if (unit != 'i' && unit != 'j') {
-        char* end = nullptr;
-        double re = std::strtod(s.c_str(), &end);
-        if (end != s.c_str() + s.size()) return false;
+        double re;
+        if (!ReadWholeNumber(s, re)) return false;
         out = Cx(re, 0);
         return true;
     }
@@ -40,14 +39,9 @@ bool ParseText(const std::string& s0, Cx& out) {
     std::string im = split == std::string::npos ? s : s.substr(split);
     if (im.empty() || im == "+") im = "1";
     else if (im == "-") im = "-1";
-    char* end = nullptr;
-    double y = std::strtod(im.c_str(), &end);
-    if (end != im.c_str() + im.size()) return false;
-    double x = 0;
-    if (!re.empty()) {
-        x = std::strtod(re.c_str(), &end);
-        if (end != re.c_str() + re.size()) return false;
-    }
+    double y, x = 0;
+    if (!ReadWholeNumber(im, y)) return false;
+    if (!re.empty() && !ReadWholeNumber(re, x)) return false;
     out = Cx(x, y);
     return true;
 }
@@ -77,11 +71,7 @@ bool GetComplex(const Value& v, Cx& out, Value& e) {
     return true;
 }
 
-std::string Text(double x) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.15g", x);
-    return buf;
-}
+std::string Text(double x) { return GeneralText(x, 15); }
 
 Value Result(const Cx& z, bool as_text) {
     if (!std::isfinite(z.real()) || !std::isfinite(z.imag()))
@@ -261,15 +251,6 @@ Value Theta(CallContext&, Args& a) {
     return NumberResult(std::arg(z));
 }
 
-double RoundPlaces(double x, int places) {
-    double scale = std::pow(10.0, places);
-    double y = x * scale;
-    if (!std::isfinite(y)) return x;
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.15g", y);
-    return std::round(std::strtod(buf, nullptr)) / scale;
-}
-
 Value Round(CallContext&, Args& a) {
     Cx z;
     Value e;
@@ -278,7 +259,7 @@ Value Round(CallContext&, Args& a) {
     if (a.size() > 1 && !GetInteger(a[1], d, e)) return e;
     if (d < -300 || d > 300) return Value::Error(ErrorCode::ParameterOutOfRange);
     int p = static_cast<int>(d);
-    return Result(Cx(RoundPlaces(z.real(), p), RoundPlaces(z.imag(), p)), a[0].IsString());
+    return Result(Cx(RoundDecimal(z.real(), p), RoundDecimal(z.imag(), p)), a[0].IsString());
 }
 
 const FunctionSpec kComplex[] = {

@@ -1,10 +1,11 @@
 // Mathematical functions.
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "formula/functions.h"
+#include "formula/number_text.h"
 
 namespace tw::formula {
 
@@ -75,30 +76,13 @@ Value Mod(CallContext&, Args& a) {
     return NumberResult(std::fmod(n, d));
 }
 
-// Rounds halves away from zero at `places` decimals, working on the
-// decimal text of the number so that 2.675 rounds as written.
-double RoundTo(double x, int places) {
-    if (!std::isfinite(x)) return x;
-    if (places > 15) return x;
-    double scale = std::pow(10.0, places);
-    double y = x * scale;
-    if (!std::isfinite(y)) return x;
-    // Take y to 15 significant figures first, so 1.005*100 = 100.49999...
-    // counts as the 100.5 it stands for.
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.15g", y);
-    y = std::strtod(buf, nullptr);
-    double r = std::round(y);  // halves away from zero
-    return r / scale;
-}
-
 Value Round(CallContext&, Args& a) {
     double x, p = 0;
     Value e;
     if (!GetNumber(a[0], x, e)) return e;
     if (a.size() > 1 && !GetNumber(a[1], p, e)) return e;
     if (p < -308 || p > 308) return NumberResult(p > 0 ? x : 0.0);
-    return NumberResult(RoundTo(x, static_cast<int>(std::trunc(p))));
+    return NumberResult(RoundDecimal(x, static_cast<int>(std::clamp(std::trunc(p), -400.0, 400.0))));
 }
 
 Value CeilingFloor(Args& a, bool ceiling) {
@@ -110,9 +94,7 @@ Value CeilingFloor(Args& a, bool ceiling) {
     if (x > 0 && m < 0) return Value::Error(ErrorCode::ParameterOutOfRange);
     // With both negative the quotient is positive, so ceil moves away from
     // zero and floor towards it, as the two functions ask.
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.15g", x / m);
-    double q = std::strtod(buf, nullptr);
+    double q = ToSignificant(x / m);
     return NumberResult((ceiling ? std::ceil(q) : std::floor(q)) * m);
 }
 Value Ceiling(CallContext&, Args& a) { return CeilingFloor(a, true); }
@@ -193,9 +175,7 @@ Value Decimal(CallContext&, Args& a) {
     if (radix < 2 || radix > 36) return Value::Error(ErrorCode::ParameterOutOfRange);
     std::string s;
     if (a[0].IsNumber()) {
-        char buf[40];
-        std::snprintf(buf, sizeof buf, "%.0f", std::trunc(a[0].number()));
-        s = buf;
+        s = FixedText(std::trunc(a[0].number()), 0);
     } else if (!GetString(a[0], s, e)) {
         return e;
     }

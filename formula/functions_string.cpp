@@ -1,11 +1,11 @@
 // String functions. Text is bytes of the document's 8-bit character set.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "formula/functions.h"
+#include "formula/number_text.h"
 
 namespace tw::formula {
 
@@ -63,11 +63,7 @@ Value FormulaTextOf(CallContext& ctx, Args& a) {
 }
 
 // A number as text: whole numbers without a point, others to 15 figures.
-std::string NumberText(double x) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.15g", x);
-    return buf;
-}
+std::string NumberText(double x) { return GeneralText(x, 15); }
 
 Value Join(CallContext&, Args& a) {
     std::string out;
@@ -191,26 +187,13 @@ Value Reverse(CallContext&, Args& a) {
     return Value::String(s);
 }
 
-// Rounds halves away from zero, through the 15-figure decimal form.
-double RoundPlaces(double x, int places) {
-    double scale = std::pow(10.0, places);
-    double y = x * scale;
-    if (!std::isfinite(y)) return x;
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.15g", y);
-    return std::round(std::strtod(buf, nullptr)) / scale;
-}
-
 Value StringOf(CallContext&, Args& a) {
     double x, d = 2;
     Value e;
     if (!GetNumber(a[0], x, e)) return e;
     if (a.size() > 1 && !GetNumber(a[1], d, e)) return e;
     int places = static_cast<int>(std::clamp(std::trunc(d), -15.0, 15.0));
-    double r = RoundPlaces(x, places);
-    char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", std::max(places, 0), r);
-    std::string s = buf;
+    std::string s = FixedText(RoundDecimal(x, places), std::max(places, 0));
     if (s == "-0" || s.rfind("-0.", 0) == 0) {
         bool zero = s.find_first_not_of("-0.") == std::string::npos;
         if (zero) s.erase(0, 1);
@@ -245,27 +228,9 @@ Value ValueOf(CallContext&, Args& a) {
     std::size_t b = s.find_first_not_of(' ');
     if (b == std::string::npos) return Value::Number(0);
     std::size_t end = s.find_last_not_of(' ');
-    std::string t = s.substr(b, end - b + 1);
-    bool ok = !t.empty();
-    std::size_t i = 0;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-    bool digits = false;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, digits = true;
-    if (i < t.size() && t[i] == '.') {
-        ++i;
-        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, digits = true;
-    }
-    if (digits && i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-        std::size_t j = i + 1;
-        if (j < t.size() && (t[j] == '+' || t[j] == '-')) ++j;
-        if (j < t.size() && t[j] >= '0' && t[j] <= '9') {
-            while (j < t.size() && t[j] >= '0' && t[j] <= '9') ++j;
-            i = j;
-        }
-    }
-    ok = ok && digits && i == t.size();
-    if (!ok) return Value::Number(0);
-    return NumberResult(std::strtod(t.c_str(), nullptr));
+    double n;
+    if (!ReadWholeNumber(std::string_view(s).substr(b, end - b + 1), n)) return Value::Number(0);
+    return NumberResult(n);
 }
 
 const FunctionSpec kString[] = {

@@ -1,10 +1,9 @@
 #include "formula/parser.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 
 #include "formula/dates.h"
+#include "formula/number_text.h"
 
 namespace tw::formula {
 
@@ -239,18 +238,14 @@ private:
             while (IsDigit(PeekRaw())) ++pos_;
         }
         std::string digits(s_.substr(start, pos_ - start));
-        double d = std::strtod(digits.c_str(), nullptr);
+        double d = ParseDecimal(digits);
         // Numbers carry 15 significant figures.
         int figures = 0;
         for (char ch : digits) {
             if (ch == 'e' || ch == 'E') break;
             if (IsDigit(ch) && (figures > 0 || ch != '0')) ++figures;
         }
-        if (figures > 15) {
-            char buf[40];
-            std::snprintf(buf, sizeof buf, "%.15g", d);
-            d = std::strtod(buf, nullptr);
-        }
+        if (figures > 15) d = ToSignificant(d);
         if (!(d <= 1.7976931348623157e308)) return Constant(Value::Error(ErrorCode::OutOfRange));
         return Constant(Value::Number(d));
     }

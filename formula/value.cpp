@@ -1,7 +1,8 @@
 #include "formula/value.h"
 
 #include <cmath>
-#include <cstdio>
+
+#include "formula/number_text.h"
 
 namespace tw::formula {
 
@@ -138,10 +139,9 @@ std::string ColumnLetters(int col) {
 }  // namespace
 
 std::string Describe(const Value& v) {
-    char buf[64];
     switch (v.type()) {
     case Value::Type::Blank: return "blank";
-    case Value::Type::Number: std::snprintf(buf, sizeof buf, "%.15g", v.number()); return buf;
+    case Value::Type::Number: return GeneralText(v.number(), 15);
     case Value::Type::String: return "\"" + v.text() + "\"";
     case Value::Type::Date: {
         DateTime d = v.date();

@@ -1063,5 +1063,29 @@ TEST(Converter, ShowsProgressOnATerminalOnlyAndEndsTheLineClean) {
     EXPECT_EQ(r.err, "");
 }
 
+// Under a comma locale the converter writes the digits it writes under C,
+// in the formats that start Qt (which switches the C locale) and those
+// that do not.
+TEST(Converter, ACommaLocaleWritesTheSameDigits) {
+    TempDir in, scratch;
+    std::string doc = in.Write("n.pd", "%OP%DEn\n%CO:A,24,0%%V%%D2%1234.5*2\n%V%%DF%1/3\n%V%%D1%value(\"2.25\")\n");
+    const std::string locpath = test::CommaLocales();
+    for (std::string format : {"txt", "csv", "rtf", "pdf"}) {
+        auto run = [&](const std::string& locale) {
+            std::string env = "LOCPATH=" + Quote(locpath) + " LC_ALL=" + locale + " ";
+            Result r = Convert({"--convert-to", format, "--layout", "pipedream", doc, "--stdout"}, scratch, env);
+            EXPECT_EQ(r.status, 0) << r.err;
+            if (format != "pdf") return r.out;
+            std::string pdf = scratch / "n.pdf";
+            std::ofstream(pdf, std::ios::binary) << r.out;
+            return Output("pdftotext -layout " + Quote(pdf) + " -");
+        };
+        std::string c = run("C.UTF-8");
+        EXPECT_NE(c.find(format == "csv" ? "2469" : "2469.00"), std::string::npos) << format << c;
+        EXPECT_NE(c.find("0.33333"), std::string::npos) << format;
+        for (const char* locale : {"de_DE.UTF-8", "fr_FR.UTF-8"}) EXPECT_EQ(run(locale), c) << format << " " << locale;
+    }
+}
+
 }  // namespace
 }  // namespace tw

@@ -1,6 +1,7 @@
 // Helpers shared by the tests: a temporary folder and files in it.
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -38,6 +39,24 @@ public:
 private:
     std::string path_;
 };
+
+// A folder holding the comma-decimal locales de_DE.UTF-8 and fr_FR.UTF-8,
+// built with localedef once per test run: the tests never depend on which
+// locales the machine happens to have generated. Name it in LOCPATH.
+inline const std::string& CommaLocales() {
+    static TempDir dir;
+    static bool built = [] {
+        for (const char* name : {"de_DE", "fr_FR"}) {
+            std::string cmd = "localedef -i " + std::string(name) + " -f UTF-8 '" + dir.path() + "/" + name +
+                              ".UTF-8' >/dev/null 2>&1";
+            if (std::system(cmd.c_str()) != 0 && !std::filesystem::exists(dir / (std::string(name) + ".UTF-8")))
+                throw std::runtime_error("localedef could not build " + std::string(name));
+        }
+        return true;
+    }();
+    (void)built;
+    return dir.path();
+}
 
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

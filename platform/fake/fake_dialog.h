@@ -1,6 +1,7 @@
 // A common dialog that answers from a script and records how it was set up.
 #pragma once
 
+#include <charconv>
 #include <deque>
 #include <optional>
 #include <stdexcept>
@@ -56,7 +57,8 @@ public:
         if (!Answer("font", font)) return false;
         auto bar = font.find('|');
         FontName = font.substr(0, bar);
-        FontSize = std::stof(font.substr(bar + 1));
+        std::string_view size = std::string_view(font).substr(bar + 1);
+        std::from_chars(size.data(), size.data() + size.size(), FontSize);
         return true;
     }
     std::unique_ptr<PrinterCanvas> Printer() override {

@@ -1,0 +1,87 @@
+#include "formula/number_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace tw::formula {
+
+namespace {
+
+std::string Chars(double x, std::chars_format form, int precision) {
+    // 400 holds the longest fixed form of a double with 17 decimals.
+    char buf[400];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x, form, precision);
+    if (ec != std::errc()) return {};
+    return std::string(buf, end);
+}
+
+}  // namespace
+
+double ParseDecimal(std::string_view s) {
+    bool negative = false;
+    if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
+        negative = s[0] == '-';
+        s.remove_prefix(1);
+    }
+    double v = 0.0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range) {
+        // Past the range of a double: an infinity, or a zero when the
+        // exponent is what makes the number vanish.
+        std::size_t e = s.find_first_of("eE");
+        bool tiny = e != std::string_view::npos && e + 1 < s.size() && s[e + 1] == '-';
+        v = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    } else if (ec != std::errc()) {
+        v = 0.0;
+    }
+    (void)end;
+    return negative ? -v : v;
+}
+
+bool ReadWholeNumber(std::string_view t, double& out) {
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    bool digits = false;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, digits = true;
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, digits = true;
+    }
+    if (!digits) return false;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < t.size() && (t[j] == '+' || t[j] == '-')) ++j;
+        if (j >= t.size() || t[j] < '0' || t[j] > '9') return false;
+        while (j < t.size() && t[j] >= '0' && t[j] <= '9') ++j;
+        i = j;
+    }
+    if (i != t.size()) return false;
+    out = ParseDecimal(t);
+    return true;
+}
+
+std::string FixedText(double x, int decimals) { return Chars(x, std::chars_format::fixed, decimals); }
+
+std::string ExponentText(double x, int decimals) { return Chars(x, std::chars_format::scientific, decimals); }
+
+std::string GeneralText(double x, int significant) { return Chars(x, std::chars_format::general, significant); }
+
+double ToSignificant(double x, int figures) {
+    if (!std::isfinite(x) || x == 0.0) return x;
+    return ParseDecimal(GeneralText(x, figures));
+}
+
+double RoundDecimal(double x, int places) {
+    if (!std::isfinite(x) || places > 15) return x;
+    // Powers of ten up to 10^15 are exact, so the scale itself adds no error.
+    double scale = std::pow(10.0, std::abs(places));
+    if (!std::isfinite(scale)) return 0.0;
+    double y = places >= 0 ? x * scale : x / scale;
+    if (!std::isfinite(y)) return x;
+    double r = std::round(ToSignificant(y));
+    return places >= 0 ? r / scale : r * scale;
+}
+
+}  // namespace tw::formula
