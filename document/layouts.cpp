@@ -205,19 +205,21 @@ private:
     // A number cell's value as its own format and column show it.
     std::string DisplayForm(int col, int row, const CellConstructs& c) const {
         formula::NumberFormat fmt = formula::CellNumberFormat(defaults_, doc_, c);
-        return formula::FormatValue(eval_.CellValue(col, row), fmt, width_[static_cast<std::size_t>(col - 1)]);
+        formula::Value v = eval_.CellValue(source_.SheetColumn(col), row);
+        return formula::FormatValue(v, fmt, width_[static_cast<std::size_t>(col - 1)]);
     }
 
-    // What a field naming a cell shows: a number cell's display form
-    // without its alignment, a text cell's text.
-    std::string Referenced(int col, int row) const {
-        if (col > doc_.NumCols || row > doc_.NumRows) return {};
+    // What a field naming a cell (by the column's name) shows: a number
+    // cell's display form without its alignment, a text cell's text.
+    std::string Referenced(int sheet_col, int row) const {
+        int col = source_.ModelColumn(sheet_col);
+        if (col < 1 || row > doc_.NumRows) return {};
         std::string_view raw = doc_.Cells(col, row);
         if (IsNumberCell(raw)) {
             std::string form = DisplayForm(col, row, ParseCellConstructs(raw));
             return std::string(TrimView(form));
         }
-        formula::Value v = eval_.CellValue(col, row);
+        formula::Value v = eval_.CellValue(sheet_col, row);
         return v.type() == formula::Value::Type::String ? v.text() : std::string();
     }
 

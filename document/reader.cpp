@@ -64,6 +64,9 @@ private:
             line = lines.Next();
             std::size_t op = line.find("%OP%");
             if (op == std::string_view::npos) {
+                // PipeDream itself wrote files with a blank line between
+                // option lines, and read on past it.
+                if (line.empty() && OptionFollows(lines)) continue;
                 cells_follow = true;
                 break;
             }
@@ -79,6 +82,15 @@ private:
             if (lines.AtEnd()) return;
             line = lines.Next();
         }
+    }
+
+    // True when the lines ahead are blank up to an option line.
+    static bool OptionFollows(LineCursor ahead) {
+        while (!ahead.AtEnd()) {
+            std::string_view next = ahead.Next();
+            if (!next.empty()) return next.find("%OP%") != std::string_view::npos;
+        }
+        return false;
     }
 
     void StoreOption(std::string_view rest) {

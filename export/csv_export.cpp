@@ -90,19 +90,23 @@ void WriteCsv(const DocumentModel& doc, Sink& out, Trap* trap) {
     formula::DocumentSource source(doc);
     formula::Evaluator eval(source);
     RowReader cells(doc.Cells, doc.NumCols);
+    // Each column stands at its name's place: A first, a B the document
+    // lacks as an empty field.
+    const int fields = source.Cols();
     std::string line;
     for (int row = 1; row <= doc.NumRows; ++row) {
         RunStep(trap, kWriterRow, [&] {
             line.clear();
-            for (int col = 1; col <= doc.NumCols; ++col) {
-                std::string_view raw = cells.Cell(col, row);
+            for (int field = 1; field <= fields; ++field) {
+                int col = source.ModelColumn(field);
+                std::string_view raw = col > 0 ? cells.Cell(col, row) : std::string_view();
                 if (!raw.empty()) {
                     // Only a number cell needs the engine; a text cell is its plain text.
                     bool number = IsNumberCell(raw);
-                    std::string text = number ? ValueText(eval.CellValue(col, row)) : Cp1252ToUtf8(CellToText(raw));
+                    std::string text = number ? ValueText(eval.CellValue(field, row)) : Cp1252ToUtf8(CellToText(raw));
                     line.append(CsvField(text));
                 }
-                if (col != doc.NumCols) line.push_back(',');
+                if (field != fields) line.push_back(',');
             }
             line.append("\r\n");
             out.Write(line);

@@ -3,6 +3,7 @@
 #include "document/constructs.h"
 #include "export/text_export.h"
 #include "formula/functions.h"
+#include "formula/parser.h"
 
 namespace tw::formula {
 
@@ -26,10 +27,48 @@ DocumentSource::DocumentSource(const DocumentModel& doc, int reference_year) : d
         // A later definition of the same name replaces the earlier one.
         names_[Lower(name)] = std::string(Trim(std::string_view(value).substr(comma + 1)));
     }
+    PlaceColumns();
 }
 
-CellInput DocumentSource::Cell(int col, int row) const {
+void DocumentSource::PlaceColumns() {
+    // Column names are at most a few letters, so the sheet stays small
+    // even for a name like ZZZZZ; past this a name is taken as no name.
+    constexpr int kWidestSheet = 18278;  // ZZZ
+    int n = doc_.NumCols;
+    sheet_of_model_.assign(static_cast<std::size_t>(n), 0);
+    std::vector<int> unplaced;
+    for (int c = 1; c <= n; ++c) {
+        int sheet = ColumnNumber(Trim(doc_.Cells(c, -3)));
+        if (sheet < 1 || sheet > kWidestSheet || ModelColumn(sheet) != 0) {
+            unplaced.push_back(c);
+            continue;
+        }
+        if (static_cast<int>(model_of_sheet_.size()) < sheet) model_of_sheet_.resize(static_cast<std::size_t>(sheet));
+        model_of_sheet_[static_cast<std::size_t>(sheet - 1)] = c;
+        sheet_of_model_[static_cast<std::size_t>(c - 1)] = sheet;
+    }
+    std::size_t past = model_of_sheet_.size();
+    for (int c : unplaced) {
+        int sheet = ModelColumn(c) == 0 && static_cast<std::size_t>(c) <= past ? c : static_cast<int>(++past);
+        if (static_cast<int>(model_of_sheet_.size()) < sheet) model_of_sheet_.resize(static_cast<std::size_t>(sheet));
+        model_of_sheet_[static_cast<std::size_t>(sheet - 1)] = c;
+        sheet_of_model_[static_cast<std::size_t>(c - 1)] = sheet;
+    }
+}
+
+int DocumentSource::SheetColumn(int model_col) const {
+    if (model_col < 1 || model_col > static_cast<int>(sheet_of_model_.size())) return 0;
+    return sheet_of_model_[static_cast<std::size_t>(model_col - 1)];
+}
+
+int DocumentSource::ModelColumn(int sheet_col) const {
+    if (sheet_col < 1 || sheet_col > static_cast<int>(model_of_sheet_.size())) return 0;
+    return model_of_sheet_[static_cast<std::size_t>(sheet_col - 1)];
+}
+
+CellInput DocumentSource::Cell(int sheet_col, int row) const {
     CellInput in;
+    int col = ModelColumn(sheet_col);
     if (col < 1 || col > doc_.NumCols || row < 1 || row > doc_.NumRows) return in;
     std::string_view raw = doc_.Cells(col, row);
     if (raw.empty()) return in;

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "document/model.h"
 #include "formula/evaluator.h"
@@ -13,20 +14,35 @@ namespace tw::formula {
 // the cell's constructs; any other cell with content is a text cell whose
 // text is the cell reduced as the text export reduces it. Names come from
 // the ND options ("name,definition"). The model must outlive the source.
+//
+// The sheet's columns are the document's columns by name: B4 is row 4 of
+// the column whose definition names it B, wherever the file stores it,
+// and a letter no column has reads as blank. A column without a name of
+// letters (or one that repeats another's) takes its place in the file if
+// no named column claims it, else the first place past them all.
 class DocumentSource final : public CellSource {
 public:
     explicit DocumentSource(const DocumentModel& doc, int reference_year = CurrentYear());
 
-    int Cols() const override { return doc_.NumCols; }
+    int Cols() const override { return static_cast<int>(model_of_sheet_.size()); }
     int Rows() const override { return doc_.NumRows; }
     CellInput Cell(int col, int row) const override;
     std::optional<std::string> NameDefinition(std::string_view name) const override;
     int ReferenceYear() const override { return year_; }
 
+    // The sheet column of a column of the model (from 1), and back; 0 for
+    // a sheet column that no column of the document fills.
+    int SheetColumn(int model_col) const;
+    int ModelColumn(int sheet_col) const;
+
 private:
+    void PlaceColumns();
+
     const DocumentModel& doc_;
     int year_;
     std::unordered_map<std::string, std::string> names_;  // lower-case name -> formula text
+    std::vector<int> sheet_of_model_;                     // index model column - 1
+    std::vector<int> model_of_sheet_;                     // index sheet column - 1; 0 for none
 };
 
 }  // namespace tw::formula

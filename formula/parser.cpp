@@ -429,4 +429,14 @@ std::string ColumnName(int col) {
     return s;
 }
 
+int ColumnNumber(std::string_view letters) {
+    if (letters.empty() || letters.size() > kMaxColumnLetters) return 0;
+    int col = 0;
+    for (char c : letters) {
+        if (!IsAlpha(c)) return 0;
+        col = col * 26 + (Lower(c) - 'a' + 1);
+    }
+    return col;
+}
+
 }  // namespace tw::formula

@@ -84,5 +84,7 @@ Formula ParseFormula(std::string_view text, int reference_year);
 
 // "A" for 1, "Z" for 26, "AA" for 27.
 std::string ColumnName(int col);
+// The column that letters name ("b" or "B" is 2); 0 for anything else.
+int ColumnNumber(std::string_view letters);
 
 }  // namespace tw::formula

@@ -48,6 +48,10 @@ TEST(CsvExport, Documents) {
          "-3\r\n1e+20\r\n0.3333333333333333\r\n0\r\n123456789012345\r\n1e-06\r\n"},
         {"an array shows its first element", "%CO:A,8,8%%V%{7,8;9,10}\n", "7\r\n"},
         {"options only", "%OP%PL60\n", ""},
+        // References name columns: a column stands at its letter's place.
+        {"columns A and C only", "%CO:A,8,8%%V%1\n%CO:C,8,8%%V%A1+B1+1\n", "1,,2\r\n"},
+        {"columns stored C then A", "%CO:C,8,8%%V%A1*10\n%CO:A,8,8%%V%5\n", "5,,50\r\n"},
+        {"a blank line among the options", "%OP%DEx\n\n%OP%DP0\n%CO:A,8,8%%V%2\n%CO:B,8,8%%V%A1+1\n", "2,3\r\n"},
     };
     for (const Row& r : rows) EXPECT_EQ(Csv(r.document), r.csv) << r.name;
 }

@@ -72,6 +72,16 @@ TEST(PipeDreamLayout, CellsShowTheirValuesAligned) {
         {"leaf name and time", "%CO:A,10,0%@L@ at @N@@@@@\n", "sheet.pd at 12:34", "sheet.pd at 12:34"},
         {"design's fields stay", "%CO:A,10,0%%C%p@P@@@ @D@\n", "  p@P@@@ @D@", "p@P@@@ @D@"},
         {"unknown field as written", "%CO:A,10,0%@F:Corpus@x\n", "@F:Corpus@x", "@F:Corpus@x"},
+        // References name columns, wherever the file stores them.
+        {"columns stored C then A", "%CO:C,8,0%%V%%D0%A1*10\n@C1@@@\n%CO:A,8,0%%V%5\n", "50", "50"},
+        {"a column the document lacks reads as blank", "%CO:A,8,0%%V%%D0%B1+C1+1\n%CO:C,8,0%\n", "      1", "1"},
+        {"blank line among the options", "%OP%DEx\n\n%OP%DP0\n%CO:A,8,0%%V%7/2\n", "      4", "4"},
+        // TH as PipeDream writes it, and as the character itself.
+        {"TH0 none", "%OP%TH0\n%CO:A,16,0%%V%%D2%1234567.891\n", "     1234567.89", "1234567.89"},
+        {"TH1 comma", "%OP%TH1\n%CO:A,16,0%%V%%D2%1234567.891\n", "   1,234,567.89", "1,234,567.89"},
+        {"TH2 full stop", "%OP%TH2\n%CO:A,16,0%%V%%D2%1234567.891\n", "   1.234.567,89", "1.234.567,89"},
+        {"TH3 space", "%OP%TH3\n%CO:A,16,0%%V%%D2%1234567.891\n", "   1 234 567.89", "1 234 567.89"},
+        {"TH space itself", "%OP%TH \n%CO:A,16,0%%V%%D2%-1234.5\n", "      -1 234.50", "-1 234.50"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -149,6 +149,11 @@ TEST(ReadPipeDreamFile, DocumentStructure) {
         {"CR LF", "%CO:A,8,0%a\r\nb\r\n", true, 1, 2, {{"a"}, {"b"}}},
         {"LF CR", "%CO:A,8,0%a\n\rb\n\r", true, 1, 2, {{"a"}, {"b"}}},
         {"no final line end", "%CO:A,8,0%a\nb", true, 1, 2, {{"a"}, {"b"}}},
+        // PipeDream wrote blank lines among the options and read on past them.
+        {"blank line among options", "%OP%DEx\n\n%OP%LM6\n%CO:A,8,0%a\n", true, 1, 1, {{"a"}}},
+        {"blank lines among options", "%OP%DEx\r\n\r\n\r\n%OP%LM6\r\n%CO:A,8,0%a\r\n", true, 1, 1, {{"a"}}},
+        {"blank line then a cell ends the options", "%OP%DEx\n\n%CO:A,8,0%a\n", true, 2, 1, {{"", "a"}}},
+        {"blank line at the end", "%OP%DEx\n\n", true, 1, 1, {{""}}},
     };
     for (const auto& c : cases) {
         Fixture f;
