@@ -1,6 +1,5 @@
 #include "formula/dates.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -128,17 +127,9 @@ double Age(const Ymd& later, const Ymd& earlier) {
     return negative ? -result : result;
 }
 
-int ExpandTwoDigitYear(int year, int reference_year) {
+int ExpandTwoDigitYear(int year) {
     if (year < 0 || year > 99) return year;
-    int low = reference_year - 80;
-    int candidate = low - ((low % 100) + 100) % 100 + year;
-    if (candidate < low) candidate += 100;
-    return candidate;
-}
-
-int CurrentYear() {
-    auto today = std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now());
-    return static_cast<int>(std::chrono::year_month_day(today).year());
+    return year < 30 ? 2000 + year : 1900 + year;
 }
 
 DateTime FromSerial(double serial, bool has_date, bool has_time) {
@@ -166,7 +157,7 @@ DateTime AddSeconds(const DateTime& base, std::int64_t seconds) {
     return out;
 }
 
-DateLiteral MatchDateLiteral(std::string_view text, int reference_year) {
+DateLiteral MatchDateLiteral(std::string_view text) {
     DateLiteral out;
     std::size_t pos = 0;
     int digits = 0;
@@ -181,7 +172,7 @@ DateLiteral MatchDateLiteral(std::string_view text, int reference_year) {
     int y = ReadNumber(text, pos, 4, digits);
     if (y < 0) return out;
     if (pos < text.size() && (IsDigit(text[pos]) || text[pos] == '.')) return out;
-    if (digits <= 2) y = ExpandTwoDigitYear(y, reference_year);
+    if (digits <= 2) y = ExpandTwoDigitYear(y);
     out.length = pos;
     out.valid = IsValidDate(y, m, d);
     out.value.has_date = true;
@@ -189,11 +180,11 @@ DateLiteral MatchDateLiteral(std::string_view text, int reference_year) {
     return out;
 }
 
-std::optional<DateTime> ParseDateTime(std::string_view text, int reference_year) {
+std::optional<DateTime> ParseDateTime(std::string_view text) {
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!text.empty() && blank(text.front())) text.remove_prefix(1);
     while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    DateLiteral first = MatchDateLiteral(text, reference_year);
+    DateLiteral first = MatchDateLiteral(text);
     if (first.length == 0 || !first.valid) return std::nullopt;
     text.remove_prefix(first.length);
     if (text.empty()) return first.value;

@@ -43,12 +43,10 @@ int WeekNumber(std::int64_t days);
 // (12 years and 10 months give 12.10); negative when `later` is earlier.
 double Age(const Ymd& later, const Ymd& earlier);
 
-// A two-digit year is placed in the hundred years that run from 80 years
-// before the reference year to 19 after it: with 2026, 61 is 1961 and 25
-// is 2025. Years of three or more digits are kept as written.
-int ExpandTwoDigitYear(int year, int reference_year);
-// The reference year used when none is given: the current year.
-int CurrentYear();
+// A two-digit year in the fixed window spreadsheets use: 00 to 29 are
+// 2000 to 2029, 30 to 99 are 1930 to 1999, so a file's dates do not move
+// with the calendar. Years of three or more digits are kept as written.
+int ExpandTwoDigitYear(int year);
 
 inline constexpr std::int32_t kSecondsPerDay = 86400;
 
@@ -84,12 +82,12 @@ struct DateLiteral {
     bool valid = false;      // false for a literal naming no date (31.2.91)
     DateTime value;
 };
-DateLiteral MatchDateLiteral(std::string_view text, int reference_year);
+DateLiteral MatchDateLiteral(std::string_view text);
 
 // Reads a whole text as a date, a time or a date followed by blanks and a
 // time ("17.3.61 17:15"), surrounding blanks allowed. Nothing for any other
 // text or an impossible date or time.
-std::optional<DateTime> ParseDateTime(std::string_view text, int reference_year);
+std::optional<DateTime> ParseDateTime(std::string_view text);
 
 // Date display styles of the DF option.
 enum class DateStyle {

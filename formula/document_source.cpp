@@ -17,7 +17,7 @@ std::string_view Trim(std::string_view s) {
 
 }  // namespace
 
-DocumentSource::DocumentSource(const DocumentModel& doc, int reference_year) : doc_(doc), year_(reference_year) {
+DocumentSource::DocumentSource(const DocumentModel& doc) : doc_(doc) {
     for (const auto& [key, value] : doc.RawOptions) {
         if (key != "ND") continue;
         std::size_t comma = value.find(',');

@@ -22,13 +22,12 @@ namespace tw::formula {
 // no named column claims it, else the first place past them all.
 class DocumentSource final : public CellSource {
 public:
-    explicit DocumentSource(const DocumentModel& doc, int reference_year = CurrentYear());
+    explicit DocumentSource(const DocumentModel& doc);
 
     int Cols() const override { return static_cast<int>(model_of_sheet_.size()); }
     int Rows() const override { return doc_.NumRows; }
     CellInput Cell(int col, int row) const override;
     std::optional<std::string> NameDefinition(std::string_view name) const override;
-    int ReferenceYear() const override { return year_; }
 
     // The sheet column of a column of the model (from 1), and back; 0 for
     // a sheet column that no column of the document fills.
@@ -39,7 +38,6 @@ private:
     void PlaceColumns();
 
     const DocumentModel& doc_;
-    int year_;
     std::unordered_map<std::string, std::string> names_;  // lower-case name -> formula text
     std::vector<int> sheet_of_model_;                     // index model column - 1
     std::vector<int> model_of_sheet_;                     // index sheet column - 1; 0 for none

@@ -82,7 +82,6 @@ Evaluator::Evaluator(const CellSource& source)
     : source_(source),
       cols_(std::max(0, source.Cols())),
       rows_(std::max(0, source.Rows())),
-      year_(source.ReferenceYear()),
       chunks_(static_cast<std::size_t>(cols_) + 1),
       rng_(0x9E3779B97F4A7C15ull) {
     others_.push_back(Value());
@@ -155,7 +154,7 @@ void Evaluator::PushIfNeeded(int col, int row, std::int64_t parent) {
             return;
         }
         SetState(col, row, kPending);
-        waiting_.emplace(id, ParseFormula(in.text, year_));
+        waiting_.emplace(id, ParseFormula(in.text));
     }
     stack_.push_back({id, parent});
 }
@@ -228,7 +227,7 @@ void Evaluator::Compute(std::int64_t target) {
                 ++formulas_computed_;
                 continue;
             }
-            it = waiting_.emplace(id, ParseFormula(in.text, year_)).first;
+            it = waiting_.emplace(id, ParseFormula(in.text)).first;
         }
         const Formula& f = it->second;
         cur_col_ = c;
@@ -310,7 +309,7 @@ std::string Evaluator::FormulaText(int col, int row) {
 }
 
 Value Evaluator::EvaluateFormula(std::string_view text, int col, int row) {
-    Formula f = ParseFormula(text, year_);
+    Formula f = ParseFormula(text);
     for (int attempt = 0; attempt < 1000000; ++attempt) {
         cur_col_ = col;
         cur_row_ = row;
@@ -337,7 +336,7 @@ const Formula* Evaluator::NameFormula(const std::string& name) {
     if (it != names_.end()) return it->second.get();
     std::optional<std::string> def = source_.NameDefinition(name);
     std::unique_ptr<Formula> f;
-    if (def) f = std::make_unique<Formula>(ParseFormula(*def, year_));
+    if (def) f = std::make_unique<Formula>(ParseFormula(*def));
     const Formula* out = f.get();
     names_.emplace(name, std::move(f));
     return out;

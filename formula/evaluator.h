@@ -36,8 +36,6 @@ public:
         (void)name;
         return std::nullopt;
     }
-    // The year two-digit years in date literals are taken against.
-    virtual int ReferenceYear() const { return CurrentYear(); }
 };
 
 class Evaluator final : public CallContext {
@@ -83,7 +81,6 @@ private:
     const CellSource& source_;
     int cols_;
     int rows_;
-    int year_;
     // Per column, chunks of rows: state and result of each cell touched.
     std::vector<std::vector<std::unique_ptr<Chunk>>> chunks_;
     std::vector<Value> others_;  // results that are not plain numbers

@@ -39,7 +39,7 @@ Value MakeDate(CallContext&, Args& a) {
     long long y, m, d;
     Value e;
     if (!GetInteger(a[0], y, e) || !GetInteger(a[1], m, e) || !GetInteger(a[2], d, e)) return e;
-    if (y >= 0 && y <= 99) y = ExpandTwoDigitYear(static_cast<int>(y), CurrentYear());
+    if (y >= 0 && y <= 99) y = ExpandTwoDigitYear(static_cast<int>(y));
     if (y < 1 || y > 9999 || std::llabs(m) > 120000 || std::llabs(d) > 4000000) return Err(ErrorCode::BadDate);
     Ymd first = AddMonths(Ymd{static_cast<int>(y), 1, 1}, static_cast<int>(m - 1));
     DateTime out;
@@ -54,7 +54,7 @@ Value DateValue(CallContext&, Args& a) {
     std::string s;
     Value e;
     if (!GetString(a[0], s, e)) return e;
-    auto d = ParseDateTime(s, CurrentYear());
+    auto d = ParseDateTime(s);
     if (!d || !d->has_date) return Err(ErrorCode::BadDate);
     return Value::Date(*d);
 }
@@ -63,7 +63,7 @@ Value TimeValue(CallContext&, Args& a) {
     std::string s;
     Value e;
     if (!GetString(a[0], s, e)) return e;
-    auto d = ParseDateTime(s, CurrentYear());
+    auto d = ParseDateTime(s);
     if (!d || !d->has_time) return Err(ErrorCode::BadTime);
     DateTime t;
     t.has_time = true;

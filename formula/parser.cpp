@@ -24,7 +24,7 @@ struct ParseFailure {
 
 class Parser {
 public:
-    Parser(std::string_view text, int year, Formula& out) : s_(text), year_(year), f_(out) {
+    Parser(std::string_view text, Formula& out) : s_(text), f_(out) {
         f_.nodes.reserve(8);
         f_.kids.reserve(8);
         heights_.reserve(8);
@@ -40,7 +40,6 @@ public:
 private:
     std::string_view s_;
     std::size_t pos_ = 0;
-    int year_;
     Formula& f_;
     int depth_ = 0;
     std::vector<int> heights_;
@@ -202,7 +201,7 @@ private:
     }
 
     int ParseNumberOrDate() {
-        DateLiteral lit = MatchDateLiteral(s_.substr(pos_), year_);
+        DateLiteral lit = MatchDateLiteral(s_.substr(pos_));
         if (lit.length > 0) {
             pos_ += lit.length;
             if (!lit.valid) return Constant(Value::Error(lit.value.has_date ? ErrorCode::BadDate : ErrorCode::BadTime));
@@ -212,7 +211,7 @@ private:
                 std::size_t save = pos_;
                 SkipBlanks();
                 if (pos_ > save && IsDigit(PeekRaw())) {
-                    DateLiteral t = MatchDateLiteral(s_.substr(pos_), year_);
+                    DateLiteral t = MatchDateLiteral(s_.substr(pos_));
                     if (t.length > 0 && t.valid && t.value.has_time && !t.value.has_date) {
                         pos_ += t.length;
                         dt.has_time = true;
@@ -394,7 +393,7 @@ private:
 
 }  // namespace
 
-Formula ParseFormula(std::string_view text, int reference_year) {
+Formula ParseFormula(std::string_view text) {
     Formula f;
     if (text.size() > kMaxFormulaLength) {
         Node n;
@@ -405,7 +404,7 @@ Formula ParseFormula(std::string_view text, int reference_year) {
         return f;
     }
     try {
-        Parser p(text, reference_year, f);
+        Parser p(text, f);
         f.root = p.ParseAll();
     } catch (const ParseFailure& e) {
         f.nodes.clear();

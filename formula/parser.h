@@ -79,8 +79,7 @@ inline constexpr std::size_t kMaxFormulaLength = 65536;
 
 // Parses a formula. A mistake gives a formula whose root is an Error node
 // ("Mistake in formula", or "Stack overflow" when nested too deep).
-// Two-digit years in date literals are taken against `reference_year`.
-Formula ParseFormula(std::string_view text, int reference_year);
+Formula ParseFormula(std::string_view text);
 
 // "A" for 1, "Z" for 26, "AA" for 27.
 std::string ColumnName(int col);

@@ -1087,5 +1087,17 @@ TEST(Converter, ACommaLocaleWritesTheSameDigits) {
     }
 }
 
+// Two-digit years stay where they are when the calendar turns: the same
+// file gives the same dates at the end of 2026 and the start of 2027.
+TEST(Converter, TwoDigitYearsDoNotMoveWithTheClock) {
+    TempDir in, scratch;
+    std::string doc = in.Write("d.pd", "%CO:A,12,0%%V%1.1.46\n%V%date(29,12,31)\n%V%datevalue(\"30.6.30\")\n");
+    for (const char* clock : {"2026-12-31 12:00:00", "2027-01-01 12:00:00"}) {
+        Result r = Convert({"--convert-to", "csv", doc, "--stdout"}, scratch, "faketime -f " + Quote(clock) + " ");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "1946-01-01\r\n2029-12-31\r\n1930-06-30\r\n") << clock;
+    }
+}
+
 }  // namespace
 }  // namespace tw

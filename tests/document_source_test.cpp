@@ -13,7 +13,7 @@ TEST(DocumentSource, CellsNamesAndValues) {
         "%OP%NDrate,B2\n%OP%NDWho,\"Eric\"\n%OP%ND bad\n%OP%NDrate , B1 \n"
         "%CO:A,12,72%%R%%V%%D2%rate*2\n%H2%Total%H2%@P@\n\n%L%\n%V%who\n"
         "%CO:B,12,72%%V%5\n%V%%B%7\n");
-    DocumentSource src(f.doc, 2026);
+    DocumentSource src(f.doc);
     EXPECT_EQ(src.Cols(), 2);
     EXPECT_EQ(src.Rows(), 5);
     struct Row {

@@ -2,7 +2,10 @@
 // and trailing characters, dates, widths and errors.
 #include <gtest/gtest.h>
 
+#include "formula/evaluator.h"
 #include "formula/format.h"
+#include "formula/number_text.h"
+#include "formula_sheet.h"
 #include "support.h"
 
 namespace tw::formula {
@@ -147,4 +150,30 @@ TEST(FormatValue, DocumentAndCellFormats) {
 }
 
 }  // namespace
+// One rounding rule: the display form, round() and string() agree, halves
+// away from zero as the number is written (1.005 is 1.01).
+TEST(FormatValue, DisplayRoundAndStringRoundAlike) {
+    const struct {
+        double x;
+        int places;
+        const char* shown;
+    } cases[] = {
+        {1.005, 2, "1.01"},         {2.675, 2, "2.68"},    {1.015, 2, "1.02"}, {-1.005, 2, "-1.01"},
+        {0.125, 2, "0.13"},         {8.345, 2, "8.35"},    {2.5, 0, "3"},      {-2.5, 0, "-3"},
+        {1234.5675, 3, "1234.568"}, {0.1 + 0.2, 1, "0.3"}, {1e-9, 2, "0.00"},  {99.995, 2, "100.00"},
+    };
+    test::FormulaSheet sheet;
+    Evaluator eval(sheet);
+    for (const auto& c : cases) {
+        std::string x = GeneralText(c.x, 17), places = std::to_string(c.places);
+        SCOPED_TRACE(x);
+        NumberFormat fmt;
+        fmt.decimals = c.places;
+        EXPECT_EQ(FormatNumber(c.x, fmt), c.shown);
+        EXPECT_EQ(Describe(eval.EvaluateFormula("string(" + x + "," + places + ")", 1, 1)),
+                  "\"" + std::string(c.shown) + "\"");
+        EXPECT_EQ(FormatNumber(eval.EvaluateFormula("round(" + x + "," + places + ")", 1, 1).number(), fmt), c.shown);
+    }
+}
+
 }  // namespace tw::formula

@@ -30,7 +30,7 @@ TEST(FormulaParser, CellReferencesAndRanges) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        Formula f = ParseFormula(c.text, 2026);
+        Formula f = ParseFormula(c.text);
         const Node& n = f.node(f.root);
         ASSERT_EQ(n.kind, c.kind);
         EXPECT_EQ(n.a.col, c.c1);
@@ -63,7 +63,7 @@ TEST(FormulaParser, WordsThatAreNotReferences) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        Formula f = ParseFormula(c.text, 2026);
+        Formula f = ParseFormula(c.text);
         const Node& n = f.node(f.root);
         ASSERT_EQ(n.kind, c.kind);
         EXPECT_EQ(n.text, c.name);
@@ -86,7 +86,7 @@ TEST(FormulaParser, NumbersKeepFifteenFigures) {
         {"5E-3", 0.005},
     };
     for (auto [text, want] : cases) {
-        Formula f = ParseFormula(text, 2026);
+        Formula f = ParseFormula(text);
         const Node& n = f.node(f.root);
         ASSERT_EQ(n.kind, Node::Kind::Constant) << text;
         EXPECT_EQ(n.value.number(), want) << text;

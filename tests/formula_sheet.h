@@ -16,7 +16,7 @@ namespace tw::test {
 class FormulaSheet : public formula::CellSource {
 public:
     FormulaSheet& Set(const std::string& ref, const std::string& content) {
-        formula::Formula f = formula::ParseFormula(ref, 2026);
+        formula::Formula f = formula::ParseFormula(ref);
         const formula::Node& n = f.node(f.root);
         int col = n.a.col, row = n.a.row;
         formula::CellInput in;
@@ -53,7 +53,6 @@ public:
         if (it == names_.end()) return std::nullopt;
         return it->second;
     }
-    int ReferenceYear() const override { return 2026; }
 
     mutable long reads_ = 0;
 

@@ -35,7 +35,7 @@ TEST(RealSpreadsheets, EveryNumberCellComputes) {
         ASSERT_FALSE(bytes.empty());
         test::Fixture f;
         f.Load(bytes, name);
-        DocumentSource src(f.doc, 2026);
+        DocumentSource src(f.doc);
         Evaluator ev(src);
         for (int c = 1; c <= src.Cols(); ++c)
             for (int r = 1; r <= src.Rows(); ++r) {
@@ -88,9 +88,9 @@ TEST(RealSpreadsheets, KnownOutputs) {
         SCOPED_TRACE(std::string(row.file) + " " + row.cell);
         test::Fixture f;
         f.Load(ReadSpreadsheet(row.file), row.file);
-        DocumentSource src(f.doc, 2026);
+        DocumentSource src(f.doc);
         Evaluator ev(src);
-        Formula ref = ParseFormula(row.cell, 2026);
+        Formula ref = ParseFormula(row.cell);
         const Node& n = ref.node(ref.root);
         Value v = ev.CellValue(n.a.col, n.a.row);
         std::string want = row.expected;
