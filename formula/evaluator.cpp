@@ -15,9 +15,6 @@ constexpr int kChunkShift = 12;
 constexpr int kChunkRows = 1 << kChunkShift;
 constexpr std::uint32_t kNumberTag = 0xFFFFFFFFu;
 constexpr int kMaxNameDepth = 32;
-// Names may refer to names many times over; this many uses of names in one
-// formula are allowed before it gives up rather than run for ever.
-constexpr long kNameBudget = 100000;
 
 // Thrown when a formula reads a number cell not yet computed; the cells
 // it needs are in `missing_`, and the formula runs again once they are.
@@ -111,6 +108,19 @@ Value Evaluator::Stored(int col, int row) const {
     return others_[ch.tag[i]];
 }
 
+namespace {
+
+// Bytes a text or array result keeps beyond its Value.
+std::size_t HeldBytes(const Value& v) {
+    if (v.IsString()) return v.text().size();
+    if (!v.IsArray()) return 0;
+    std::size_t n = v.array().items.size() * sizeof(Value);
+    for (const Value& e : v.array().items) n += HeldBytes(e);
+    return n;
+}
+
+}  // namespace
+
 void Evaluator::Store(int col, int row, const Value& v) {
     SetState(col, row, kDone);
     Chunk& ch = *chunks_[static_cast<std::size_t>(col)][static_cast<std::size_t>((row - 1) >> kChunkShift)];
@@ -121,31 +131,101 @@ void Evaluator::Store(int col, int row, const Value& v) {
     } else if (v.IsBlank()) {
         ch.tag[i] = 0;
     } else {
+        std::size_t bytes = HeldBytes(v);
         ch.tag[i] = static_cast<std::uint32_t>(others_.size());
-        others_.push_back(v);
+        if (bytes > result_limit_ - std::min(result_bytes_, result_limit_)) {
+            others_.push_back(Value::Error(ErrorCode::MemoryFull));
+        } else {
+            result_bytes_ += bytes;
+            others_.push_back(v);
+        }
     }
 }
 
 Value Evaluator::CellValue(int col, int row) {
     if (!InSheet(col, row)) return Value();
     if (GetState(col, row) == kDone) return Stored(col, row);
+    CellInput in;
     if (GetState(col, row) == kUnvisited) {
         // Text and blank cells are read afresh each time rather than kept.
-        CellInput in = source_.Cell(col, row);
+        in = source_.Cell(col, row);
         if (in.kind == CellInput::Kind::Blank) return Value();
         if (in.kind == CellInput::Kind::Text) return Value::String(std::move(in.text));
     }
-    Compute(Id(col, row));
-    return Stored(col, row);
+    if (suspended_) AbandonStack();
+    std::size_t base = stack_.size();
+    PushIfNeeded(col, row, -1, in.kind == CellInput::Kind::Formula ? &in : nullptr);
+    RunStack(base, nullptr);
+    return GetState(col, row) == kDone ? Stored(col, row) : Value();
 }
 
-void Evaluator::PushIfNeeded(int col, int row, std::int64_t parent) {
+std::optional<Value> Evaluator::ValueIfComputed(int col, int row) {
+    if (!InSheet(col, row)) return Value();
+    State st = GetState(col, row);
+    if (st == kDone) return Stored(col, row);
+    if (st != kUnvisited) return std::nullopt;
+    CellInput in = source_.Cell(col, row);
+    if (in.kind == CellInput::Kind::Blank) return Value();
+    if (in.kind == CellInput::Kind::Text) return Value::String(std::move(in.text));
+    double n;
+    if (PlainNumber(in.text, n)) {
+        Store(col, row, Value::Number(n));
+        ++formulas_computed_;
+        return Value::Number(n);
+    }
+    return std::nullopt;
+}
+
+bool Evaluator::ComputeUntil(int col, int row, std::chrono::steady_clock::time_point deadline) {
+    if (!InSheet(col, row)) return true;
+    std::int64_t id = Id(col, row);
+    if (suspended_ && suspended_target_ != id) AbandonStack();
+    if (GetState(col, row) == kDone) return true;
+    if (!suspended_) PushIfNeeded(col, row, -1);
+    suspended_ = false;
+    if (RunStack(0, &deadline)) return true;
+    suspended_ = true;
+    suspended_target_ = id;
+    return false;
+}
+
+void Evaluator::AbandonStack() {
+    for (const Pending& p : stack_) {
+        int c = ColOf(p.id), r = RowOf(p.id);
+        if (GetState(c, r) != kDone) SetState(c, r, kUnvisited);
+    }
+    stack_.clear();
+    compacted_size_ = 0;
+    suspended_ = false;
+}
+
+// A cell asked for again moves to the top of the stack, and its older
+// entry stays below, stale. Where that happens often the stack is cut
+// back to the latest entry of each cell still waiting, so that its size
+// stays bounded by the cells that wait, not by the times they were asked.
+void Evaluator::CompactStack() {
+    std::unordered_map<std::int64_t, bool> seen;
+    std::vector<Pending> kept;
+    for (std::size_t i = stack_.size(); i-- > 0;) {
+        const Pending& p = stack_[i];
+        if (GetState(ColOf(p.id), RowOf(p.id)) == kDone) continue;
+        if (!seen.emplace(p.id, true).second) continue;
+        kept.push_back(p);
+    }
+    std::reverse(kept.begin(), kept.end());
+    stack_.swap(kept);
+    compacted_size_ = stack_.size();
+}
+
+void Evaluator::PushIfNeeded(int col, int row, std::int64_t parent, const CellInput* known) {
     if (!InSheet(col, row)) return;
     State st = GetState(col, row);
     if (st == kDone || st == kInProgress) return;
     std::int64_t id = Id(col, row);
     if (st == kUnvisited) {
-        CellInput in = source_.Cell(col, row);
+        CellInput read;
+        if (!known) read = source_.Cell(col, row);
+        const CellInput& in = known ? *known : read;
         if (in.kind != CellInput::Kind::Formula) return;  // nothing to compute
         double n;
         if (PlainNumber(in.text, n)) {
@@ -154,21 +234,24 @@ void Evaluator::PushIfNeeded(int col, int row, std::int64_t parent) {
             return;
         }
         SetState(col, row, kPending);
-        waiting_.emplace(id, ParseFormula(in.text));
     }
     stack_.push_back({id, parent});
+    if (stack_.size() > 2 * compacted_size_ + 4096) CompactStack();
 }
 
 // Pushes the number cells a formula names outright, so that they are
-// computed before it runs rather than found missing one at a time.
+// computed before it runs rather than found missing one at a time. A
+// block is pushed from its far corner back, so that its first cells are
+// computed first: in a sheet whose rows build on the rows above, each
+// cell then finds what it needs already done.
 void Evaluator::PreScan(const Formula& f, int node, int depth) {
     const Node& n = f.node(node);
     switch (n.kind) {
     case Node::Kind::Ref: PushIfNeeded(n.a.col, n.a.row, cur_cell_); return;
     case Node::Kind::Range: {
         int c2 = std::min(n.b.col, cols_), r2 = std::min(n.b.row, rows_);
-        for (int c = n.a.col; c <= c2; ++c)
-            for (int r = n.a.row; r <= r2; ++r) PushIfNeeded(c, r, cur_cell_);
+        for (int c = c2; c >= n.a.col; --c)
+            for (int r = r2; r >= n.a.row; --r) PushIfNeeded(c, r, cur_cell_);
         return;
     }
     case Node::Kind::Name:
@@ -180,7 +263,7 @@ void Evaluator::PreScan(const Formula& f, int node, int depth) {
             }
         return;
     default:
-        for (int k = 0; k < n.kid_count; ++k) PreScan(f, f.kid(n, k), depth);
+        for (int k = n.kid_count; k-- > 0;) PreScan(f, f.kid(n, k), depth);
         return;
     }
 }
@@ -202,34 +285,44 @@ void Evaluator::MarkCycle(std::int64_t from, std::int64_t to) {
 }
 
 void Evaluator::Compute(std::int64_t target) {
+    if (suspended_) AbandonStack();
     std::size_t base = stack_.size();
     PushIfNeeded(ColOf(target), RowOf(target), -1);
+    RunStack(base, nullptr);
+}
+
+void Evaluator::ResetForFormula() {
+    missing_.clear();
+    frames_.clear();
+    offset_mode_ = false;
+    name_depth_ = 0;
+}
+
+bool Evaluator::RunStack(std::size_t base, const std::chrono::steady_clock::time_point* deadline) {
     while (stack_.size() > base) {
+        if (deadline && std::chrono::steady_clock::now() >= *deadline) return false;
         std::int64_t id = stack_.back().id;
         int c = ColOf(id), r = RowOf(id);
         State st = GetState(c, r);
         if (st == kDone) {
             stack_.pop_back();
-            waiting_.erase(id);
             continue;
         }
-        auto it = waiting_.find(id);
-        if (it == waiting_.end()) {
-            // Pushed before this run began and since forgotten: read again.
-            CellInput in = source_.Cell(c, r);
-            double n;
-            if (in.kind != CellInput::Kind::Formula) {
-                stack_.pop_back();
-                continue;
-            }
-            if (PlainNumber(in.text, n)) {
-                Store(c, r, Value::Number(n));
-                ++formulas_computed_;
-                continue;
-            }
-            it = waiting_.emplace(id, ParseFormula(in.text)).first;
+        // The formula is read again each time the cell comes up: a cell
+        // waiting for others keeps nothing but its place on the stack.
+        CellInput in = source_.Cell(c, r);
+        double n;
+        if (in.kind != CellInput::Kind::Formula) {
+            stack_.pop_back();
+            continue;
         }
-        const Formula& f = it->second;
+        if (PlainNumber(in.text, n)) {
+            Store(c, r, Value::Number(n));
+            ++formulas_computed_;
+            continue;
+        }
+        ParseFormulaInto(in.text, current_);
+        const Formula& f = current_;
         cur_col_ = c;
         cur_row_ = r;
         cur_cell_ = id;
@@ -240,22 +333,19 @@ void Evaluator::Compute(std::int64_t target) {
             PreScan(f, f.root, 0);
             if (stack_.size() > before) continue;
         }
-        missing_.clear();
-        frames_.clear();
-        offset_mode_ = false;
-        name_depth_ = 0;
-        name_budget_ = kNameBudget;
+        ResetForFormula();
         try {
             Store(c, r, Finished(Deref(Eval(f, f.root))));
             ++formulas_computed_;
         } catch (const NeedCells&) {
             std::vector<std::int64_t> need;
             need.swap(missing_);
-            for (std::int64_t m : need) PushIfNeeded(ColOf(m), RowOf(m), id);
+            for (std::size_t k = need.size(); k-- > 0;) PushIfNeeded(ColOf(need[k]), RowOf(need[k]), id);
         } catch (const CycleFound&) {
             // The cells of the cycle are marked; the rest carry on.
         }
     }
+    return true;
 }
 
 Value Evaluator::ReadCell(int col, int row) {
@@ -279,6 +369,19 @@ Value Evaluator::ReadCell(int col, int row) {
     return Value();
 }
 
+void Evaluator::ForEachCell(CellRange rg, const std::function<bool(const Value&)>& each) {
+    int c2 = std::min(rg.c2, cols_), r2 = std::min(rg.r2, rows_);
+    bool going = true;
+    for (int c = std::max(rg.c1, 1); c <= c2; ++c)
+        for (int r = std::max(rg.r1, 1); r <= r2; ++r) {
+            Value v = ReadCell(c, r);
+            // Once cells are missing the rest are only read for what they
+            // need, so that all of it is asked for at once.
+            if (going && missing_.empty()) going = each(v);
+        }
+    if (!missing_.empty()) throw NeedCells{};
+}
+
 Value Evaluator::Deref(const Value& v) {
     if (!v.IsReference()) return v;
     CellRange rg = v.reference();
@@ -288,11 +391,13 @@ Value Evaluator::Deref(const Value& v) {
         return out;
     }
     // A block reaching past the sheet reads blanks there. A vast one is
-    // cut to the sheet, which changes no sum, count or search over it.
-    constexpr double kMaxCells = 20e6;
-    if (static_cast<double>(rg.Cols()) * rg.Rows() > kMaxCells) {
+    // cut to the sheet before anything is built: what lies past it is
+    // blank, and an array of millions of blanks would cost gigabytes.
+    constexpr double kVast = 65536;
+    if (static_cast<double>(rg.Cols()) * rg.Rows() > kVast) {
         rg.c2 = std::min(rg.c2, std::max(cols_, rg.c1));
         rg.r2 = std::min(rg.r2, std::max(rows_, rg.r1));
+        constexpr double kMaxCells = 20e6;
         if (static_cast<double>(rg.Cols()) * rg.Rows() > kMaxCells) return Value::Error(ErrorCode::OutOfRange);
     }
     Array a(rg.Cols(), rg.Rows());
@@ -314,11 +419,7 @@ Value Evaluator::EvaluateFormula(std::string_view text, int col, int row) {
         cur_col_ = col;
         cur_row_ = row;
         cur_cell_ = -1;
-        missing_.clear();
-        frames_.clear();
-        offset_mode_ = false;
-        name_depth_ = 0;
-        name_budget_ = kNameBudget;
+        ResetForFormula();
         try {
             return Finished(Deref(Eval(f, f.root)));
         } catch (const NeedCells&) {
@@ -331,20 +432,39 @@ Value Evaluator::EvaluateFormula(std::string_view text, int col, int row) {
     return Value::Error(ErrorCode::StackOverflow);
 }
 
-const Formula* Evaluator::NameFormula(const std::string& name) {
+// A name whose formula reads no cell position, clock or dice has the same
+// value wherever it is used, so it is evaluated once per document.
+// Each name is judged once, when first met; a name still being judged
+// (one that refers to itself) is not keepable.
+bool Evaluator::Keepable(const Formula& f, int depth) {
+    if (depth >= kMaxNameDepth) return false;
+    for (const Node& n : f.nodes) {
+        if (n.kind == Node::Kind::Call && n.fn && (n.fn->flags & (kVolatile | kReadsCell))) return false;
+        if (n.kind == Node::Kind::Name) {
+            const NameEntry& inner = NameOf(n.text, depth + 1);
+            if (inner.formula && !inner.keepable) return false;
+        }
+    }
+    return true;
+}
+
+Evaluator::NameEntry& Evaluator::NameOf(const std::string& name, int depth) {
     auto it = names_.find(name);
-    if (it != names_.end()) return it->second.get();
-    std::optional<std::string> def = source_.NameDefinition(name);
-    std::unique_ptr<Formula> f;
-    if (def) f = std::make_unique<Formula>(ParseFormula(*def));
-    const Formula* out = f.get();
-    names_.emplace(name, std::move(f));
-    return out;
+    if (it != names_.end()) return it->second;
+    // Entries of an unordered_map stay where they are as it grows.
+    NameEntry& entry = names_[name];
+    if (std::optional<std::string> def = source_.NameDefinition(name)) {
+        entry.formula = std::make_unique<Formula>(ParseFormula(*def));
+        entry.keepable = Keepable(*entry.formula, depth);
+    }
+    return entry;
 }
 
 Value Evaluator::EvalName(const std::string& name) {
-    const Formula* f = NameFormula(name);
+    NameEntry& entry = NameOf(name);
+    const Formula* f = entry.formula.get();
     if (!f) return Value::Error(ErrorCode::NameNotDefined);
+    if (entry.kept) return *entry.kept;
     if (name_depth_ >= kMaxNameDepth || --name_budget_ < 0) return Value::Error(ErrorCode::StackOverflow);
     ++name_depth_;
     struct Restore {
@@ -359,7 +479,9 @@ Value Evaluator::EvalName(const std::string& name) {
         bool v;
         ~RestoreMode() { m = v; }
     } restore_mode{offset_mode_, saved};
-    return Eval(*f, f->root);
+    Value v = Eval(*f, f->root);
+    if (entry.keepable && missing_.empty()) entry.kept = v;
+    return v;
 }
 
 Value Evaluator::Eval(const Formula& f, int index) {

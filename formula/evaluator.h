@@ -1,6 +1,7 @@
 // Computes number cells: lazily, each cell once, in dependency order.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -54,6 +55,27 @@ public:
     // itself is not recorded.
     Value EvaluateFormula(std::string_view text, int col, int row);
 
+    // The value of a cell when it is at hand without computing formulas
+    // (a text or blank cell, a plain number, a cell computed before);
+    // nothing otherwise.
+    std::optional<Value> ValueIfComputed(int col, int row);
+    // Computes towards cell (col, row) until it is done or the clock
+    // passes `deadline`; true when it is done. Work left when the deadline
+    // passes is kept and goes on at the next call for the same cell, so a
+    // window can compute in slices between its events. Asking for another
+    // cell, or for any value outright, drops what was left.
+    bool ComputeUntil(int col, int row, std::chrono::steady_clock::time_point deadline);
+
+    // Text and array results of the document's cells together hold no more
+    // than this many bytes; a cell past it shows "Memory full" while the
+    // rest of the sheet computes.
+    void SetResultMemoryLimit(std::size_t bytes) { result_limit_ = bytes; }
+    static constexpr std::size_t kResultMemoryLimit = std::size_t{64} << 20;
+    // Names evaluated afresh (not from a name's kept value) in the whole
+    // document before a name gives "Stack overflow".
+    static constexpr long kNameBudget = 10000000;
+    void SetNameBudget(long evaluations) { name_budget_ = evaluations; }
+
     // Number cells whose formulas have been computed so far.
     std::size_t FormulasComputed() const { return formulas_computed_; }
 
@@ -66,6 +88,7 @@ public:
     std::string FormulaText(int col, int row) override;
     Value EvalArg(int index) override;
     Value EvalArgAt(int index, int dcol, int drow) override;
+    void ForEachCell(CellRange range, const std::function<bool(const Value&)>& each) override;
     int ArgCount() const override;
     double Random() override;
     void Seed(double seed) override;
@@ -90,18 +113,29 @@ private:
         std::int64_t parent;
     };
     std::vector<Pending> stack_;
+    std::size_t compacted_size_ = 0;  // the stack's size after its last compaction
+    bool suspended_ = false;          // ComputeUntil left work on the stack
+    std::int64_t suspended_target_ = -1;
     std::vector<std::int64_t> missing_;
-    std::unordered_map<std::string, std::unique_ptr<Formula>> names_;
-    // Parsed formulas of the cells waiting on the stack, read once.
-    std::unordered_map<std::int64_t, Formula> waiting_;
+    struct NameEntry {
+        std::unique_ptr<Formula> formula;  // null when the document does not define the name
+        bool keepable = false;             // the same value wherever it is used
+        std::optional<Value> kept;
+    };
+    std::unordered_map<std::string, NameEntry> names_;
+    // The formula of the cell being computed, parsed into storage that is
+    // used again for the next one.
+    Formula current_;
     std::vector<Frame> frames_;
+    std::size_t result_bytes_ = 0;
+    std::size_t result_limit_ = kResultMemoryLimit;
     std::size_t formulas_computed_ = 0;
     int cur_col_ = 0, cur_row_ = 0;
     std::int64_t cur_cell_ = -1;
     bool offset_mode_ = false;
     int off_col_ = 0, off_row_ = 0;
     int name_depth_ = 0;
-    long name_budget_ = 0;                       // name evaluations left for this formula
+    long name_budget_ = kNameBudget;             // name evaluations left for the document
     std::vector<const Formula*> scanned_names_;  // names already pre-scanned for this cell
     std::uint64_t rng_;
 
@@ -118,15 +152,24 @@ private:
     void Store(int col, int row, const Value& v);
 
     void Compute(std::int64_t id);
+    // The loop of Compute and ComputeUntil: runs the stack down to `base`,
+    // or until `deadline` passes when one is given; true when it got there.
+    bool RunStack(std::size_t base, const std::chrono::steady_clock::time_point* deadline);
+    // Forgets the cells waiting on a stack that ComputeUntil left.
+    void AbandonStack();
+    void CompactStack();
     void PreScan(const Formula& f, int node, int depth);
-    void PushIfNeeded(int col, int row, std::int64_t parent);
+    void PushIfNeeded(int col, int row, std::int64_t parent, const CellInput* known = nullptr);
+    void ResetForFormula();
+    bool Keepable(const Formula& f, int depth);
     void MarkCycle(std::int64_t from, std::int64_t to);
     Value ReadCell(int col, int row);
 
     Value Eval(const Formula& f, int node);
     Value EvalDeref(const Formula& f, int node) { return Deref(Eval(f, node)); }
     Value EvalName(const std::string& name);
-    const Formula* NameFormula(const std::string& name);
+    NameEntry& NameOf(const std::string& name, int depth = 0);
+    const Formula* NameFormula(const std::string& name) { return NameOf(name).formula.get(); }
     Value EvalCall(const Formula& f, const Node& n);
     Value EvalArray(const Formula& f, const Node& n);
 };

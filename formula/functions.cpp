@@ -110,14 +110,22 @@ Value NumberResult(double n) {
 }
 
 namespace {
-Value CollectOne(const Value& v, ListItems& items) {
+Value CollectOne(const Value& v, ListItems& items, CallContext* ctx = nullptr) {
     switch (v.type()) {
     case Value::Type::Number: items.numbers.push_back(v.number()); break;
     case Value::Type::Date: items.dates.push_back(v.date()); break;
     case Value::Type::String: ++items.strings; break;
     case Value::Type::Blank: ++items.blanks; break;
     case Value::Type::Error: return v;
-    case Value::Type::Reference: return Value::Error(ErrorCode::RangeNotExpected);
+    case Value::Type::Reference: {
+        if (!ctx) return Value::Error(ErrorCode::RangeNotExpected);
+        Value error;
+        ctx->ForEachCell(v.reference(), [&](const Value& cell) {
+            error = CollectOne(cell, items);
+            return !error.IsError();
+        });
+        return error;
+    }
     case Value::Type::Array:
         for (const Value& e : v.array().items) {
             Value r = CollectOne(e, items);
@@ -132,6 +140,14 @@ Value CollectOne(const Value& v, ListItems& items) {
 Value CollectList(const std::vector<Value>& args, ListItems& items) {
     for (const Value& a : args) {
         Value r = CollectOne(a, items);
+        if (r.IsError()) return r;
+    }
+    return Value();
+}
+
+Value CollectList(CallContext& ctx, const std::vector<Value>& args, ListItems& items) {
+    for (const Value& a : args) {
+        Value r = CollectOne(a, items, &ctx);
         if (r.IsError()) return r;
     }
     return Value();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -36,6 +37,10 @@ public:
     virtual Value EvalArgAt(int index, int dcol, int drow) = 0;
     // The number of arguments of the call (for kLazy functions).
     virtual int ArgCount() const = 0;
+    // Calls `each` with the value of every cell of `range` that lies within
+    // the sheet, row by row, without building an array of them; stops where
+    // `each` returns false. The cells past the sheet are blank.
+    virtual void ForEachCell(CellRange range, const std::function<bool(const Value&)>& each) = 0;
     // Random numbers in [0, 1); Seed(0) seeds from the clock.
     virtual double Random() = 0;
     virtual void Seed(double seed) = 0;
@@ -56,6 +61,7 @@ enum FunctionFlags : unsigned {
     kNoFlags = 0,
     kLazy = 1,      // arguments are left to the function, through EvalArg
     kVolatile = 2,  // result differs between runs (RAND, NOW)
+    kReadsCell = 4, // result depends on the cell the formula stands in (COL(), ROW())
 };
 
 struct FunctionSpec {
@@ -114,6 +120,9 @@ struct ListItems {
     int blanks = 0;
 };
 Value CollectList(const std::vector<Value>& args, ListItems& items);
+// The same where the arguments may be references (functions that take
+// references to every argument): their cells are walked, not copied.
+Value CollectList(CallContext& ctx, const std::vector<Value>& args, ListItems& items);
 
 // The value as an array: an array as it is, any scalar as a 1 x 1 array.
 Array AsArray(const Value& v);

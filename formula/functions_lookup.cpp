@@ -180,13 +180,13 @@ Value Match(CallContext& ctx, Args& a) {
 
 const FunctionSpec kLookup[] = {
     {"choose", 2, -1, Choose, kAllArgs},
-    {"col", 0, 1, Col, 0, Arg(0)},
+    {"col", 0, 1, Col, 0, Arg(0), kReadsCell},
     {"cols", 0, 1, Cols, kAllArgs, Arg(0)},
     {"hlookup", 3, 3, HLookup, Arg(1), Arg(1)},
     {"index", 3, 5, Index, Arg(0)},
     {"lookup", 3, 3, Lookup, Arg(1) | Arg(2)},
     {"match", 2, 3, Match, kAllArgs, kAllArgs},
-    {"row", 0, 1, Row, 0, Arg(0)},
+    {"row", 0, 1, Row, 0, Arg(0), kReadsCell},
     {"rows", 0, 1, Rows, kAllArgs, Arg(0)},
     {"vlookup", 3, 3, VLookup, Arg(1), Arg(1)},
 };

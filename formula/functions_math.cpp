@@ -115,9 +115,9 @@ Value Fact(CallContext&, Args& a) {
     return NumberResult(std::exp(LogFactorial(n)));
 }
 
-Value Sum(CallContext&, Args& a) {
+Value Sum(CallContext& ctx, Args& a) {
     ListItems items;
-    Value e = CollectList(a, items);
+    Value e = CollectList(ctx, a, items);
     if (e.IsError()) return e;
     double s = 0;
     for (double x : items.numbers) s += x;
@@ -211,7 +211,7 @@ const FunctionSpec kMath[] = {
     {"seriessum", 4, 4, SeriesSum, Arg(3)},
     {"sgn", 1, 1, Sgn},
     {"sqr", 1, 1, Sqr},
-    {"sum", 1, -1, Sum, kAllArgs},
+    {"sum", 1, -1, Sum, kAllArgs, kAllArgs},
 };
 
 }  // namespace

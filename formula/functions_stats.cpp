@@ -20,9 +20,17 @@ Value Numbers(const Args& a, std::vector<double>& out) {
     return Value();
 }
 
-Value Avg(CallContext&, Args& a) {
+Value Numbers(CallContext& ctx, const Args& a, std::vector<double>& out) {
+    ListItems items;
+    Value e = CollectList(ctx, a, items);
+    if (e.IsError()) return e;
+    out = std::move(items.numbers);
+    return Value();
+}
+
+Value Avg(CallContext& ctx, Args& a) {
     std::vector<double> x;
-    Value e = Numbers(a, x);
+    Value e = Numbers(ctx, a, x);
     if (e.IsError()) return e;
     if (x.empty()) return Value::Error(ErrorCode::DivideByZero);
     double s = 0;
@@ -30,23 +38,23 @@ Value Avg(CallContext&, Args& a) {
     return NumberResult(s / static_cast<double>(x.size()));
 }
 
-Value Count(CallContext&, Args& a) {
+Value Count(CallContext& ctx, Args& a) {
     ListItems items;
-    Value e = CollectList(a, items);
+    Value e = CollectList(ctx, a, items);
     if (e.IsError()) return e;
     return Value::Number(static_cast<double>(items.numbers.size() + items.dates.size()));
 }
 
-Value CountA(CallContext&, Args& a) {
+Value CountA(CallContext& ctx, Args& a) {
     ListItems items;
-    Value e = CollectList(a, items);
+    Value e = CollectList(ctx, a, items);
     if (e.IsError()) return e;
     return Value::Number(static_cast<double>(items.numbers.size() + items.dates.size()) + items.strings);
 }
 
-Value MaxMin(Args& a, bool max) {
+Value MaxMin(CallContext& ctx, Args& a, bool max) {
     ListItems items;
-    Value e = CollectList(a, items);
+    Value e = CollectList(ctx, a, items);
     if (e.IsError()) return e;
     if (items.numbers.empty() && !items.dates.empty()) {
         DateTime best = items.dates[0];
@@ -58,8 +66,8 @@ Value MaxMin(Args& a, bool max) {
     return Value::Number(max ? *std::max_element(items.numbers.begin(), items.numbers.end())
                              : *std::min_element(items.numbers.begin(), items.numbers.end()));
 }
-Value Max(CallContext&, Args& a) { return MaxMin(a, true); }
-Value Min(CallContext&, Args& a) { return MaxMin(a, false); }
+Value Max(CallContext& ctx, Args& a) { return MaxMin(ctx, a, true); }
+Value Min(CallContext& ctx, Args& a) { return MaxMin(ctx, a, false); }
 
 Value Median(CallContext&, Args& a) {
     std::vector<double> x;
@@ -416,21 +424,21 @@ Value Spearman(CallContext&, Args& a) {
 }
 
 const FunctionSpec kStats[] = {
-    {"avg", 1, -1, Avg, kAllArgs},
+    {"avg", 1, -1, Avg, kAllArgs, kAllArgs},
     {"beta", 2, 2, Beta},
     {"bin", 2, 2, Bin, kAllArgs},
     {"combin", 2, 2, Combin},
-    {"count", 1, -1, Count, kAllArgs},
-    {"counta", 1, -1, CountA, kAllArgs},
+    {"count", 1, -1, Count, kAllArgs, kAllArgs},
+    {"counta", 1, -1, CountA, kAllArgs, kAllArgs},
     {"gammaln", 1, 1, GammaLn},
     {"grand", 0, 2, Grand, 0, 0, kVolatile},
     {"growth", 2, 2, Growth, kAllArgs},
     {"linest", 1, 2, Linest, kAllArgs},
     {"listcount", 1, 1, ListCount, kAllArgs},
     {"logest", 1, 2, Logest, kAllArgs},
-    {"max", 1, -1, Max, kAllArgs},
+    {"max", 1, -1, Max, kAllArgs, kAllArgs},
     {"median", 1, -1, Median, kAllArgs},
-    {"min", 1, -1, Min, kAllArgs},
+    {"min", 1, -1, Min, kAllArgs, kAllArgs},
     {"permut", 2, 2, Permut},
     {"rand", 0, 1, Rand, 0, 0, kVolatile},
     {"rank", 1, 2, Rank, Arg(0)},

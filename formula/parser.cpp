@@ -395,13 +395,21 @@ private:
 
 Formula ParseFormula(std::string_view text) {
     Formula f;
+    ParseFormulaInto(text, f);
+    return f;
+}
+
+void ParseFormulaInto(std::string_view text, Formula& f) {
+    f.nodes.clear();
+    f.kids.clear();
+    f.root = -1;
     if (text.size() > kMaxFormulaLength) {
         Node n;
         n.kind = Node::Kind::Error;
         n.value = Value::Error(ErrorCode::FormulaTooLong);
         f.nodes.push_back(std::move(n));
         f.root = 0;
-        return f;
+        return;
     }
     try {
         Parser p(text, f);
@@ -415,7 +423,6 @@ Formula ParseFormula(std::string_view text) {
         f.nodes.push_back(std::move(n));
         f.root = 0;
     }
-    return f;
 }
 
 std::string ColumnName(int col) {

@@ -80,6 +80,8 @@ inline constexpr std::size_t kMaxFormulaLength = 65536;
 // Parses a formula. A mistake gives a formula whose root is an Error node
 // ("Mistake in formula", or "Stack overflow" when nested too deep).
 Formula ParseFormula(std::string_view text);
+// The same into `out`, whose storage is used again.
+void ParseFormulaInto(std::string_view text, Formula& out);
 
 // "A" for 1, "Z" for 26, "AA" for 27.
 std::string ColumnName(int col);

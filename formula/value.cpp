@@ -46,8 +46,9 @@ constexpr std::string_view kErrorNames[] = {
     "String not expected",
     "Value not defined",
     "Bad cell",
+    "Memory full",
 };
-static_assert(std::size(kErrorNames) == static_cast<std::size_t>(ErrorCode::BadCell) + 1);
+static_assert(std::size(kErrorNames) == static_cast<std::size_t>(ErrorCode::MemoryFull) + 1);
 
 const std::string kEmpty;
 const Array kNoArray;

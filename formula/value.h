@@ -51,6 +51,7 @@ enum class ErrorCode : std::uint8_t {
     StringNotExpected,
     ValueNotDefined,
     BadCell,
+    MemoryFull,
 };
 
 // "Divide by zero", "Circular reference", ...

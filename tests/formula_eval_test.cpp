@@ -716,15 +716,23 @@ TEST(FormulaEvaluation, HostileFormulasEndWithAnError) {
 
 TEST(FormulaEvaluation, NamesReferringToNamesManyTimesOverStop) {
     // Each name uses the next twice: evaluated naively, 2^25 steps, though
-    // no deeper than names may nest.
-    FormulaSheet s;
-    for (int i = 0; i < 25; ++i)
-        s.Name("n_" + std::to_string(i), "n_" + std::to_string(i + 1) + "+n_" + std::to_string(i + 1));
-    s.Name("n_25", "1");
-    s.Set("A1", "=n_0").Set("A2", "=n_15");
-    Evaluator ev(s);
-    EXPECT_EQ(Describe(ev.CellValue(1, 1)), "#Stack overflow");
-    EXPECT_EQ(Describe(ev.CellValue(1, 2)), "1024");
+    // no deeper than names may nest. A name that reads no cell position is
+    // evaluated once per document; one that does counts against the
+    // document's budget of name evaluations, shared by all its cells.
+    for (const char* last : {"1", "row()"}) {
+        SCOPED_TRACE(last);
+        FormulaSheet s;
+        for (int i = 0; i < 25; ++i)
+            s.Name("n_" + std::to_string(i), "n_" + std::to_string(i + 1) + "+n_" + std::to_string(i + 1));
+        s.Name("n_25", last);
+        s.Set("A1", "=n_15").Set("A2", "=n_0").Set("A3", "=n_10");
+        Evaluator ev(s);
+        ev.SetNameBudget(3000);
+        bool kept = std::string(last) == "1";
+        EXPECT_EQ(Describe(ev.CellValue(1, 1)), "1024");
+        EXPECT_EQ(Describe(ev.CellValue(1, 2)), kept ? "33554432" : "#Stack overflow");
+        EXPECT_EQ(Describe(ev.CellValue(1, 3)), kept ? "32768" : "#Stack overflow");
+    }
 }
 
 }  // namespace

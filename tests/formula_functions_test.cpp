@@ -65,7 +65,7 @@ TEST(DateTimeFunctions, Table) {
         {"day(A1)", Expect::Num, 17},
         {"month(2.9.91)", Expect::Num, 9},
         {"year(15.3.1066)", Expect::Num, 1066},
-        {"year(1.1.45)", Expect::Num, 2045},
+        {"year(1.1.45)", Expect::Num, 1945},
         {"hour(A2)", Expect::Num, 18},
         {"minute(A2)", Expect::Num, 33},
         {"second(A2)", Expect::Num, 4},
