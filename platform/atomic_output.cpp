@@ -140,7 +140,7 @@ void AtomicOutput::Commit() {
     // The data reach the disk, and a failure to write them is reported,
     // before the file has any name a reader could meet: renaming first
     // could leave, after a power cut, the name on a file of zeros or of
-    // nothing. fdatasync also empties the disk's own write cache. A file
+    // nothing. fdatasync also has the disk empty its own write cache. A file
     // system that cannot sync (EINVAL) gives what it can.
     if (calls.data_sync(fd_) != 0 && errno != EINVAL) Fail(errno);
     if (temp_name_.empty()) {
