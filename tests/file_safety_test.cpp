@@ -233,41 +233,34 @@ TEST(FileWriters, RetryAfterAFailedCloseWritesTheWholeFile) {
     EXPECT_EQ(Snapshot(out.path()), (std::map<std::string, std::string>{{"out.txt", expected.bytes}}));
 }
 
-// Replaces the output calls with ones that log each call and make those
-// named fail with their error, and puts the system's back at the end.
-class FailingCalls {
-public:
-    explicit FailingCalls(std::map<std::string, int> fails) : saved_(CurrentOutputCalls()) {
-        real_ = saved_;
-        fails_ = std::move(fails);
-        log_.clear();
+// The output calls, each logged, those named failing with their error;
+// the system's are back at the end.
+struct FailingCalls {
+    static inline OutputCalls real{};
+    static inline std::map<std::string, int> fails;
+    static inline std::vector<std::string> log;
+    static bool Go(const char* name) {
+        log.push_back(name);
+        auto f = fails.find(name);
+        if (f != fails.end()) errno = f->second;
+        return f == fails.end();
+    }
+    // Where `name` was first called; the number of calls when it was not.
+    static long At(const char* name) { return std::find(log.begin(), log.end(), name) - log.begin(); }
+
+    explicit FailingCalls(std::map<std::string, int> failing) {
+        real = CurrentOutputCalls();
+        fails = std::move(failing);
+        log.clear();
         CurrentOutputCalls() = OutputCalls{
-            [](int dir) { return Call("open_unnamed") ? real_.open_unnamed(dir) : -1; },
-            [](int fd) { return Call("data_sync") ? real_.data_sync(fd) : -1; },
-            [](int fd, int dir, const char* name) { return Call("link") ? real_.link(fd, dir, name) : -1; },
-            [](int dir, const char* from, const char* to) { return Call("rename") ? real_.rename(dir, from, to) : -1; },
-            [](int dir) { return Call("folder_sync") ? real_.folder_sync(dir) : -1; },
+            [](int dir) { return Go("open_unnamed") ? real.open_unnamed(dir) : -1; },
+            [](int fd) { return Go("data_sync") ? real.data_sync(fd) : -1; },
+            [](int fd, int dir, const char* name) { return Go("link") ? real.link(fd, dir, name) : -1; },
+            [](int dir, const char* from, const char* to) { return Go("rename") ? real.rename(dir, from, to) : -1; },
+            [](int dir) { return Go("folder_sync") ? real.folder_sync(dir) : -1; },
         };
     }
-    ~FailingCalls() { CurrentOutputCalls() = saved_; }
-    FailingCalls(const FailingCalls&) = delete;
-    FailingCalls& operator=(const FailingCalls&) = delete;
-    // Where `name` was first called, or the number of calls when it was not.
-    static long At(const char* name) { return std::find(log_.begin(), log_.end(), name) - log_.begin(); }
-    static long Calls() { return static_cast<long>(log_.size()); }
-
-private:
-    static bool Call(const char* name) {
-        log_.push_back(name);
-        auto f = fails_.find(name);
-        if (f == fails_.end()) return true;
-        errno = f->second;
-        return false;
-    }
-    OutputCalls saved_;
-    static inline OutputCalls real_{};
-    static inline std::map<std::string, int> fails_;
-    static inline std::vector<std::string> log_;
+    ~FailingCalls() { CurrentOutputCalls() = real; }
 };
 
 // Whatever call of a commit fails, the failure is reported, no temporary
@@ -307,8 +300,9 @@ TEST(AtomicOutput, EveryFailingCallIsReportedAndLeavesNoTemporaryName) {
                 WriteFileTxt(f.fp.sys, f.doc, path);
                 using C = FailingCalls;
                 EXPECT_LT(C::At("data_sync"), std::min(C::At("link"), C::At("rename"))) << what;
-                const bool renamed = C::At("rename") < C::Calls() && std::string(c.fails) != "rename";
-                EXPECT_EQ(C::At("folder_sync") < C::Calls(), renamed) << what;
+                const long calls_made = static_cast<long>(C::log.size());
+                const bool renamed = C::At("rename") < calls_made && std::string(c.fails) != "rename";
+                EXPECT_EQ(C::At("folder_sync") < calls_made, renamed) << what;
                 EXPECT_TRUE(!renamed || C::At("folder_sync") > C::At("rename")) << what;
             }
             EXPECT_EQ(f.fp.msg.Texts(), *c.report ? std::vector<std::string>{c.report} : std::vector<std::string>{})
