@@ -1,6 +1,8 @@
 // Converting the 1,000,000 x 8 document with the real program, whole
-// process (load plus export), against a `cp` of the same file, each the
-// median of several runs in the same session. With --dense, the document
+// process (load plus export), against a `cp` of the same file and against
+// a durable copy (`dd conv=fsync`, which like the converter waits for its
+// data to reach the disk), each the median of several runs in the same
+// session. With --dense, the document
 // of short cells dense with codes, escapes and 8-bit characters. With
 // --against, a second build converts in turn with the first, so both are
 // measured against the same `cp`.
@@ -50,7 +52,7 @@ int main(int argc, char** argv) {
     std::printf("document: %s, %.1f MB\n", path.c_str(), static_cast<double>(st.st_size) / (1 << 20));
 
     const char* formats[3] = {"txt", "htm", "rtf"};
-    std::vector<double> cp;
+    std::vector<double> cp, durable;
     // Per build and format: the times, and the peak memory.
     std::vector<std::vector<double>> conv(exes.size() * 3);
     std::vector<long> peak(exes.size() * 3, 0);
@@ -59,6 +61,9 @@ int main(int argc, char** argv) {
     auto settle = [] { bench::RunCommand("sync"); };
     for (int i = 0; i < runs; ++i) {
         cp.push_back(bench::RunCommand("cp " + path + " " + out + "/copy.pd").seconds);
+        settle();
+        durable.push_back(
+            bench::RunCommand("dd if=" + path + " of=" + out + "/durable.pd bs=1M conv=fsync status=none").seconds);
         settle();
         for (std::size_t e = 0; e < exes.size(); ++e) {
             for (int f = 0; f < 3; ++f) {
@@ -72,14 +77,15 @@ int main(int argc, char** argv) {
             }
         }
     }
-    double base = bench::Median(cp);
+    double base = bench::Median(cp), synced = bench::Median(durable);
     std::printf("cp            median %7.1f ms\n", base * 1000);
+    std::printf("durable copy  median %7.1f ms  = %5.2f x cp\n", synced * 1000, synced / base);
     for (std::size_t e = 0; e < exes.size(); ++e) {
         if (exes.size() > 1) std::printf("%s\n", exes[e].c_str());
         for (int f = 0; f < 3; ++f) {
             double m = bench::Median(conv[e * 3 + f]);
-            std::printf("to %s        median %7.1f ms  = %5.2f x cp   peak %.0f MB\n", formats[f], m * 1000, m / base,
-                        static_cast<double>(peak[e * 3 + f]) / 1024);
+            std::printf("to %s        median %7.1f ms  = %5.2f x cp  = %5.2f x durable copy   peak %.0f MB\n",
+                        formats[f], m * 1000, m / base, m / synced, static_cast<double>(peak[e * 3 + f]) / 1024);
         }
     }
     bench::RunCommand("rm -rf " + out);

@@ -37,6 +37,22 @@ RtfMetrics RtfMetricsFor(const std::string& font_name, float font_size, FontMeas
 
 namespace {
 
+// The title sits in the document's properties, where no field is shown:
+// word processors that met one there put its result on the first page's
+// first line. "@P@" and "@D@" stay as written, as the window's caption
+// and the HTML title show them.
+const WriterForms& RtfTitleForms() {
+    static const WriterForms f = [] {
+        WriterForms t = RtfForms();
+        t.page = "@P@";
+        t.date = [](const std::string&) { return std::string("@D@"); };
+        t.date_needs_today = false;
+        t.page_width = t.date_width = 3;
+        return t;
+    }();
+    return f;
+}
+
 // A header or footer laid out as the printed page lays it out: the left
 // part at the left margin, the centre part centred and the right part
 // ending at the right margin, on tab stops. No text, no group: word
@@ -77,7 +93,7 @@ void WriteRTFTo(Platform& sys, const DocumentModel& doc, const RtfMetrics& m, Si
             "{\\f2\\fswiss Arial;}\r\n{\\f3\\fmodern Courier;}}\r\n";
         h += font + "\r\n";
         LineBuf.clear();
-        cells.Write(doc.OptDE, LineBuf);
+        MarkupCellWriter(sys, RtfTitleForms(), doc.OptDE).Write(doc.OptDE, LineBuf);
         h += "{\\info{\\title " + LineBuf + "}}\r\n";
         // The page's size and margins are document properties: word
         // processors ignore them inside a group of their own.

@@ -19,7 +19,35 @@ std::string ProcFd(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 bool ProcAvailable() { return ::access("/proc/self/fd", X_OK) == 0; }
 
+int SystemLink(int fd, int dir_fd, const char* name) {
+    int rc = ::linkat(AT_FDCWD, ProcFd(fd).c_str(), dir_fd, name, AT_SYMLINK_FOLLOW);
+    if (rc != 0 && errno == ENOENT) rc = ::linkat(fd, "", dir_fd, name, AT_EMPTY_PATH);
+    return rc;
+}
+
+int SystemFolderSync(int dir_fd) {
+    // The folder is held by an O_PATH descriptor, which cannot be synced.
+    int fd = ::openat(dir_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    int rc = ::fsync(fd);
+    int err = errno;
+    ::close(fd);
+    errno = err;
+    return rc;
+}
+
 }  // namespace
+
+OutputCalls& CurrentOutputCalls() {
+    static OutputCalls calls{
+        [](int dir_fd) { return ::openat(dir_fd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666); },
+        ::fdatasync,
+        SystemLink,
+        [](int dir_fd, const char* from, const char* to) { return ::renameat(dir_fd, from, dir_fd, to); },
+        SystemFolderSync,
+    };
+    return calls;
+}
 
 std::optional<FileIdentity> IdentityOf(const std::string& path, bool follow_links) {
     struct stat st {};
@@ -70,7 +98,7 @@ void AtomicOutput::Open(const std::string& target, Access access) {
     const bool proc = ProcAvailable();
     int fd = -1;
     if (proc || access == Access::OwnFd) {
-        fd = ::openat(dir_fd_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+        fd = CurrentOutputCalls().open_unnamed(dir_fd_);
         if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT) {
             int err = errno;
             Discard();
@@ -108,35 +136,38 @@ void AtomicOutput::Open(const std::string& target, Access access) {
 
 void AtomicOutput::Commit() {
     if (fd_ < 0) throw VbError(kErrBadFileNumber);
-    // Its bytes are on the disk, and a failure to write them is reported,
-    // before the file takes its name; a journalling file system records
-    // the name after them, so even a power cut leaves the old file or the
-    // new one whole. The disk's own cache is not flushed on top, as cp and sed
-    // do not either: that flush costs a large output a quarter of its time,
-    // and a converted file can always be converted again.
-    int all = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
-    if (::sync_file_range(fd_, 0, 0, static_cast<unsigned>(all)) != 0 && errno != EINVAL) Fail(errno);
+    const OutputCalls& calls = CurrentOutputCalls();
+    // The data reach the disk, and a failure to write them is reported,
+    // before the file has any name a reader could meet: renaming first
+    // could leave, after a power cut, the name on a file of zeros or of
+    // nothing. fdatasync also has the disk empty its own write cache. A file
+    // system that cannot sync (EINVAL) gives what it can.
+    if (calls.data_sync(fd_) != 0 && errno != EINVAL) Fail(errno);
     if (temp_name_.empty()) {
         // Give the unnamed file a hidden name first: a link cannot replace
         // an existing name, a rename can.
         for (;;) {
             std::string temp = NewTempName();
-            int rc = ::linkat(AT_FDCWD, ProcFd(fd_).c_str(), dir_fd_, temp.c_str(), AT_SYMLINK_FOLLOW);
-            if (rc != 0 && errno == ENOENT) rc = ::linkat(fd_, "", dir_fd_, temp.c_str(), AT_EMPTY_PATH);
-            if (rc == 0) {
+            if (calls.link(fd_, dir_fd_, temp.c_str()) == 0) {
                 temp_name_ = temp;
                 break;
             }
             if (errno != EEXIST) Fail(errno);
         }
     }
-    if (::renameat(dir_fd_, temp_name_.c_str(), dir_fd_, target_.c_str()) != 0) Fail(errno);
+    if (calls.rename(dir_fd_, temp_name_.c_str(), target_.c_str()) != 0) Fail(errno);
     temp_name_.clear();
     struct stat st {};
     if (::fstat(fd_, &st) == 0) {
         committed_ = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     }
+    // The new name is on the disk too only once the folder is synced, as
+    // package managers and editors do; until then a power cut could bring
+    // back the earlier file.
+    int synced = calls.folder_sync(dir_fd_);
+    int err = errno;
     Discard();
+    if (synced != 0 && err != EINVAL) Fail(err);
 }
 
 void AtomicOutput::Discard() {

@@ -326,8 +326,35 @@ TEST(About, FifteenLinesEachEnded) {
     EXPECT_EQ(lines, 15u);
     win.w->mnuAbout_Click();
     ASSERT_EQ(win.fp.msg.shown.size(), 1u);
+    EXPECT_EQ(win.fp.msg.shown[0].text, text);
     EXPECT_EQ(win.fp.msg.shown[0].buttons, MsgButtons::OK);
     EXPECT_EQ(win.fp.msg.shown[0].icon, MsgIcon::None);
+}
+
+// An installed copy names its installed documentation, a copy in its
+// build folder the source it was built from.
+TEST(About, NamesTheDocumentationWhereItRuns) {
+    const struct {
+        const char* program;  // under the test's folder
+        const char* docs;     // made there, or nothing
+        bool installed;
+    } cases[] = {
+        {"usr/bin", "usr/share/doc/tarnwick", true},
+        {"bin", "share/doc/tarnwick", true},
+        {"usr/bin", nullptr, false},
+        {"build", "share/doc/tarnwick", false},
+    };
+    for (const auto& c : cases) {
+        Window win;
+        std::string program = win.dir / c.program;
+        std::filesystem::create_directories(program);
+        if (c.docs) std::filesystem::create_directories(win.dir / c.docs);
+        win.fp.process.program_folder = program;
+        std::string text = win.w->AboutText();
+        bool names_docs = c.docs && text.find("\r\n" + win.dir / c.docs + "\r\n") != std::string::npos;
+        EXPECT_EQ(names_docs, c.installed) << c.program << "\n" << text;
+        EXPECT_EQ(text.find(TARNWICK_SOURCE_DIR) == std::string::npos, c.installed) << c.program;
+    }
 }
 
 }  // namespace

@@ -528,6 +528,28 @@ TEST(RtfExport, LinesFromTheFontPrinterAndOptions) {
     EXPECT_EQ(RtfBody(rtf), "\\par\r\none \r\ntwo\\par\r\n      \\\\b\\par\r\n}");
 }
 
+// The title is a document property, where no field is shown: readers put
+// a field's result there into the body.
+TEST(RtfExport, TitleHasNoFields) {
+    const struct {
+        const char* title;
+        const char* written;
+    } cases[] = {
+        {"Report @P@", "Report @P@"},
+        {"@D@ minutes", "@D@ minutes"},
+        {"%H2%Page%H2% @P@ of {x}", "\\b Page\\b0  @P@ of \\{x\\}"},
+        {"a@@b", "a@b"},
+    };
+    for (const auto& c : cases) {
+        Fixture f;
+        f.Load(std::string("%OP%DE") + c.title + "\n");
+        std::string rtf = RtfOf(f, Metrics());
+        EXPECT_NE(rtf.find(std::string("\r\n{\\info{\\title ") + c.written + "}}\r\n"), std::string::npos)
+            << c.title << "\n"
+            << rtf;
+    }
+}
+
 // Header and footer as the printed page lays them out: the first
 // character delimits the left, centre and right parts and is not shown.
 TEST(RtfExport, HeaderAndFooterParts) {

@@ -3,6 +3,8 @@
 // refused at once rather than read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <map>
@@ -229,6 +231,85 @@ TEST(FileWriters, RetryAfterAFailedCloseWritesTheWholeFile) {
     StringSink expected;
     WriteText(f.doc, expected);
     EXPECT_EQ(Snapshot(out.path()), (std::map<std::string, std::string>{{"out.txt", expected.bytes}}));
+}
+
+// The output calls, each logged, those named failing with their error;
+// the system's are back at the end.
+struct FailingCalls {
+    static inline OutputCalls real{};
+    static inline std::map<std::string, int> fails;
+    static inline std::vector<std::string> log;
+    static bool Go(const char* name) {
+        log.push_back(name);
+        auto f = fails.find(name);
+        if (f != fails.end()) errno = f->second;
+        return f == fails.end();
+    }
+    // Where `name` was first called; the number of calls when it was not.
+    static long At(const char* name) { return std::find(log.begin(), log.end(), name) - log.begin(); }
+
+    explicit FailingCalls(std::map<std::string, int> failing) {
+        real = CurrentOutputCalls();
+        fails = std::move(failing);
+        log.clear();
+        CurrentOutputCalls() = OutputCalls{
+            [](int dir) { return Go("open_unnamed") ? real.open_unnamed(dir) : -1; },
+            [](int fd) { return Go("data_sync") ? real.data_sync(fd) : -1; },
+            [](int fd, int dir, const char* name) { return Go("link") ? real.link(fd, dir, name) : -1; },
+            [](int dir, const char* from, const char* to) { return Go("rename") ? real.rename(dir, from, to) : -1; },
+            [](int dir) { return Go("folder_sync") ? real.folder_sync(dir) : -1; },
+        };
+    }
+    ~FailingCalls() { CurrentOutputCalls() = real; }
+};
+
+// Whatever call of a commit fails, the failure is reported, no temporary
+// name is left, and the target keeps its earlier bytes unless the rename
+// was done; nothing is linked or renamed before the data were synced.
+TEST(AtomicOutput, EveryFailingCallIsReportedAndLeavesNoTemporaryName) {
+    const struct {
+        const char* fails;
+        int error;
+        const char* report;  // "" for none
+        const char* after;   // the target's bytes
+    } cases[] = {
+        {"", 0, "", "row\r\n"},
+        {"data_sync", EIO, "Error 57 'Device I/O error' at line 5 in WriteFileTxt", "earlier"},
+        {"data_sync", ENOSPC, "Error 61 'Disk full' at line 5 in WriteFileTxt", "earlier"},
+        {"link", ENOSPC, "Error 61 'Disk full' at line 5 in WriteFileTxt", "earlier"},
+        {"rename", EACCES, "Error 70 'Permission denied' at line 5 in WriteFileTxt", "earlier"},
+        {"rename", EIO, "Error 57 'Device I/O error' at line 5 in WriteFileTxt", "earlier"},
+        {"folder_sync", EIO, "Error 57 'Device I/O error' at line 5 in WriteFileTxt", "row\r\n"},
+    };
+    for (const auto& c : cases) {
+        // With an unnamed temporary file, and with a named one where the
+        // file system offers no unnamed files.
+        for (bool unnamed : {true, false}) {
+            // A named temporary file needs no link.
+            if (!unnamed && std::string(c.fails) == "link") continue;
+            const std::string what = std::string(c.fails) + " " + std::strerror(c.error) + (unnamed ? "" : " (named)");
+            Fixture f;
+            f.Load("%CO:A,8,0%row\n");
+            TempDir out;
+            std::string path = out.Write("out.txt", "earlier");
+            f.fp.msg.answers = {MsgResult::Abort};
+            {
+                std::map<std::string, int> fails{{c.fails, c.error}};
+                if (!unnamed) fails.emplace("open_unnamed", EOPNOTSUPP);
+                FailingCalls calls(fails);
+                WriteFileTxt(f.fp.sys, f.doc, path);
+                using C = FailingCalls;
+                EXPECT_LT(C::At("data_sync"), std::min(C::At("link"), C::At("rename"))) << what;
+                const long calls_made = static_cast<long>(C::log.size());
+                const bool renamed = C::At("rename") < calls_made && std::string(c.fails) != "rename";
+                EXPECT_EQ(C::At("folder_sync") < calls_made, renamed) << what;
+                EXPECT_TRUE(!renamed || C::At("folder_sync") > C::At("rename")) << what;
+            }
+            EXPECT_EQ(f.fp.msg.Texts(), *c.report ? std::vector<std::string>{c.report} : std::vector<std::string>{})
+                << what;
+            EXPECT_EQ(Snapshot(out.path()), (std::map<std::string, std::string>{{"out.txt", c.after}})) << what;
+        }
+    }
 }
 
 }  // namespace

@@ -61,6 +61,10 @@ printf '%%OP%%DETitle\n%%CO:A,8,0%%x\n' > "$files/options-first"
 printf '%%CO:A,24,72%%cell\n' > "$files/columns-first"
 printf 'Dear Ann,\n%%OP%% is not at the start\n' > "$files/letter"
 printf 'anything\n' > "$files/report.pd"
+# (Beside the others, not among them: the completion test lists those.)
+mkdir -p "$work/sniff"
+printf '%%OP%%DETitle\n%%CO:A,8,0%%x\n' > "$work/sniff/budget.pd"
+printf '#N canvas 0 50 450 300 12;\n#X obj 30 27 osc~ 440;\n' > "$work/sniff/patch.pd"
 printf 'a.pd\nb.pd\n' > "$files/docs.l"
 printf '%%{\n#include <stdio.h>\n%%}\n%%%%\n.\tECHO;\n%%%%\n' > "$files/scanner.l"
 type_of() {
@@ -74,8 +78,30 @@ check_type() {  # data dirs, file, expected type
 check_type "$share" options-first application/x-pipedream
 check_type "$share" columns-first application/x-pipedream
 check_type "$share" letter text/plain
-check_type "$share" report.pd application/x-pipedream
 check_type "$share" docs.l application/x-pipedream-list
+# A .pd file is a PipeDream document by its content, not by its name: on
+# a desktop without a Pure Data type, and with one in either order.
+check_type "$share" ../sniff/budget.pd application/x-pipedream
+check_type "$share" report.pd text/plain
+check_type "$share" ../sniff/patch.pd text/plain
+puredata="$work/puredata/mime"
+mkdir -p "$puredata/packages"
+cat > "$puredata/packages/puredata.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<mime-info xmlns="http://www.freedesktop.org/standards/shared-mime-info">
+  <mime-type type="text/x-puredata">
+    <comment>Pure Data patch</comment>
+    <sub-class-of type="text/plain"/>
+    <glob pattern="*.pd"/>
+    <magic priority="50"><match type="string" offset="0" value="#N canvas"/></magic>
+  </mime-type>
+</mime-info>
+XML
+update-mime-database "$puredata" >/dev/null 2>&1
+for dirs in "$work/puredata:$share" "$share:$work/puredata"; do
+  check_type "$dirs" ../sniff/budget.pd application/x-pipedream
+  check_type "$dirs" ../sniff/patch.pd text/x-puredata
+done
 # Where a lex type claims *.l at the usual weight, .l files stay lex sources.
 lex="$work/lex/mime"
 mkdir -p "$lex/packages"

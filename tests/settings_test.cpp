@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "platform/fake/recording_canvas.h"
+#include "platform/install_place.h"
 #include "settings/ini.h"
 #include "settings/settings.h"
 #include "support.h"
@@ -203,6 +204,33 @@ TEST(WriteIniFile, StoresTheKeyForTheNextRead) {
     WriteIniFile(s.fp.sys, "FontName", "Courier New");
     EXPECT_EQ(ReadIniValue(s.fp.process, "fontname"), "Courier New");
     EXPECT_TRUE(s.fp.msg.shown.empty());
+}
+
+// A copy in a folder of the user's own keeps its settings beside it; an
+// installed one, even run as root (who owns and may write /usr/bin), and
+// one in someone else's folder keep them in the user's configuration.
+TEST(SettingsFolder, BesideTheProgramOnlyInAFolderOfTheUsersOwn) {
+    const struct {
+        const char* folder;
+        bool owned, writable;
+        const char* config_home;
+        const char* home;
+        const char* expected;
+    } cases[] = {
+        {"/home/ann/tarnwick/build", true, true, "", "/home/ann", "/home/ann/tarnwick/build"},
+        {"/home/ann/tarnwick/build", true, false, "", "/home/ann", "/home/ann/.config/tarnwick"},
+        {"/srv/shared/build", false, true, "", "/home/ann", "/home/ann/.config/tarnwick"},
+        {"/usr/bin", true, true, "", "/root", "/root/.config/tarnwick"},
+        {"/usr/local/bin", true, true, "/root/cfg", "/root", "/root/cfg/tarnwick"},
+        {"/opt/tarnwick/bin", true, true, "", "/root", "/root/.config/tarnwick"},
+        {"/usr/bin", false, false, "/home/ann/.cfg", "/home/ann", "/home/ann/.cfg/tarnwick"},
+        {"/usr/bin", false, false, "relative/cfg", "/home/ann", "/home/ann/.config/tarnwick"},
+        {"/usrlocal/bin", true, true, "", "/root", "/usrlocal/bin"},
+    };
+    for (const auto& c : cases) {
+        ProgramPlace place{c.folder, c.owned, c.writable, c.config_home, c.home};
+        EXPECT_EQ(SettingsFolderFor(place), c.expected) << c.folder << " " << c.owned << c.writable;
+    }
 }
 
 }  // namespace

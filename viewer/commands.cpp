@@ -12,6 +12,7 @@
 #include "export/save_as.h"
 #include "export/text_export.h"
 #include "platform/atomic_output.h"
+#include "platform/install_place.h"
 #include "platform/qt/qt_metrics.h"
 #include "printing/print.h"
 #include "settings/recent.h"
@@ -157,7 +158,15 @@ void frmQuillon::mnuMaxNumCols_Click() {
 }
 
 std::string frmQuillon::AboutText() const {
-    const char* lines[] = {
+    // An installed copy names what is installed with it: the folder it was
+    // built from is on another machine.
+    const std::string docs = InstalledDocFolder(sys_.process.ProgramFolder());
+    const std::string where[] = {
+        docs.empty() ? "Its README.md and source are in" : "Its manual is \"man tarnwick\"; licence and changes in",
+        docs.empty() ? TARNWICK_SOURCE_DIR : docs,
+        docs.empty() ? "Read README.md there for how to build and use it." : "Read the manual for how to use it.",
+    };
+    const std::string lines[] = {
         "Tarnwick",
         "Version 0.19",
         "6 February 2013",
@@ -168,14 +177,14 @@ std::string frmQuillon::AboutText() const {
         "",
         "The Tarnwick project",
         "A viewer for PipeDream documents",
-        "Its README.md and source are in",
-        TARNWICK_SOURCE_DIR,
+        where[0],
+        where[1],
         "",
-        "Read README.md there for how to build and use it.",
+        where[2],
         "Questions and reports: the project's issue list.",
     };
     std::string text;
-    for (const char* line : lines) text += std::string(line) + CrLf;
+    for (const std::string& line : lines) text += line + CrLf;
     return text;
 }
 

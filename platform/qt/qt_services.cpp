@@ -11,9 +11,12 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/errors.h"
+#include "platform/install_place.h"
 #include "platform/textfile.h"
 
 namespace tw {
@@ -124,12 +127,21 @@ std::string SystemProcess::ProgramFolder() {
 }
 
 std::string SystemProcess::SettingsFolder() {
-    std::string program = ProgramFolder();
-    if (::access(program.c_str(), W_OK) == 0) return program;
+    ProgramPlace place;
+    place.folder = ProgramFolder();
+    struct stat st {};
+    place.folder_owned = ::stat(place.folder.c_str(), &st) == 0 && st.st_uid == ::geteuid();
+    place.folder_writable = ::access(place.folder.c_str(), W_OK) == 0;
     const char* xdg = ::getenv("XDG_CONFIG_HOME");
-    std::string base = (xdg && *xdg) ? xdg : std::string(::getenv("HOME") ? ::getenv("HOME") : "/tmp") + "/.config";
-    std::string folder = base + "/tarnwick";
-    QDir().mkpath(QString::fromStdString(folder));
+    place.config_home = xdg ? xdg : "";
+    const char* home = ::getenv("HOME");
+    if (home && *home) {
+        place.home = home;
+    } else if (const struct passwd* pw = ::getpwuid(::geteuid())) {
+        place.home = pw->pw_dir ? pw->pw_dir : "";
+    }
+    std::string folder = SettingsFolderFor(place);
+    if (folder != place.folder) QDir().mkpath(QString::fromStdString(folder));
     return folder;
 }
 
