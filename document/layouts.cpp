@@ -114,6 +114,22 @@ public:
     }
     int PageBreak(int row) const override { return RowPageBreak(doc_, row); }
 
+    void SetDeferred(bool deferred) const override {
+        deferred_ = deferred;
+        if (deferred) {
+            waiting_.clear();
+            next_waiting_ = 0;
+        }
+    }
+    bool Waiting() const override { return next_waiting_ < waiting_.size(); }
+    bool ComputeWaiting(std::chrono::steady_clock::time_point deadline) const override {
+        for (; next_waiting_ < waiting_.size(); ++next_waiting_) {
+            auto [col, row] = waiting_[next_waiting_];
+            if (!eval_.ComputeUntil(col, row, deadline)) return false;
+        }
+        return true;
+    }
+
 private:
     struct ShownText {
         std::string marked;
@@ -129,10 +145,17 @@ private:
         if (!HasMarkup(raw)) return nullptr;
         auto key = (static_cast<std::int64_t>(col) << 32) | static_cast<std::uint32_t>(row);
         if (auto it = cache_.find(key); it != cache_.end()) return &it->second;
+        incomplete_ = false;
+        ShownText built = Build(col, row, raw);
+        // A cell showing a placeholder is built again once computed.
+        if (incomplete_) {
+            unkept_ = std::move(built);
+            return &unkept_;
+        }
         // Only the cells near what is being shown are kept; the evaluator
         // keeps the values, so a cell built again costs only its format.
         if (cache_.size() >= kKept) cache_.clear();
-        return &cache_.emplace(key, Build(col, row, raw)).first->second;
+        return &cache_.emplace(key, std::move(built)).first->second;
     }
 
     ShownText Build(int col, int row, std::string_view raw) const {
@@ -205,8 +228,16 @@ private:
     // A number cell's value as its own format and column show it.
     std::string DisplayForm(int col, int row, const CellConstructs& c) const {
         formula::NumberFormat fmt = formula::CellNumberFormat(defaults_, doc_, c);
-        formula::Value v = eval_.CellValue(source_.SheetColumn(col), row);
-        return formula::FormatValue(v, fmt, width_[static_cast<std::size_t>(col - 1)]);
+        int sheet_col = source_.SheetColumn(col);
+        std::optional<formula::Value> v;
+        if (deferred_) v = eval_.ValueIfComputed(sheet_col, row);
+        else v = eval_.CellValue(sheet_col, row);
+        if (!v) {
+            incomplete_ = true;
+            waiting_.emplace_back(sheet_col, row);
+            return std::string(kComputingPlaceholder);
+        }
+        return formula::FormatValue(*v, fmt, width_[static_cast<std::size_t>(col - 1)]);
     }
 
     // What a field naming a cell (by the column's name) shows: a number
@@ -281,6 +312,12 @@ private:
     std::vector<int> width_, range_;
     std::vector<double> start_;
     mutable std::unordered_map<std::int64_t, ShownText> cache_;
+    mutable ShownText unkept_;
+    // The window's drawing: cells waiting for their values.
+    mutable bool deferred_ = false;
+    mutable bool incomplete_ = false;
+    mutable std::vector<std::pair<int, int>> waiting_;  // sheet column, row
+    mutable std::size_t next_waiting_ = 0;
 };
 
 }  // namespace

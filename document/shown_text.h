@@ -2,6 +2,7 @@
 // searches and where the page marks a match.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -37,7 +38,22 @@ public:
     // True for the cells as stored, which the consumers read on their own
     // fast paths.
     virtual bool AsStored() const { return false; }
+
+    // For a window that must stay answerable while values are computed.
+    // While deferred, a cell whose value would take computing shows a
+    // placeholder and waits; ComputeWaiting works towards the waiting
+    // cells until `deadline` and is true once none is left, when a redraw
+    // shows them. Layouts without computed values have nothing to wait for.
+    virtual void SetDeferred(bool deferred) const { (void)deferred; }
+    virtual bool Waiting() const { return false; }
+    virtual bool ComputeWaiting(std::chrono::steady_clock::time_point deadline) const {
+        (void)deadline;
+        return true;
+    }
 };
+
+// What a number cell shows while its value is being computed.
+inline constexpr std::string_view kComputingPlaceholder = "\x85";
 
 // The design's layout: every cell shows its stored text.
 class PlainCells : public ShownCells {

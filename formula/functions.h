@@ -59,9 +59,9 @@ constexpr std::uint32_t kAllArgs = 0xFFFFFFFFu;
 
 enum FunctionFlags : unsigned {
     kNoFlags = 0,
-    kLazy = 1,      // arguments are left to the function, through EvalArg
-    kVolatile = 2,  // result differs between runs (RAND, NOW)
-    kReadsCell = 4, // result depends on the cell the formula stands in (COL(), ROW())
+    kLazy = 1,       // arguments are left to the function, through EvalArg
+    kVolatile = 2,   // result differs between runs (RAND, NOW)
+    kReadsCell = 4,  // result depends on the cell the formula stands in (COL(), ROW())
 };
 
 struct FunctionSpec {

@@ -18,6 +18,7 @@
 #include "settings/recent.h"
 #include "settings/settings.h"
 #include "support.h"
+#include "viewer/computing.h"
 #include "viewer/find_bar.h"
 #include "viewer/frmQuillon.h"
 #include "window_support.h"
@@ -627,6 +628,31 @@ TEST(PipeDreamLayout, FindAndCopyTakeTheLayoutOnShow) {
         const std::string copied = rows->text().toStdString();
         EXPECT_EQ(copied.find(c.wanted) != std::string::npos, c.found) << copied;
     }
+}
+
+// A sheet whose every row counts the rows above: the last page needs the
+// whole sheet computed. The key is handled at once, the page fills in from
+// the event loop, and Escape quits while it computes.
+TEST(PipeDreamLayout, ComputingNeverHoldsTheWindow) {
+    std::string sheet = "%CO:A,12,72%%V%%D0%1\n";
+    for (int n = 2; n <= 8000; ++n) sheet += "%V%%D0%count(A1A" + std::to_string(n - 1) + ")+1\n";
+    QImage expected;
+    {
+        Window done("Layout=PipeDream\n");
+        done.Load(done.File("count.pd", sheet));
+        done.Key(Qt::Key_Down, Qt::ControlModifier);
+        while (done.w->Computing()->Busy()) QApplication::processEvents();
+        expected = PageImage(done);
+    }
+    Window win("Layout=PipeDream\n");
+    win.Load(win.File("count.pd", sheet));
+    win.Key(Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(win.w->VScroll1->value(), win.w->VScroll1->maximum());
+    ASSERT_TRUE(win.w->Computing()->Busy());
+    EXPECT_NE(PageImage(win), expected);  // placeholders where values will be
+    win.Key(Qt::Key_Escape);
+    EXPECT_FALSE(win.w->isVisible());
+    EXPECT_FALSE(win.w->Computing()->Busy());
 }
 
 TEST(PipeDreamLayout, ANewDocumentIsShownWithItsOwnValues) {

@@ -17,6 +17,7 @@
 #include "printing/print.h"
 #include "settings/recent.h"
 #include "viewer/frmQuillon.h"
+#include "viewer/computing.h"
 
 namespace tw {
 
@@ -191,6 +192,7 @@ std::string frmQuillon::AboutText() const {
 void frmQuillon::mnuViewPipeDreamLayout_Click() {
     layout_ = layout_ == Layout::PipeDream ? Layout::Plain : Layout::PipeDream;
     mnuViewPipeDreamLayout->setChecked(layout_ == Layout::PipeDream);
+    computing_->Stop();
     shown_.reset();
     WriteLayoutSetting(sys_, layout_);
     // The same first row, drawn again in the other layout.
@@ -208,6 +210,7 @@ std::unique_ptr<ShownCells> frmQuillon::CellsNow() const {
 }
 
 void frmQuillon::DocumentChanged(const std::string& path) {
+    computing_->Stop();
     shown_.reset();
     shown_path_ = path;
 }

@@ -1,5 +1,7 @@
 #include "viewer/frmQuillon.h"
 
+#include "viewer/computing.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -66,6 +68,8 @@ frmQuillon::frmQuillon(ViewerServices& services, DocumentModel& doc, std::string
     createActions();
     createMenus();
     createFindBar();
+    computing_ = new PageComputing(
+        picPrintableArea, [this] { return shown_.get(); }, [this] { RedrawInPlace(); });
     EnableEditAndView();
     Form_Load();
 }

@@ -31,6 +31,7 @@ class QScrollBar;
 namespace tw {
 
 class FindBar;
+class PageComputing;
 
 // What the window is given from outside.
 struct ViewerServices {
@@ -142,6 +143,7 @@ public:
     std::optional<FoundText> Found() const { return found_; }
     double Zoom() const;
     FindBar* Finder() const { return findBar_; }
+    PageComputing* Computing() const { return computing_; }
 
     // WindowHooks
     void SetCaption(const std::string& caption) override;
@@ -249,6 +251,7 @@ private:
     bool closing_ = false;
 
     FindBar* findBar_ = nullptr;
+    PageComputing* computing_ = nullptr;
     // The found text is marked until the page next moves.
     std::optional<FoundText> found_;
     bool keepFound_ = false;

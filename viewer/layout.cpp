@@ -10,6 +10,7 @@
 #include "document/reader.h"
 #include "document/report.h"
 #include "viewer/frmQuillon.h"
+#include "viewer/computing.h"
 #include "viewer/page.h"
 #include "viewer/scrolling.h"
 
@@ -189,10 +190,19 @@ void frmQuillon::VScroll1_Change() {
     trap.Run([&] {
         trap.Step([&] {
             const ShownCells& cells = Shown();
+            // Values not yet computed show as placeholders and fill in
+            // from the event loop, so a long computation never holds the
+            // window.
+            cells.SetDeferred(true);
+            struct Undefer {
+                const ShownCells& c;
+                ~Undefer() { c.SetDeferred(false); }
+            } undefer{cells};
             DrawPage(Surface(), doc_, cells, VScroll1->value(), VScroll1->pageStep(), Scripts, marks, &rowTops_);
             MarkPageBreaks(Surface(), cells, VScroll1->value(), rowTops_);
         });
     });
+    computing_->PageDrawn();
     // What was drawn stays, also after a failure.
     picPrintableArea->update();
 }

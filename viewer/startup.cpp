@@ -16,6 +16,7 @@
 #include "platform/file_uri.h"
 #include "settings/recent.h"
 #include "viewer/frmQuillon.h"
+#include "viewer/computing.h"
 
 namespace tw {
 
@@ -149,6 +150,8 @@ void frmQuillon::SaveWindowPlacement() {
 void frmQuillon::Form_QueryUnload() { SaveWindowPlacement(); }
 
 void frmQuillon::closeEvent(QCloseEvent* e) {
+    // Nothing goes on computing for a window that is gone.
+    computing_->Stop();
     Form_QueryUnload();
     e->accept();
 }
