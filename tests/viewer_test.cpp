@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPaintEngine>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -401,6 +402,73 @@ TEST(Window, AListOnTheCommandLineIsReadableAtOnceWhateverTheWindowSize) {
             EXPECT_GE(r.width(), fm.horizontalAdvance(item->text())) << ini << item->text().toStdString();
             EXPECT_GE(r.height(), fm.height()) << ini;
             EXPECT_TRUE(view.contains(r.topLeft())) << ini << " at " << r.x() << "," << r.y();
+        }
+    }
+}
+
+// A paint device that keeps the texts painted on it, as painted: a name
+// the list cuts short arrives with its ellipsis.
+class TextRecorder : public QPaintEngine {
+public:
+    QStringList texts;
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState&) override {}
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    void drawRects(const QRectF*, int) override {}
+    void drawLines(const QLineF*, int) override {}
+    void drawPath(const QPainterPath&) override {}
+    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+    void drawTextItem(const QPointF&, const QTextItem& item) override { texts << item.text(); }
+    Type type() const override { return QPaintEngine::User; }
+};
+
+class TextDevice : public QPaintDevice {
+public:
+    explicit TextDevice(QSize size) : size_(size) {}
+    QPaintEngine* paintEngine() const override { return &engine; }
+    mutable TextRecorder engine;
+
+protected:
+    int metric(PaintDeviceMetric m) const override {
+        switch (m) {
+        case PdmWidth: return size_.width();
+        case PdmHeight: return size_.height();
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY: return 96;
+        case PdmDepth: return 32;
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
+        default: return 1;
+        }
+    }
+
+private:
+    QSize size_;
+};
+
+TEST(Window, ListNamesAreDrawnWholeAtEveryWidth) {
+    TempDir docs;
+    const std::string stem = "Functions__Stats__Listcount_and_a_much_longer_tail_of_words";
+    std::vector<std::string> names;
+    for (std::size_t n : {10u, 22u, 30u, 45u, 60u}) names.push_back(stem.substr(0, n - 3) + ".pd");
+    std::string lines;
+    for (const std::string& n : names) lines += n + "\n";
+    std::string list = docs.Write("names.l", lines);
+    Window win("", list);
+    frmQuillon& w = *win.w;
+    ASSERT_EQ(w.List1->count(), 5);
+    for (int width : {640, 800, 1024, 1280, 1580}) {
+        w.resize(width, 700);
+        win.Settle();
+        TextDevice device(w.List1->size());
+        w.List1->render(&device);
+        QStringList& drawn = device.engine.texts;
+        for (const std::string& n : names) {
+            EXPECT_TRUE(drawn.contains(QString::fromStdString(" " + n)))
+                << n << " at " << width << " px; drawn: " << drawn.join('|').toStdString();
         }
     }
 }
