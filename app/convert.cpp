@@ -173,11 +173,11 @@ Status WritePdf(Conversion& c, const std::string& out) {
 }
 
 const Format kFormats[] = {
-    {{{"rtf", ".rtf"}, {}}, "Rich Text with the page layout, header and footer", true, WriteRtf, MeasureForRtf},
-    {{{"txt", ".txt"}, {}}, "tab-separated plain text, one line per row", false, WriteTxt},
-    {{{"htm", ".htm"}, {"html", ".html"}}, "an HTML page", false, WriteHtm},
-    {{{"pdf", ".pdf"}, {}}, "printed to a PDF file with the page layout, header and footer", true, WritePdf},
-    {{{"csv", ".csv"}, {}}, "comma-separated values, number cells computed", false, WriteCsv},
+    {{{"rtf", ".rtf"}, {}}, "Rich Text with the page layout, header and footer", true, false, WriteRtf, MeasureForRtf},
+    {{{"txt", ".txt"}, {}}, "tab-separated plain text, one line per row", false, false, WriteTxt},
+    {{{"htm", ".htm"}, {"html", ".html"}}, "an HTML page", false, false, WriteHtm},
+    {{{"pdf", ".pdf"}, {}}, "printed to a PDF file with the page layout, header and footer", true, true, WritePdf},
+    {{{"csv", ".csv"}, {}}, "comma-separated values, number cells computed", false, false, WriteCsv},
 };
 
 struct Options {
@@ -303,6 +303,12 @@ std::string OptionsProblem(const Options& o) {
     if (o.to_stdout && !o.outdir.empty()) return "--stdout and --outdir do not go together";
     if (std::count(o.files.begin(), o.files.end(), "-") > 1)
         return "standard input can be read once only: give '-' once";
+    // A terminal shows binary bytes as noise and may take some of them as
+    // its own control sequences.
+    if (o.to_stdout && o.format->binary && ::isatty(STDOUT_FILENO)) {
+        return std::string("will not write ") + o.format->names[0].name +
+               " to a terminal: redirect standard output to a file or a pipe, or leave out --stdout";
+    }
     return "";
 }
 
@@ -465,6 +471,7 @@ private:
         }
         std::string out = scratch->File(std::string("output") + o_.extension);
         Status s = o_.format->write(c_, out);
+        c_.progress.Erase();  // before the first byte, wherever standard output goes
         if (s.Succeeded()) s = CopyToStandardOutput(out);
         return Written(kStandardOutput, s);
     }
@@ -516,8 +523,9 @@ std::string UsageText() {
         names.resize(std::max<std::size_t>(names.size() + 1, 12), ' ');
         formats += "  " + names + f.summary + "\n";
     }
-    return "Usage: tarnwick --convert-to FORMAT FILE... [--outdir DIR] [--page-length N]\n"
-           "       tarnwick --convert-to FORMAT FILE --stdout\n"
+    return "Usage: tarnwick --convert-to FORMAT FILE... [--outdir DIR] [--layout LAYOUT]\n"
+           "                [--page-length N]\n"
+           "       tarnwick --convert-to FORMAT FILE --stdout [--layout LAYOUT]\n"
            "       tarnwick [DOCUMENT]\n"
            "\n"
            "Converts PipeDream documents without opening a window. Each FILE is\n"
@@ -593,7 +601,10 @@ int RunConverter(int argc, char** argv) {
     SystemProcess process;
     NoPointer pointer;
     Platform sys{msg, input, process, pointer};
-    ProgressLine progress(stderr, !o.quiet && ::isatty(STDERR_FILENO));
+    // Where standard output is the same terminal, the progress line would
+    // stand in front of the converted text.
+    const bool terminal_out = o.to_stdout && ::isatty(STDOUT_FILENO);
+    ProgressLine progress(stderr, !o.quiet && !terminal_out && ::isatty(STDERR_FILENO));
     Conversion c{sys,      {}, kDefaultFontName, kDefaultFontSize, std::nullopt, 0, "\r\n", progress, "", o.page_length,
                  o.layout, ""};
     if (std::string n = ReadIniValue(process, "FontName"); !n.empty()) c.font_name = n;

@@ -1010,7 +1010,9 @@ TEST(Converter, VersionByEveryName) {
 
 // Runs the converter with its standard streams on a pseudo-terminal and
 // returns all it wrote there.
-std::string OnTerminal(const std::vector<std::string>& args) {
+// Standard output and standard error both on one terminal; `status`
+// receives the exit status.
+std::string OnTerminal(const std::vector<std::string>& args, int* status = nullptr) {
     int master = -1;
     pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
     if (pid < 0) return "forkpty failed";
@@ -1030,7 +1032,9 @@ std::string OnTerminal(const std::vector<std::string>& args) {
         else break;  // EIO once the converter has closed its end
     }
     ::close(master);
-    ::waitpid(pid, nullptr, 0);
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    if (status) *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return seen;
 }
 
@@ -1061,6 +1065,38 @@ TEST(Converter, ShowsProgressOnATerminalOnlyAndEndsTheLineClean) {
     TempDir scratch;
     Result r = Convert({"--convert-to", "pdf", "--outdir", out.path(), a, b}, scratch);
     EXPECT_EQ(r.err, "");
+}
+
+TEST(Converter, OnATerminalTheOutputStandsAloneAndBinaryIsRefused) {
+    TempDir dir;
+    std::string doc = dir.Write("budget.pd", "%OP%DEHousehold budget 2026\n%CO:A,12,72%rent\nfood\n");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string seen;  // all the terminal shows (its driver turns LF into CR LF)
+    } cases[] = {
+        {{"--convert-to", "txt", doc, "--stdout"}, 0, "rent\r\r\nfood\r\r\n"},
+        {{"--convert-to", "csv", doc, "-o", "-"}, 0, "rent\r\r\nfood\r\r\n"},
+        {{"--convert-to", "pdf", doc, "--stdout"},
+         2,
+         "tarnwick: will not write pdf to a terminal: redirect standard output to a file or a pipe, or leave out "
+         "--stdout\r\nTry 'tarnwick --help' for more information.\r\n"},
+    };
+    for (const Case& c : cases) {
+        int status = -1;
+        EXPECT_EQ(OnTerminal(c.args, &status), c.seen) << c.args[1];
+        EXPECT_EQ(status, c.status) << c.args[1];
+    }
+}
+
+TEST(Converter, HelpAndTheNoDisplayHintNameWhatTheyShould) {
+    TempDir scratch;
+    Result help = Convert({"--help"}, scratch);
+    EXPECT_NE(help.out.find("tarnwick --convert-to FORMAT FILE --stdout [--layout LAYOUT]"), std::string::npos);
+    EXPECT_NE(help.out.find("[--outdir DIR] [--layout LAYOUT]"), std::string::npos);
+    Result hint = Convert({"x.pd"}, scratch, "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ");
+    EXPECT_EQ(hint.status, 1);
+    EXPECT_NE(hint.err.find("--convert-to rtf|txt|htm|html|pdf|csv FILE"), std::string::npos) << hint.err;
 }
 
 }  // namespace
