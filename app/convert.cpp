@@ -66,6 +66,9 @@ struct Conversion {
     std::int16_t page_length = 0;   // --page-length; 0: the document's, when the printer page holds it
     Layout layout = Layout::Plain;  // --layout
     std::string input_path;         // the file in hand as read: "@L@" shows its name
+    bool landscape = false;         // --landscape
+    bool fit_width = false;         // --fit-width
+    std::string warning;            // what to say of the file in hand once it is written
 };
 
 namespace {
@@ -127,6 +130,17 @@ Status WriteRtf(Conversion& c, const std::string& out) {
     return WriteRTF(c.sys, c.doc, *c.metrics, out, Shown(c).get());
 }
 
+// What is said of a PDF whose widest rows are cut at the page's edge.
+std::string CutRowsText(long rows, bool landscape, bool fit_width) {
+    std::string text = std::to_string(rows) + (rows == 1 ? " row is" : " rows are") + " wider than the page";
+    if (fit_width) text += " even at half size";
+    text += " and cut at its right edge";
+    if (!landscape && !fit_width) return text + "; --landscape or --fit-width prints them whole";
+    if (!landscape) return text + "; --landscape gives them more room";
+    if (!fit_width) return text + "; --fit-width prints them whole";
+    return text;
+}
+
 // Prints through the same path as File > Print, onto a PDF printer, into
 // a temporary file that replaces `out` only once the PDF is complete.
 Status WritePdf(Conversion& c, const std::string& out) {
@@ -141,14 +155,16 @@ Status WritePdf(Conversion& c, const std::string& out) {
     {
         // The temporary file's name is plain ASCII, so no byte of the
         // target's name goes through a text conversion.
-        PdfPrinter pdf(file.PathForOthers(), PrintTitle(c.doc, c.input_name));
+        PdfPrinter pdf(file.PathForOthers(), PrintTitle(c.doc, c.input_name), c.landscape);
         pdf.OnPageEnd([&](int n) { c.progress.Pages(n); });
         ScriptFlags flags;
         std::unique_ptr<ShownCells> shown = Shown(c);
         PrintJob job{c.sys, c.doc,         pdf.Canvas(), c.font_name, c.font_size, c.CrLf, c.PrintPageLength,
                      flags, c.page_length, shown.get()};
+        job.fit_width = c.fit_width;
         printed = PrintDocument(job);
         pages = pdf.PagesPrinted();
+        if (job.rows_cut > 0) c.warning = CutRowsText(job.rows_cut, c.landscape, c.fit_width);
     }
     if (printed.kind == Status::Kind::Failed) {
         // The printer says no more than that the device failed; a disk
@@ -188,6 +204,8 @@ struct Options {
     bool quiet = false;
     std::int16_t page_length = 0;  // 0: the document's, when the printer page holds it
     Layout layout = Layout::Plain;
+    bool landscape = false;
+    bool fit_width = false;
     std::vector<std::string> files;
     int exit = -1;  // set when the run ends once the options are read (help, version)
 };
@@ -269,6 +287,16 @@ std::string ApplyQuiet(Options& o, const std::string&) {
     return "";
 }
 
+std::string ApplyLandscape(Options& o, const std::string&) {
+    o.landscape = true;
+    return "";
+}
+
+std::string ApplyFitWidth(Options& o, const std::string&) {
+    o.fit_width = true;
+    return "";
+}
+
 const OptionRule kOptions[] = {
     {{"--help", "-h"}, "", false, ShowHelp},
     {{"--version", "-v", "-V"}, "", false, ShowVersion},
@@ -279,6 +307,8 @@ const OptionRule kOptions[] = {
     {{"--stdout"}, "", false, ApplyStdout},
     {{"-o"}, kOnlyStandardOutput, false, ApplyOutputTo},
     {{"--quiet", "-q"}, "", false, ApplyQuiet},
+    {{"--landscape"}, "", false, ApplyLandscape},
+    {{"--fit-width"}, "", false, ApplyFitWidth},
 };
 
 // The rule for argument `a`, with the value it carries after "=".
@@ -411,15 +441,23 @@ public:
 
     // Writes the document the file was read into.
     bool Write(const std::string& file) {
+        c_.warning.clear();
         if (o_.to_stdout) return ToStandardOutput();
         std::string out = OutputPath(file, o_);
         if (!MayWrite(file, out)) return false;
         if (!Written(out, o_.format->write(c_, out))) return false;
         if (auto id = IdentityOf(out, false)) written_.emplace_back(*id, name_);
+        Warn();
         return true;
     }
 
 private:
+    // Says, once, what the writer noticed of a file it wrote all the same.
+    void Warn() {
+        if (!c_.warning.empty()) Problem(c_.warning);
+        c_.warning.clear();
+    }
+
     bool Problem(std::string what) {
         // Reports that span lines are joined into the one line.
         for (char& ch : what) {
@@ -473,7 +511,9 @@ private:
         Status s = o_.format->write(c_, out);
         c_.progress.Erase();  // before the first byte, wherever standard output goes
         if (s.Succeeded()) s = CopyToStandardOutput(out);
-        return Written(kStandardOutput, s);
+        if (!Written(kStandardOutput, s)) return false;
+        Warn();
+        return true;
     }
 
     Conversion& c_;
@@ -524,7 +564,7 @@ std::string UsageText() {
         formats += "  " + names + f.summary + "\n";
     }
     return "Usage: tarnwick --convert-to FORMAT FILE... [--outdir DIR] [--layout LAYOUT]\n"
-           "                [--page-length N]\n"
+           "                [--page-length N] [--landscape] [--fit-width]\n"
            "       tarnwick --convert-to FORMAT FILE --stdout [--layout LAYOUT]\n"
            "       tarnwick [DOCUMENT]\n"
            "\n"
@@ -549,6 +589,11 @@ std::string UsageText() {
            "  --page-length N      print N lines to a page (pdf); without it, the\n"
            "                       document's page length when the page holds it,\n"
            "                       else as many lines as the page holds\n"
+           "  --landscape          print on the paper turned on its side (pdf)\n"
+           "  --fit-width          print smaller, down to half size, so that the\n"
+           "                       widest row fits the page's width (pdf); without\n"
+           "                       it, a row wider than the page is cut at its edge\n"
+           "                       and the converter says so\n"
            "  --stdout, -o -       write the one converted FILE to standard output\n"
            "  --quiet, -q          no progress line on a terminal\n"
            "  --help, -h           show this text\n"
@@ -605,8 +650,9 @@ int RunConverter(int argc, char** argv) {
     // stand in front of the converted text.
     const bool terminal_out = o.to_stdout && ::isatty(STDOUT_FILENO);
     ProgressLine progress(stderr, !o.quiet && !terminal_out && ::isatty(STDERR_FILENO));
-    Conversion c{sys,      {}, kDefaultFontName, kDefaultFontSize, std::nullopt, 0, "\r\n", progress, "", o.page_length,
-                 o.layout, ""};
+    Conversion c{sys,      {}, kDefaultFontName, kDefaultFontSize, std::nullopt, 0,           "\r\n",
+                 progress, "", o.page_length,    o.layout,         "",           o.landscape, o.fit_width,
+                 ""};
     if (std::string n = ReadIniValue(process, "FontName"); !n.empty()) c.font_name = n;
     if (double s = Val(ReadIniValue(process, "FontSize")); IsDrawableFontSize(s)) c.font_size = static_cast<float>(s);
 

@@ -1067,6 +1067,48 @@ TEST(Converter, ShowsProgressOnATerminalOnlyAndEndsTheLineClean) {
     EXPECT_EQ(r.err, "");
 }
 
+TEST(Converter, AWideSheetPrintsWholeInLandscapeOrFittedAndACutIsSaid) {
+    TempDir out, scratch;
+    const std::string doc = TARNWICK_SOURCE_DIR "/tests/data/real-documents/spreadsheets/pd4-example-string.pd";
+    // The widest Summary cell, as a person reads it off the page.
+    const std::string summary = "starting at Input3. Input3 is optional";
+    const struct {
+        std::vector<std::string> options;
+        bool whole;
+        const char* said;  // on stderr, after the file's name
+        const char* paper;
+    } cases[] = {
+        {{},
+         false,
+         ": 17 rows are wider than the page and cut at its right edge; --landscape or --fit-width "
+         "prints them whole\n",
+         "595 x 842"},
+        {{"--landscape"},
+         false,
+         ": 2 rows are wider than the page and cut at its right edge; --fit-width prints "
+         "them whole\n",
+         "842 x 595"},
+        {{"--fit-width"}, true, nullptr, "595 x 842"},
+        {{"--landscape", "--fit-width"}, true, nullptr, "842 x 595"},
+    };
+    for (const char* layout : {"plain", "pipedream"}) {
+        for (const auto& c : cases) {
+            std::vector<std::string> args{"--convert-to", "pdf", "--layout", layout, "--outdir", out.path(), doc};
+            args.insert(args.end(), c.options.begin(), c.options.end());
+            Result r = Convert(args, scratch, "LC_ALL=en_GB.UTF-8 ");
+            std::string pdf = out / "pd4-example-string.pdf", what = layout;
+            for (const std::string& o : c.options) what += " " + o;
+            EXPECT_EQ(r.status, 0) << what;
+            EXPECT_EQ(r.err, c.said ? "tarnwick: " + doc + c.said : "") << what;
+            std::string text = Output("pdftotext -layout " + Quote(pdf) + " -");
+            EXPECT_EQ(text.find(summary) != std::string::npos, c.whole) << what << text;
+            EXPECT_NE(Output("pdfinfo " + Quote(pdf)).find(std::string("Page size:       ") + c.paper),
+                      std::string::npos)
+                << what;
+        }
+    }
+}
+
 TEST(Converter, OnATerminalTheOutputStandsAloneAndBinaryIsRefused) {
     TempDir dir;
     std::string doc = dir.Write("budget.pd", "%OP%DEHousehold budget 2026\n%CO:A,12,72%rent\nfood\n");

@@ -776,6 +776,27 @@ TEST(PipeDreamLayout, PrintingAndSaveAsTakeTheLayoutOnShow) {
     }
 }
 
+TEST(Window, ThePrintDialogsFitWidthPrintsTheWidestRowWhole) {
+    const struct {
+        const char* ticked;
+        bool landscape, fit;
+    } cases[] = {{"", false, false},
+                 {"fit-width", false, true},
+                 {"landscape", true, false},
+                 {"landscape,fit-width", true, true}};
+    for (const auto& c : cases) {
+        Window win;
+        win.Load(win.File("wide.pd", "%CO:A,8,0%" + std::string(150, 'w') + "\nshort\n"));
+        win.dialog.answers = {c.ticked};
+        win.fp.input.answers = {"60"};  // the page length, should the printer's differ
+        win.w->mnuFilePrint_Click();
+        EXPECT_EQ(win.dialog.PrintLandscape, c.landscape) << c.ticked;
+        EXPECT_EQ(win.dialog.PrintFitWidth, c.fit) << c.ticked;
+        // 152 characters of 108 twips on a page 11000 wide.
+        EXPECT_NEAR(win.dialog.printed_scale, c.fit ? 11000.0 / (152 * 108) : 1, 1e-9) << c.ticked;
+    }
+}
+
 }  // namespace
 }  // namespace tw
 
