@@ -27,6 +27,7 @@
 #include "export/text_export.h"
 #include "platform/atomic_output.h"
 #include "platform/errors.h"
+#include "platform/file_uri.h"
 #include "platform/qt/qt_metrics.h"
 #include "platform/qt/qt_pdf.h"
 #include "platform/qt/qt_services.h"
@@ -349,7 +350,8 @@ int ParseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc && o.exit < 0; ++i) {
         std::string a = argv[i];
         if (only_files || a.empty() || a[0] != '-' || a == "-") {
-            o.files.push_back(a);
+            // A file manager or a browser may hand over a file:// URI.
+            o.files.push_back(PathFromFileUri(a).value_or(a));
             continue;
         }
         if (a == "--") {
