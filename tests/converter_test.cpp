@@ -1109,6 +1109,27 @@ TEST(Converter, AWideSheetPrintsWholeInLandscapeOrFittedAndACutIsSaid) {
     }
 }
 
+TEST(Converter, TakesFileUrisAsTheViewerDoes) {
+    TempDir dir, scratch;
+    dir.Write("my budget.pd", "%OP%DEHousehold budget 2026\n%CO:A,12,72%rent\n");
+    const std::string folder = dir.path();
+    const struct {
+        std::string arg;
+        int status;
+        bool written;
+    } cases[] = {
+        {"file://" + folder + "/my%20budget.pd", 0, true},
+        {"file://localhost" + folder + "/my%20budget.pd", 0, true},
+        {"file://" + folder + "%2Fmy%20budget.pd", 1, false},
+    };
+    for (const auto& c : cases) {
+        fs::remove(dir / "my budget.txt");
+        Result r = Convert({"--convert-to", "txt", c.arg}, scratch);
+        EXPECT_EQ(r.status, c.status) << c.arg << r.err;
+        EXPECT_EQ(fs::exists(dir / "my budget.txt"), c.written) << c.arg;
+    }
+}
+
 TEST(Converter, OnATerminalTheOutputStandsAloneAndBinaryIsRefused) {
     TempDir dir;
     std::string doc = dir.Write("budget.pd", "%OP%DEHousehold budget 2026\n%CO:A,12,72%rent\nfood\n");

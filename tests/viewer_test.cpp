@@ -473,6 +473,24 @@ TEST(Window, ListNamesAreDrawnWholeAtEveryWidth) {
     }
 }
 
+TEST(Window, AFileThatDoesNotExistIsNeitherRecentNorInTheCaption) {
+    const struct {
+        const char* name;
+        bool exists;
+    } cases[] = {{"there.pd", true}, {"gone.pd", false}};
+    for (const auto& c : cases) {
+        Window win;
+        std::string kept = win.File("kept.pd", "%CO:A,8,0%x\n");
+        win.Load(kept);
+        std::string path = win.dir / c.name;
+        if (c.exists) win.File(c.name, "%CO:A,8,0%y\n");
+        win.Load(path);
+        EXPECT_EQ(win.Caption(), c.exists ? "Tarnwick - " + path : "Tarnwick") << c.name;
+        EXPECT_EQ(win.Ini("File1"), c.exists ? path : kept) << c.name;
+        EXPECT_EQ(RecentPath(*win.w, 1), c.exists ? path : kept) << c.name;
+    }
+}
+
 TEST(Window, TheRecentFilesStandBelowARealSeparator) {
     Window win;
     frmQuillon& w = *win.w;
