@@ -431,18 +431,10 @@ public:
 
 protected:
     int metric(PaintDeviceMetric m) const override {
-        switch (m) {
-        case PdmWidth: return size_.width();
-        case PdmHeight: return size_.height();
-        case PdmDpiX:
-        case PdmDpiY:
-        case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY: return 96;
-        case PdmDepth: return 32;
-        case PdmDevicePixelRatio: return 1;
-        case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
-        default: return 1;
-        }
+        if (m == PdmWidth) return size_.width();
+        if (m == PdmHeight) return size_.height();
+        if (m == PdmDevicePixelRatioScaled) return static_cast<int>(devicePixelRatioFScale());
+        return m == PdmDepth ? 32 : m >= PdmDpiX && m <= PdmPhysicalDpiY ? 96 : 1;
     }
 
 private:
