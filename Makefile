@@ -1,7 +1,7 @@
 # Tarnwick: `make run` opens the viewer on a sample, `make test` runs every
 # test. Both install what is missing first, each only what it uses.
 # `make install` (PREFIX, DESTDIR) installs the program and its desktop
-# files; `make package` builds a Debian package of them.
+# files, `make uninstall` removes them; `make package` builds a Debian package of them.
 BUILD       ?= build
 BUILD_ASAN  ?= build-asan
 BUILD_FUZZ  ?= build-fuzz
@@ -12,7 +12,7 @@ SAMPLE      ?= samples/welcome.pd
 PREFIX      ?= /usr/local
 DESTDIR     ?=
 
-.PHONY: all deps build run test test-sanitize fuzz fuzz-build fuzz-long bench check-readers format install package clean
+.PHONY: all deps build run test test-sanitize fuzz fuzz-build fuzz-long bench check-readers format install uninstall package clean
 
 configure = cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
 
@@ -39,12 +39,41 @@ test:
 	@cd $(BUILD) && ctest --output-on-failure --timeout 300
 
 # The program, desktop entry, icon, file types, man page, completion and
-# metainfo under PREFIX (staged under DESTDIR when set).
+# metainfo under PREFIX (staged under DESTDIR when set). Run by another
+# user than the build folder's owner (`sudo make install` after `make`),
+# it installs what is built and writes nothing in the build folder, so
+# that the owner's next `make` still works. The list of what was
+# installed goes with it, for `make uninstall`.
+MANIFEST = $(DESTDIR)$(PREFIX)/share/tarnwick/install-manifest.txt
+
 install:
-	@scripts/install-deps build
-	@$(configure)
-	@cmake --build $(BUILD) -t tarnwick manpage
+	@if [ "$$(stat -L -c %u $(BUILD) 2>/dev/null || id -u)" = "$$(id -u)" ]; then \
+	  scripts/install-deps build && $(configure) && cmake --build $(BUILD) -t tarnwick manpage; \
+	elif [ ! -x $(BUILD)/tarnwick ] || [ ! -f $(BUILD)/data/tarnwick.1.gz ]; then \
+	  echo "make install: $(BUILD)/ is not built; run 'make' as its owner first" >&2; exit 1; \
+	fi
 	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+	@# cmake --install leaves its list of files in the build folder: it
+	@# goes with the installed files instead.
+	@mkdir -p "$(dir $(MANIFEST))"
+	@mv $(BUILD)/install_manifest.txt "$(MANIFEST)"
+
+# Removes what `make install` installed under the same PREFIX (and
+# DESTDIR), then refreshes the desktop's caches there.
+uninstall:
+	@if [ ! -f "$(MANIFEST)" ]; then \
+	  echo "make uninstall: nothing installed by make install under $(DESTDIR)$(PREFIX)" >&2; exit 1; \
+	fi
+	@while IFS= read -r f || [ -n "$$f" ]; do rm -f "$$f"; done < "$(MANIFEST)"
+	@rm -f "$(MANIFEST)"
+	@rmdir "$(dir $(MANIFEST))" 2>/dev/null || true
+	@if [ -z "$(DESTDIR)" ]; then \
+	  share="$(PREFIX)/share"; \
+	  ! command -v update-mime-database >/dev/null || update-mime-database "$$share/mime" >/dev/null 2>&1 || true; \
+	  ! command -v update-desktop-database >/dev/null || update-desktop-database -q "$$share/applications" 2>/dev/null || true; \
+	  [ ! -f "$$share/icons/hicolor/index.theme" ] || ! command -v gtk-update-icon-cache >/dev/null || \
+	    gtk-update-icon-cache -q -t "$$share/icons/hicolor" 2>/dev/null || true; \
+	fi
 
 # A Debian package of the same files, checked with dpkg-deb.
 package:

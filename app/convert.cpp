@@ -27,6 +27,7 @@
 #include "export/text_export.h"
 #include "platform/atomic_output.h"
 #include "platform/errors.h"
+#include "platform/file_uri.h"
 #include "platform/qt/qt_metrics.h"
 #include "platform/qt/qt_pdf.h"
 #include "platform/qt/qt_services.h"
@@ -66,6 +67,9 @@ struct Conversion {
     std::int16_t page_length = 0;   // --page-length; 0: the document's, when the printer page holds it
     Layout layout = Layout::Plain;  // --layout
     std::string input_path;         // the file in hand as read: "@L@" shows its name
+    bool landscape = false;         // --landscape
+    bool fit_width = false;         // --fit-width
+    std::string warning;            // what to say of the file in hand once it is written
 };
 
 namespace {
@@ -127,6 +131,17 @@ Status WriteRtf(Conversion& c, const std::string& out) {
     return WriteRTF(c.sys, c.doc, *c.metrics, out, Shown(c).get());
 }
 
+// What is said of a PDF whose widest rows are cut at the page's edge.
+std::string CutRowsText(long rows, bool landscape, bool fit_width) {
+    std::string text = std::to_string(rows) + (rows == 1 ? " row is" : " rows are") + " wider than the page";
+    if (fit_width) text += " even at half size";
+    text += " and cut at its right edge";
+    if (!landscape && !fit_width) return text + "; --landscape or --fit-width prints them whole";
+    if (!landscape) return text + "; --landscape gives them more room";
+    if (!fit_width) return text + "; --fit-width prints them whole";
+    return text;
+}
+
 // Prints through the same path as File > Print, onto a PDF printer, into
 // a temporary file that replaces `out` only once the PDF is complete.
 Status WritePdf(Conversion& c, const std::string& out) {
@@ -141,14 +156,16 @@ Status WritePdf(Conversion& c, const std::string& out) {
     {
         // The temporary file's name is plain ASCII, so no byte of the
         // target's name goes through a text conversion.
-        PdfPrinter pdf(file.PathForOthers(), PrintTitle(c.doc, c.input_name));
+        PdfPrinter pdf(file.PathForOthers(), PrintTitle(c.doc, c.input_name), c.landscape);
         pdf.OnPageEnd([&](int n) { c.progress.Pages(n); });
         ScriptFlags flags;
         std::unique_ptr<ShownCells> shown = Shown(c);
         PrintJob job{c.sys, c.doc,         pdf.Canvas(), c.font_name, c.font_size, c.CrLf, c.PrintPageLength,
                      flags, c.page_length, shown.get()};
+        job.fit_width = c.fit_width;
         printed = PrintDocument(job);
         pages = pdf.PagesPrinted();
+        if (job.rows_cut > 0) c.warning = CutRowsText(job.rows_cut, c.landscape, c.fit_width);
     }
     if (printed.kind == Status::Kind::Failed) {
         // The printer says no more than that the device failed; a disk
@@ -173,11 +190,11 @@ Status WritePdf(Conversion& c, const std::string& out) {
 }
 
 const Format kFormats[] = {
-    {{{"rtf", ".rtf"}, {}}, "Rich Text with the page layout, header and footer", true, WriteRtf, MeasureForRtf},
-    {{{"txt", ".txt"}, {}}, "tab-separated plain text, one line per row", false, WriteTxt},
-    {{{"htm", ".htm"}, {"html", ".html"}}, "an HTML page", false, WriteHtm},
-    {{{"pdf", ".pdf"}, {}}, "printed to a PDF file with the page layout, header and footer", true, WritePdf},
-    {{{"csv", ".csv"}, {}}, "comma-separated values, number cells computed", false, WriteCsv},
+    {{{"rtf", ".rtf"}, {}}, "Rich Text with the page layout, header and footer", true, false, WriteRtf, MeasureForRtf},
+    {{{"txt", ".txt"}, {}}, "tab-separated plain text, one line per row", false, false, WriteTxt},
+    {{{"htm", ".htm"}, {"html", ".html"}}, "an HTML page", false, false, WriteHtm},
+    {{{"pdf", ".pdf"}, {}}, "printed to a PDF file with the page layout, header and footer", true, true, WritePdf},
+    {{{"csv", ".csv"}, {}}, "comma-separated values, number cells computed", false, false, WriteCsv},
 };
 
 struct Options {
@@ -188,6 +205,8 @@ struct Options {
     bool quiet = false;
     std::int16_t page_length = 0;  // 0: the document's, when the printer page holds it
     Layout layout = Layout::Plain;
+    bool landscape = false;
+    bool fit_width = false;
     std::vector<std::string> files;
     int exit = -1;  // set when the run ends once the options are read (help, version)
 };
@@ -269,6 +288,16 @@ std::string ApplyQuiet(Options& o, const std::string&) {
     return "";
 }
 
+std::string ApplyLandscape(Options& o, const std::string&) {
+    o.landscape = true;
+    return "";
+}
+
+std::string ApplyFitWidth(Options& o, const std::string&) {
+    o.fit_width = true;
+    return "";
+}
+
 const OptionRule kOptions[] = {
     {{"--help", "-h"}, "", false, ShowHelp},
     {{"--version", "-v", "-V"}, "", false, ShowVersion},
@@ -279,6 +308,8 @@ const OptionRule kOptions[] = {
     {{"--stdout"}, "", false, ApplyStdout},
     {{"-o"}, kOnlyStandardOutput, false, ApplyOutputTo},
     {{"--quiet", "-q"}, "", false, ApplyQuiet},
+    {{"--landscape"}, "", false, ApplyLandscape},
+    {{"--fit-width"}, "", false, ApplyFitWidth},
 };
 
 // The rule for argument `a`, with the value it carries after "=".
@@ -303,6 +334,12 @@ std::string OptionsProblem(const Options& o) {
     if (o.to_stdout && !o.outdir.empty()) return "--stdout and --outdir do not go together";
     if (std::count(o.files.begin(), o.files.end(), "-") > 1)
         return "standard input can be read once only: give '-' once";
+    // A terminal shows binary bytes as noise and may take some of them as
+    // its own control sequences.
+    if (o.to_stdout && o.format->binary && ::isatty(STDOUT_FILENO)) {
+        return std::string("will not write ") + o.format->names[0].name +
+               " to a terminal: redirect standard output to a file or a pipe, or leave out --stdout";
+    }
     return "";
 }
 
@@ -313,7 +350,8 @@ int ParseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc && o.exit < 0; ++i) {
         std::string a = argv[i];
         if (only_files || a.empty() || a[0] != '-' || a == "-") {
-            o.files.push_back(a);
+            // A file manager or a browser may hand over a file:// URI.
+            o.files.push_back(PathFromFileUri(a).value_or(a));
             continue;
         }
         if (a == "--") {
@@ -405,15 +443,23 @@ public:
 
     // Writes the document the file was read into.
     bool Write(const std::string& file) {
+        c_.warning.clear();
         if (o_.to_stdout) return ToStandardOutput();
         std::string out = OutputPath(file, o_);
         if (!MayWrite(file, out)) return false;
         if (!Written(out, o_.format->write(c_, out))) return false;
         if (auto id = IdentityOf(out, false)) written_.emplace_back(*id, name_);
+        Warn();
         return true;
     }
 
 private:
+    // Says, once, what the writer noticed of a file it wrote all the same.
+    void Warn() {
+        if (!c_.warning.empty()) Problem(c_.warning);
+        c_.warning.clear();
+    }
+
     bool Problem(std::string what) {
         // Reports that span lines are joined into the one line.
         for (char& ch : what) {
@@ -465,8 +511,11 @@ private:
         }
         std::string out = scratch->File(std::string("output") + o_.extension);
         Status s = o_.format->write(c_, out);
+        c_.progress.Erase();  // before the first byte, wherever standard output goes
         if (s.Succeeded()) s = CopyToStandardOutput(out);
-        return Written(kStandardOutput, s);
+        if (!Written(kStandardOutput, s)) return false;
+        Warn();
+        return true;
     }
 
     Conversion& c_;
@@ -516,8 +565,9 @@ std::string UsageText() {
         names.resize(std::max<std::size_t>(names.size() + 1, 12), ' ');
         formats += "  " + names + f.summary + "\n";
     }
-    return "Usage: tarnwick --convert-to FORMAT FILE... [--outdir DIR] [--page-length N]\n"
-           "       tarnwick --convert-to FORMAT FILE --stdout\n"
+    return "Usage: tarnwick --convert-to FORMAT FILE... [--outdir DIR] [--layout LAYOUT]\n"
+           "                [--page-length N] [--landscape] [--fit-width]\n"
+           "       tarnwick --convert-to FORMAT FILE --stdout [--layout LAYOUT]\n"
            "       tarnwick [DOCUMENT]\n"
            "\n"
            "Converts PipeDream documents without opening a window. Each FILE is\n"
@@ -541,6 +591,11 @@ std::string UsageText() {
            "  --page-length N      print N lines to a page (pdf); without it, the\n"
            "                       document's page length when the page holds it,\n"
            "                       else as many lines as the page holds\n"
+           "  --landscape          print on the paper turned on its side (pdf)\n"
+           "  --fit-width          print smaller, down to half size, so that the\n"
+           "                       widest row fits the page's width (pdf); without\n"
+           "                       it, a row wider than the page is cut at its edge\n"
+           "                       and the converter says so\n"
            "  --stdout, -o -       write the one converted FILE to standard output\n"
            "  --quiet, -q          no progress line on a terminal\n"
            "  --help, -h           show this text\n"
@@ -595,9 +650,13 @@ int RunConverter(int argc, char** argv) {
     SystemProcess process;
     NoPointer pointer;
     Platform sys{msg, input, process, pointer};
-    ProgressLine progress(stderr, !o.quiet && ::isatty(STDERR_FILENO));
-    Conversion c{sys,      {}, kDefaultFontName, kDefaultFontSize, std::nullopt, 0, "\r\n", progress, "", o.page_length,
-                 o.layout, ""};
+    // Where standard output is the same terminal, the progress line would
+    // stand in front of the converted text.
+    const bool terminal_out = o.to_stdout && ::isatty(STDOUT_FILENO);
+    ProgressLine progress(stderr, !o.quiet && !terminal_out && ::isatty(STDERR_FILENO));
+    Conversion c{sys,      {}, kDefaultFontName, kDefaultFontSize, std::nullopt, 0,           "\r\n",
+                 progress, "", o.page_length,    o.layout,         "",           o.landscape, o.fit_width,
+                 ""};
     if (std::string n = ReadIniValue(process, "FontName"); !n.empty()) c.font_name = n;
     if (double s = Val(ReadIniValue(process, "FontSize")); IsDrawableFontSize(s)) c.font_size = static_cast<float>(s);
 

@@ -32,6 +32,7 @@ struct Format {
     FormatName names[2];  // the second has no name when there is one only
     const char* summary;  // its line in the usage text
     bool needs_qt;        // fonts or the printer: Qt is started for it
+    bool binary;          // bytes a terminal cannot show: never written to one
     Status (*write)(Conversion& c, const std::string& out);
     // What the writer measures through Qt once, before its first file;
     // nullptr for nothing.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/convert.h"
 #include "platform/qt/qt_dialog.h"
 #include "platform/qt/qt_services.h"
 #include "viewer/desktop.h"
@@ -29,9 +30,16 @@ int RunViewer(int argc, char** argv) {
     std::string line;
     for (int i = 1; i < argc; ++i) line += (i > 1 ? " " : "") + std::string(argv[i]);
     if (!HaveDisplay()) {
+        std::string formats;
+        for (const Format& f : Formats()) {
+            for (const FormatName& n : f.names) {
+                if (n.name) formats += (formats.empty() ? "" : "|") + std::string(n.name);
+            }
+        }
         std::fprintf(stderr,
                      "tarnwick: no display to open the window on; run it as 'xvfb-run tarnwick FILE', "
-                     "or convert without a window: 'tarnwick --convert-to rtf|txt|htm|pdf FILE...'\n");
+                     "or convert without a window: 'tarnwick --convert-to %s FILE...'\n",
+                     formats.c_str());
         return 1;
     }
     int qt_argc = 1;

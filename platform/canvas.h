@@ -123,6 +123,10 @@ public:
     virtual double PageWidth() = 0;
     // Nothing prints beyond the printable area.
     double RightEdge() override { return ScaleWidth(); }
+    // Prints everything `factor` times its size (0 < factor <= 1) from the
+    // next thing put on the page on; the printable area and the paper,
+    // measured in the document's twips, grow by 1 / factor.
+    virtual void SetScale(double factor) = 0;
     // The current page number, 1 on the first page.
     virtual int Page() = 0;
     virtual void NewPage() = 0;

@@ -26,6 +26,11 @@ public:
     // The document the print dialog prints: printing to a file proposes
     // its name with ".pdf", and the title names the job (a PDF's title).
     std::string PrintPath, PrintTitle;
+    // The print dialog's two choices for rows wider than the page: the
+    // paper on its side, and printing smaller (to half size at the least)
+    // so that the widest row fits.
+    bool PrintLandscape = false;
+    bool PrintFitWidth = false;
 
     // Each returns true when the user confirmed; FileName, or FontName and
     // FontSize, then hold the choice.

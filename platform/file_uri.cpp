@@ -44,7 +44,11 @@ std::optional<std::string> PathFromFileUri(std::string_view text) {
     path.reserve(rest.size());
     for (std::size_t i = 0; i < rest.size(); ++i) {
         if (rest[i] == '%' && i + 2 < rest.size() && HexDigit(rest[i + 1]) >= 0 && HexDigit(rest[i + 2]) >= 0) {
-            path += static_cast<char>(HexDigit(rest[i + 1]) * 16 + HexDigit(rest[i + 2]));
+            const char byte = static_cast<char>(HexDigit(rest[i + 1]) * 16 + HexDigit(rest[i + 2]));
+            // No name holds a "/": an escaped one would name another file
+            // than the URI's own folders say (GLib refuses it too).
+            if (byte == '/') return std::nullopt;
+            path += byte;
             i += 2;
         } else {
             path += rest[i];  // a stray "%" stands for itself

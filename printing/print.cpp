@@ -44,6 +44,7 @@ Status PrintDocument(PrintJob& job) {
     bool finished = trap.Run([&] {
         const long reserved = ReservedLines(job.doc);
         SetPrinterFont(trap, job);
+        if (job.fit_width) trap.Step([&] { FitWidestRow(job); });
         const int PrinterLines = CountPrinterLines(trap, job.printer);
         PageLengthChoice length = ChoosePageLength(trap, job, PrinterLines, reserved);
         if (length.stop) {

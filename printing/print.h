@@ -33,7 +33,16 @@ struct PrintJob {
     // The cells as the layout on show gives them, with their page breaks;
     // nullptr prints the cells as stored.
     const ShownCells* shown = nullptr;
+    // Prints smaller, down to half size, so that the widest row fits the
+    // printable width.
+    bool fit_width = false;
+    // Set by printing: the rows whose text runs past the printable width
+    // and is cut there.
+    long rows_cut = 0;
 };
+
+// The smallest size --fit-width prints at: smaller is hard to read.
+inline constexpr double kSmallestFitScale = 0.5;
 
 // The document's title, or the file name of `path` when it has none: the
 // name a printed document goes by.

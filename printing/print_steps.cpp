@@ -55,6 +55,40 @@ PageLengthChoice AskPageLength(Trap& trap, PrintJob& job, int PrinterLines, long
     return {job.PrintPageLength, std::nullopt};
 }
 
+// The width of `text`, measured only as far as needed to pass `limit`:
+// a line of millions of characters costs no more than the page is wide.
+double WidthUpTo(PrinterCanvas& p, std::string_view text, double limit) {
+    constexpr std::size_t kPiece = 256;
+    double width = 0;
+    for (std::size_t i = 0; i < text.size() && width <= limit; i += kPiece)
+        width += p.TextWidth(text.substr(i, kPiece));
+    return width;
+}
+
+// How far right row `r`'s text reaches, in twips, measured no further
+// than past `limit`: the furthest end of a cell's shown text, blanks at
+// its end not counted.
+double RowReach(PrinterCanvas& p, const DocumentModel& d, const ShownCells* shown, RowReader& cells,
+                const std::vector<double>& starts, long r, double limit) {
+    const double letter = p.TextWidth("A");
+    double reach = 0;
+    for (int c = 1; c <= d.NumCols && reach <= limit; ++c) {
+        int row = static_cast<int>(r);
+        std::string text = shown != nullptr ? shown->Shown(c, row) : WithoutMarkup(cells.Cell(c, row));
+        text.erase(text.find_last_not_of(' ') + 1);
+        if (text.empty()) continue;
+        const double start = letter * starts[static_cast<std::size_t>(c - 1)];
+        reach = std::max(reach, start + WidthUpTo(p, text, limit - start));
+    }
+    return reach;
+}
+
+std::vector<double> ColumnStarts(const DocumentModel& d) {
+    std::vector<double> starts;
+    for (int c = 1; c <= d.NumCols; ++c) starts.push_back(d.StartPosition(c));
+    return starts;
+}
+
 }  // namespace
 
 long ReservedLines(const DocumentModel& d) {
@@ -65,6 +99,20 @@ long ReservedLines(const DocumentModel& d) {
 void SetPrinterFont(Trap& trap, PrintJob& job) {
     trap.Step([&] { job.printer.SetFontName(job.font_name); });
     trap.Step([&] { job.printer.SetFontSize(job.font_size); });
+}
+
+void FitWidestRow(PrintJob& job) {
+    const DocumentModel& d = job.doc;
+    RowReader cells(d.Cells, d.NumCols);
+    const std::vector<double> starts = ColumnStarts(d);
+    const ShownCells* shown = UnlessAsStored(job.shown);
+    const double width = job.printer.ScaleWidth();
+    // A row wider than the page at its smallest is cut all the same.
+    const double limit = width / kSmallestFitScale;
+    double widest = 0;
+    for (long r = 1; r <= d.NumRows && widest <= limit; ++r)
+        widest = std::max(widest, RowReach(job.printer, d, shown, cells, starts, r, limit));
+    if (widest > width) job.printer.SetScale(std::max(width / widest, kSmallestFitScale));
 }
 
 int CountPrinterLines(Trap& trap, PrinterCanvas& p) {
@@ -117,9 +165,9 @@ PageRun::PageRun(PrintJob& j, const PageFit& fit)
       slots(fit.RowsPerPage + 1),
       footer_margin(fit.footer_margin),
       shown(UnlessAsStored(j.shown)),
-      cells(j.doc.Cells, j.doc.NumCols) {
-    for (int c = 1; c <= j.doc.NumCols; ++c) starts.push_back(j.doc.StartPosition(c));
-}
+      starts(ColumnStarts(j.doc)),
+      cells(j.doc.Cells, j.doc.NumCols),
+      width(j.printer.ScaleWidth()) {}
 
 namespace {
 
@@ -145,11 +193,17 @@ void PrintRowSlot(PageRun& run, long k) {
     const DocumentModel& d = run.job.doc;
     PrinterCanvas& p = run.job.printer;
     if (k <= d.NumRows) {
+        double right = 0;
         for (int c = 1; c <= d.NumCols; ++c) {
             p.SetCurrentX(p.TextWidth("A") * run.starts[static_cast<std::size_t>(c - 1)]);
             if (run.shown != nullptr) PrintCell(p, run.shown->Marked(c, static_cast<int>(k)), run.job.flags);
             else PrintCell(p, run.cells.Cell(c, static_cast<int>(k)), run.job.flags);
+            right = std::max(right, p.CurrentX());
         }
+        // Only a row that went past the edge is measured again, without
+        // the blanks that show nothing.
+        if (right > run.width && RowReach(p, d, run.shown, run.cells, run.starts, k, run.width) > run.width)
+            ++run.job.rows_cut;
     }
     EndLines(p, d.OptLS);
 }

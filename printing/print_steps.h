@@ -21,6 +21,10 @@ long ReservedLines(const DocumentModel& doc);
 // Prints in the job's font: its name first, then its size.
 void SetPrinterFont(Trap& trap, PrintJob& job);
 
+// Scales the printer down, no smaller than kSmallestFitScale, so that
+// the widest row's text fits the printable width.
+void FitWidestRow(PrintJob& job);
+
 // The lines of the current font the printer page holds.
 int CountPrinterLines(Trap& trap, PrinterCanvas& printer);
 
@@ -62,6 +66,7 @@ struct PageRun {
     const ShownCells* shown;     // the layout on show; nullptr: the cells as stored
     std::vector<double> starts;  // each column's start, in characters
     RowReader cells;
+    double width;  // the printable width
 };
 
 // The top margin, the header text (left on its line) and the header margin.

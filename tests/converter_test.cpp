@@ -1010,7 +1010,9 @@ TEST(Converter, VersionByEveryName) {
 
 // Runs the converter with its standard streams on a pseudo-terminal and
 // returns all it wrote there.
-std::string OnTerminal(const std::vector<std::string>& args) {
+// Standard output and standard error both on one terminal; `status`
+// receives the exit status.
+std::string OnTerminal(const std::vector<std::string>& args, int* status = nullptr) {
     int master = -1;
     pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
     if (pid < 0) return "forkpty failed";
@@ -1030,7 +1032,9 @@ std::string OnTerminal(const std::vector<std::string>& args) {
         else break;  // EIO once the converter has closed its end
     }
     ::close(master);
-    ::waitpid(pid, nullptr, 0);
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    if (status) *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return seen;
 }
 
@@ -1097,6 +1101,101 @@ TEST(Converter, TwoDigitYearsDoNotMoveWithTheClock) {
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, "1946-01-01\r\n2029-12-31\r\n1930-06-30\r\n") << clock;
     }
+}
+
+TEST(Converter, AWideSheetPrintsWholeInLandscapeOrFittedAndACutIsSaid) {
+    TempDir out, scratch;
+    const std::string doc = TARNWICK_SOURCE_DIR "/tests/data/real-documents/spreadsheets/pd4-example-string.pd";
+    // The widest Summary cell, as a person reads it off the page.
+    const std::string summary = "starting at Input3. Input3 is optional";
+    const struct {
+        std::vector<std::string> options;
+        bool whole;
+        const char* said;  // on stderr, after the file's name
+        const char* paper;
+    } cases[] = {
+        {{},
+         false,
+         ": 17 rows are wider than the page and cut at its right edge; --landscape or --fit-width "
+         "prints them whole\n",
+         "595 x 842"},
+        {{"--landscape"},
+         false,
+         ": 2 rows are wider than the page and cut at its right edge; --fit-width prints "
+         "them whole\n",
+         "842 x 595"},
+        {{"--fit-width"}, true, nullptr, "595 x 842"},
+        {{"--landscape", "--fit-width"}, true, nullptr, "842 x 595"},
+    };
+    for (const char* layout : {"plain", "pipedream"}) {
+        for (const auto& c : cases) {
+            std::vector<std::string> args{"--convert-to", "pdf", "--layout", layout, "--outdir", out.path(), doc};
+            args.insert(args.end(), c.options.begin(), c.options.end());
+            Result r = Convert(args, scratch, "LC_ALL=en_GB.UTF-8 ");
+            std::string pdf = out / "pd4-example-string.pdf", what = layout;
+            for (const std::string& o : c.options) what += " " + o;
+            EXPECT_EQ(r.status, 0) << what;
+            EXPECT_EQ(r.err, c.said ? "tarnwick: " + doc + c.said : "") << what;
+            std::string text = Output("pdftotext -layout " + Quote(pdf) + " -");
+            EXPECT_EQ(text.find(summary) != std::string::npos, c.whole) << what << text;
+            EXPECT_NE(Output("pdfinfo " + Quote(pdf)).find(std::string("Page size:       ") + c.paper),
+                      std::string::npos)
+                << what;
+        }
+    }
+}
+
+TEST(Converter, TakesFileUrisAsTheViewerDoes) {
+    TempDir dir, scratch;
+    dir.Write("my budget.pd", "%OP%DEHousehold budget 2026\n%CO:A,12,72%rent\n");
+    const std::string folder = dir.path();
+    const struct {
+        std::string arg;
+        int status;
+        bool written;
+    } cases[] = {
+        {"file://" + folder + "/my%20budget.pd", 0, true},
+        {"file://localhost" + folder + "/my%20budget.pd", 0, true},
+        {"file://" + folder + "%2Fmy%20budget.pd", 1, false},
+    };
+    for (const auto& c : cases) {
+        fs::remove(dir / "my budget.txt");
+        Result r = Convert({"--convert-to", "txt", c.arg}, scratch);
+        EXPECT_EQ(r.status, c.status) << c.arg << r.err;
+        EXPECT_EQ(fs::exists(dir / "my budget.txt"), c.written) << c.arg;
+    }
+}
+
+TEST(Converter, OnATerminalTheOutputStandsAloneAndBinaryIsRefused) {
+    TempDir dir;
+    std::string doc = dir.Write("budget.pd", "%OP%DEHousehold budget 2026\n%CO:A,12,72%rent\nfood\n");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string seen;  // all the terminal shows (its driver turns LF into CR LF)
+    } cases[] = {
+        {{"--convert-to", "txt", doc, "--stdout"}, 0, "rent\r\r\nfood\r\r\n"},
+        {{"--convert-to", "csv", doc, "-o", "-"}, 0, "rent\r\r\nfood\r\r\n"},
+        {{"--convert-to", "pdf", doc, "--stdout"},
+         2,
+         "tarnwick: will not write pdf to a terminal: redirect standard output to a file or a pipe, or leave out "
+         "--stdout\r\nTry 'tarnwick --help' for more information.\r\n"},
+    };
+    for (const Case& c : cases) {
+        int status = -1;
+        EXPECT_EQ(OnTerminal(c.args, &status), c.seen) << c.args[1];
+        EXPECT_EQ(status, c.status) << c.args[1];
+    }
+}
+
+TEST(Converter, HelpAndTheNoDisplayHintNameWhatTheyShould) {
+    TempDir scratch;
+    Result help = Convert({"--help"}, scratch);
+    EXPECT_NE(help.out.find("tarnwick --convert-to FORMAT FILE --stdout [--layout LAYOUT]"), std::string::npos);
+    EXPECT_NE(help.out.find("[--outdir DIR] [--layout LAYOUT]"), std::string::npos);
+    Result hint = Convert({"x.pd"}, scratch, "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ");
+    EXPECT_EQ(hint.status, 1);
+    EXPECT_NE(hint.err.find("--convert-to rtf|txt|htm|html|pdf|csv FILE"), std::string::npos) << hint.err;
 }
 
 }  // namespace

@@ -67,6 +67,39 @@ TEST(PrintDocument, AHugeCellPrintsWhatFitsTheLineAndTheRestOfThePage) {
     EXPECT_TRUE(p.printer.ended);
 }
 
+// The printable width is 11000 twips, 101 characters of 108 after the
+// left margin of 2: rows up to that reach fit.
+TEST(PrintDocument, FitWidthScalesTheWidestRowOntoThePageNeverBelowHalf) {
+    const struct {
+        const char* name;
+        int chars;  // the widest row's characters, after the margin
+        bool fit;
+        double scale;
+        long cut;
+    } cases[] = {
+        {"fits", 90, false, 1, 0},
+        {"fits, fitted", 90, true, 1, 0},
+        {"too wide", 150, false, 1, 1},
+        {"too wide, fitted", 150, true, 11000.0 / (152 * 108), 0},
+        {"blanks past the edge", 99, false, 1, 0},
+        {"twice too wide", 250, true, 0.5, 1},
+    };
+    for (const auto& c : cases) {
+        Print p;
+        std::string wide(static_cast<std::size_t>(c.chars), 'w');
+        if (std::string(c.name) == "blanks past the edge") wide += std::string(40, ' ');
+        p.f.Load("%CO:A,8,0%short\n" + wide + "\n%H2%" + wide.substr(0, 10) + "%H2%\n");
+        PrintJob job{p.f.fp.sys, p.f.doc,           p.printer, "Courier New",  9,
+                     p.CrLf,     p.PrintPageLength, p.flags,   std::int16_t{0}};
+        job.fit_width = c.fit;
+        PrintDocument(job);
+        EXPECT_NEAR(p.printer.scale, c.scale, 1e-9) << c.name;
+        EXPECT_EQ(job.rows_cut, c.cut) << c.name;
+        // More lines fit a smaller page, so the rows still print whole.
+        EXPECT_NE(p.printer.Text().find(wide), std::string::npos) << c.name;
+    }
+}
+
 TEST(PrintDocument, APageLengthDifferentFromThePrintersIsAsked) {
     Print p(62);
     p.f.Load(Rows(3));

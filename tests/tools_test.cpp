@@ -138,7 +138,7 @@ TEST(EditAndView, EachShortcutRunsItsCommand) {
         } else if (name == "goto") {
             EXPECT_EQ(win.Top(), 77);
         } else if (name == "copy") {
-            EXPECT_TRUE(QApplication::clipboard()->text().startsWith("row1\tb1\r\n"));
+            EXPECT_TRUE(QApplication::clipboard()->text().startsWith("row1\tb1\n"));
         } else if (name.rfind("zoom in", 0) == 0) {
             EXPECT_DOUBLE_EQ(w.Zoom(), 1.1);
         } else if (name == "zoom out") {
@@ -262,15 +262,16 @@ TEST(EditAndView, CopyTheSelectedRowsOrThePage) {
         std::string text, html;
         for (int r = c.first; r <= c.last; ++r) {
             std::string a = r == 150 ? "the Quarry gate" : r == 240 ? "quarry again" : "row" + std::to_string(r);
-            text += a + "\tb" + std::to_string(r) + "\r\n";
-            html += "\r\n" + a + std::string(a.size() < 12 ? 12 - a.size() : 0, ' ') + "b" + std::to_string(r);
+            text += a + "\tb" + std::to_string(r) + "\n";
+            if (r == 150) a = "the Quarry <b>gate</b>";
+            html += "<tr><td>" + a + "</td><td>b" + std::to_string(r) + "</td></tr>\r\n";
         }
         EXPECT_EQ(got->text().toStdString(), text) << how;
         ASSERT_TRUE(got->hasHtml()) << how;
         std::string h = got->html().toStdString();
         EXPECT_EQ(h.rfind("<html>\r\n<head>\r\n<title>Tools</title>", 0), 0u) << how;
-        EXPECT_NE(h.find("<pre>" + html.substr(2)), std::string::npos) << how << "\n" << h;
-        EXPECT_EQ(h.find("row" + std::to_string(c.last + 1) + " "), std::string::npos) << how;
+        EXPECT_NE(h.find("<table>\r\n" + html + "</table>"), std::string::npos) << how << "\n" << h;
+        EXPECT_EQ(h.find("row" + std::to_string(c.last + 1) + "<"), std::string::npos) << how;
     }
     // The selection is drawn; a click below the document's end clears it.
     QImage page_image = w.Surface().Pixmap().toImage();
@@ -319,16 +320,15 @@ TEST(EditAndView, ZoomLeavesTheSettingsAndThePrintFontAlone) {
     EXPECT_FLOAT_EQ(win.dialog.printed_drawn.front().size, 9);
 }
 
-TEST(EditAndView, GoToRowShowsTheRowAtTheTopWithinTheBarsRange) {
+TEST(EditAndView, GoToRowShowsTheRowAtTheTop) {
     ToolsWindow win;
     frmQuillon& w = win.W();
-    const int max = w.VScroll1->maximum();
     const struct {
         std::vector<std::string> answers;
         int top;
     } cases[] = {
         {{"42"}, 42},   {{"1"}, 1},          {{"0"}, 1},        {{"-5"}, 1},
-        {{"300"}, max}, {{"99999999"}, max}, {{"two", "7"}, 7}, {{""}, 7},  // Cancel leaves the page where it is
+        {{"300"}, 300}, {{"99999999"}, 300}, {{"two", "7"}, 7}, {{""}, 7},  // Cancel leaves the page where it is
     };
     for (const auto& c : cases) {
         win.fp.input.answers.assign(c.answers.begin(), c.answers.end());
@@ -339,6 +339,17 @@ TEST(EditAndView, GoToRowShowsTheRowAtTheTopWithinTheBarsRange) {
     }
     EXPECT_EQ(win.fp.input.asked.front().prompt, "Go to row (1-300):");
     EXPECT_EQ(win.fp.input.asked[1].proposed, "42");
+    EXPECT_EQ(win.fp.input.asked[7].prompt, "\"two\" is not a row number. Go to row (1-300):");
+
+    // A document that fits one page moves too.
+    w.LoadFile(win.File("short.pd", Document(5)));
+    win.Settle();
+    for (const char* row : {"3", "1"}) {
+        win.fp.input.answers = {row};
+        w.mnuEditGoToRow_Click();
+        win.Settle();
+        EXPECT_EQ(win.Top(), std::stoi(row));
+    }
 }
 
 // Every key of the row bar's table does what it did beside the new

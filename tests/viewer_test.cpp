@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPaintEngine>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -406,6 +407,83 @@ TEST(Window, AListOnTheCommandLineIsReadableAtOnceWhateverTheWindowSize) {
     }
 }
 
+// A paint device that keeps the texts painted on it, as painted: a name
+// the list cuts short arrives with its ellipsis.
+class TextRecorder : public QPaintEngine {
+public:
+    QStringList texts;
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState&) override {}
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    void drawRects(const QRectF*, int) override {}
+    void drawLines(const QLineF*, int) override {}
+    void drawPath(const QPainterPath&) override {}
+    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+    void drawTextItem(const QPointF&, const QTextItem& item) override { texts << item.text(); }
+    Type type() const override { return QPaintEngine::User; }
+};
+
+class TextDevice : public QPaintDevice {
+public:
+    explicit TextDevice(QSize size) : size_(size) {}
+    QPaintEngine* paintEngine() const override { return &engine; }
+    mutable TextRecorder engine;
+
+protected:
+    int metric(PaintDeviceMetric m) const override {
+        if (m == PdmWidth) return size_.width();
+        if (m == PdmHeight) return size_.height();
+        if (m == PdmDevicePixelRatioScaled) return static_cast<int>(devicePixelRatioFScale());
+        return m == PdmDepth ? 32 : m >= PdmDpiX && m <= PdmPhysicalDpiY ? 96 : 1;
+    }
+
+private:
+    QSize size_;
+};
+
+TEST(Window, ListNamesAreDrawnWholeAtEveryWidth) {
+    TempDir docs;
+    const std::string stem = "Functions__Stats__Listcount_and_a_much_longer_tail_of_words";
+    std::vector<std::string> names;
+    for (std::size_t n : {10u, 22u, 30u, 45u, 60u}) names.push_back(stem.substr(0, n - 3) + ".pd");
+    std::string lines;
+    for (const std::string& n : names) lines += n + "\n";
+    std::string list = docs.Write("names.l", lines);
+    Window win("", list);
+    frmQuillon& w = *win.w;
+    ASSERT_EQ(w.List1->count(), 5);
+    for (int width : {640, 800, 1024, 1280, 1580}) {
+        w.resize(width, 700);
+        win.Settle();
+        TextDevice device(w.List1->size());
+        w.List1->render(&device);
+        QStringList& drawn = device.engine.texts;
+        for (const std::string& n : names) {
+            EXPECT_TRUE(drawn.contains(QString::fromStdString(" " + n)))
+                << n << " at " << width << " px; drawn: " << drawn.join('|').toStdString();
+        }
+    }
+}
+
+TEST(Window, AFileThatDoesNotExistIsNeitherRecentNorInTheCaption) {
+    const struct {
+        const char* name;
+        bool exists;
+    } cases[] = {{"there.pd", true}, {"gone.pd", false}};
+    for (const auto& c : cases) {
+        Window win;
+        std::string kept = win.File("kept.pd", "%CO:A,8,0%x\n");
+        win.Load(kept);
+        std::string path = win.dir / c.name;
+        if (c.exists) win.File(c.name, "%CO:A,8,0%y\n");
+        win.Load(path);
+        EXPECT_EQ(win.Caption(), c.exists ? "Tarnwick - " + path : "Tarnwick") << c.name;
+        EXPECT_EQ(win.Ini("File1"), c.exists ? path : kept) << c.name;
+        EXPECT_EQ(RecentPath(*win.w, 1), c.exists ? path : kept) << c.name;
+    }
+}
+
 TEST(Window, TheRecentFilesStandBelowARealSeparator) {
     Window win;
     frmQuillon& w = *win.w;
@@ -731,6 +809,27 @@ TEST(PipeDreamLayout, PrintingAndSaveAsTakeTheLayoutOnShow) {
         const std::string saved = test::ReadFile(win.dir / "sum.txt");
         // The text export marks a number cell of the stored text with "=".
         EXPECT_EQ(saved, pipedream ? "42\r\n" : "=6*7\r\n");
+    }
+}
+
+TEST(Window, ThePrintDialogsFitWidthPrintsTheWidestRowWhole) {
+    const struct {
+        const char* ticked;
+        bool landscape, fit;
+    } cases[] = {{"", false, false},
+                 {"fit-width", false, true},
+                 {"landscape", true, false},
+                 {"landscape,fit-width", true, true}};
+    for (const auto& c : cases) {
+        Window win;
+        win.Load(win.File("wide.pd", "%CO:A,8,0%" + std::string(150, 'w') + "\nshort\n"));
+        win.dialog.answers = {c.ticked};
+        win.fp.input.answers = {"60"};  // the page length, should the printer's differ
+        win.w->mnuFilePrint_Click();
+        EXPECT_EQ(win.dialog.PrintLandscape, c.landscape) << c.ticked;
+        EXPECT_EQ(win.dialog.PrintFitWidth, c.fit) << c.ticked;
+        // 152 characters of 108 twips on a page 11000 wide.
+        EXPECT_NEAR(win.dialog.printed_scale, c.fit ? 11000.0 / (152 * 108) : 1, 1e-9) << c.ticked;
     }
 }
 

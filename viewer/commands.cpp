@@ -102,6 +102,7 @@ void frmQuillon::mnuFilePrint_Click() {
         std::unique_ptr<ShownCells> cells = CellsNow();
         PrintJob job{sys_, doc_, *printer, Surface().FontName(), Surface().FontSize(), CrLf, PrintPageLength, Scripts};
         job.shown = cells.get();
+        job.fit_width = d.PrintFitWidth;
         PrintDocument(job);
     });
 }

@@ -1,5 +1,5 @@
 // Go to Row: asks for a row number and shows that row at the top of the
-// page, as far as the row bar goes.
+// page.
 #include <QScrollBar>
 #include <algorithm>
 
@@ -10,18 +10,26 @@ namespace tw {
 
 void frmQuillon::mnuEditGoToRow_Click() {
     if (!mnuEditGoToRow->isEnabled()) return;
-    std::string prompt = "Go to row (1-" + std::to_string(doc_.NumRows) + "):";
+    const std::string range = "Go to row (1-" + std::to_string(doc_.NumRows) + "):";
+    std::string prompt = range;
     std::string proposed = std::to_string(VScroll1->value());
     for (;;) {
         std::string answer = sys_.input.Ask(prompt, "Go to Row", proposed);
         if (answer.empty()) return;  // cancelled
         if (IsNumeric(answer)) {
-            double wanted = RoundHalfEven(Val(answer));
-            double lo = VScroll1->minimum(), hi = VScroll1->maximum();
-            VScroll1->setValue(static_cast<int>(std::clamp(wanted, lo, hi)));
+            const double wanted = RoundHalfEven(Val(answer));
+            const double lo = VScroll1->minimum();
+            const double last = std::max(doc_.NumRows, VScroll1->minimum());
+            const int row = static_cast<int>(std::clamp(wanted, lo, last));
+            // The bar stops where the last page is full; a row further on
+            // is still brought to the top, the bar reaching past the end
+            // for it until the document is next laid out.
+            if (row > VScroll1->maximum()) VScroll1->setMaximum(row);
+            VScroll1->setValue(row);
             GiveFocusToVScroll1();
             return;
         }
+        prompt = "\"" + answer + "\" is not a row number. " + range;
         proposed = answer;
     }
 }

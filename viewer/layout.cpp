@@ -4,7 +4,9 @@
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QScrollBar>
+#include <QStyle>
 #include <algorithm>
+#include <cmath>
 
 #include "document/numbers.h"
 #include "document/reader.h"
@@ -83,16 +85,22 @@ void frmQuillon::FlushResize() {
 }
 
 void frmQuillon::SetListGrid() {
-    // As many list columns as names like "filename.ext" fit. The list's
-    // contents rectangle follows its geometry at once; its viewport only
-    // once the list has been shown and laid out.
-    const double py = tpp_;
+    // Every list cell is as wide as the longest name (at least as wide as
+    // a short "filename.ext"), so no name is cut short; the width left over
+    // is shared among as many columns as fit, so a wider window never
+    // narrows a cell below that. The list's contents rectangle follows its
+    // geometry at once; its viewport only once it is shown and laid out.
     QFontMetricsF fm(List1->font());
-    double w = fm.horizontalAdvance(QStringLiteral("filename.ext   ")) * tpp_;
-    double columns = RoundHalfEven((List1->width() * tpp_ - 2 * py) / w);
-    if (columns < 1) columns = 1;
-    int grid = static_cast<int>(List1->contentsRect().width() / columns);
-    List1->setGridSize(QSize(std::max(grid, 1), static_cast<int>(std::ceil(fm.height())) + 2));
+    // The item delegate keeps this much clear on each side of the text.
+    const int margin = List1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, List1) + 1;
+    double widest = fm.horizontalAdvance(QStringLiteral("filename.ext   "));
+    for (int i = 0; i < List1->count(); ++i) {
+        widest = std::max(widest, fm.horizontalAdvance(List1->item(i)->text()) + 2 * margin + fm.averageCharWidth());
+    }
+    const int cell = static_cast<int>(std::ceil(widest));
+    const int room = List1->contentsRect().width();
+    const int columns = std::max(room / std::max(cell, 1), 1);
+    List1->setGridSize(QSize(std::max(room / columns, cell), static_cast<int>(std::ceil(fm.height())) + 2));
 }
 
 void frmQuillon::Form_Resize() {

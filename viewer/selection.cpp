@@ -4,8 +4,10 @@
 #include <QClipboard>
 #include <QMimeData>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "export/html_export.h"
+#include "export/markup_writer.h"
 #include "export/text_export.h"
 #include "platform/qt/qt_services.h"
 #include "viewer/frmQuillon.h"
@@ -57,19 +59,50 @@ void frmQuillon::ForgetSelection() {
     marks_.selected_last = -1;
 }
 
+namespace {
+
+// The rows as HTML for pasting: where the document has columns, a table
+// whose row cells paste into a spreadsheet's cells; otherwise a paragraph
+// a row.
+std::string CopiedHtml(Platform& sys, const DocumentModel& doc, const ShownCells& shown, RowRange rows) {
+    const bool table = doc.NumCols > 1;
+    std::string html = "<html>\r\n<head>\r\n<title>";
+    EscapeHtml(doc.OptDE, html);
+    html += "</title>\r\n</head>\r\n<body>\r\n";
+    if (table) html += "<table>\r\n";
+    for (int r = std::max(rows.first, 1); r <= std::min(rows.last, doc.NumRows); ++r) {
+        html += table ? "<tr>" : "<p>";
+        for (int c = 1; c <= doc.NumCols; ++c) {
+            if (table) html += "<td>";
+            WriteCellHTML(sys, doc, html, shown.Marked(c, r));
+            if (table) html += "</td>";
+        }
+        html += table ? "</tr>\r\n" : "</p>\r\n";
+    }
+    if (table) html += "</table>\r\n";
+    return html + "</body>\r\n</html>\r\n";
+}
+
+}  // namespace
+
 QMimeData* frmQuillon::CopiedRows() {
     RowRange rows{marks_.selected_first, marks_.selected_last};
     if (rows.last < rows.first) {
         rows.first = VScroll1->value();
         rows.last = VScroll1->value() + VScroll1->pageStep();
     }
-    StringSink text, html;
+    StringSink text;
     // The rows as the layout on show shows them.
     WriteText(doc_, text, nullptr, rows, &Shown());
-    WriteHTML(sys_, doc_, html, nullptr, rows, &Shown());
+    // Pasted text takes the desktop's line ends.
+    std::string lines;
+    lines.reserve(text.bytes.size());
+    for (std::size_t i = 0; i < text.bytes.size(); ++i) {
+        if (!(text.bytes[i] == '\r' && i + 1 < text.bytes.size() && text.bytes[i + 1] == '\n')) lines += text.bytes[i];
+    }
     auto* copied = new QMimeData;
-    copied->setText(FromCp1252(text.bytes));
-    copied->setHtml(FromCp1252(html.bytes));
+    copied->setText(FromCp1252(lines));
+    copied->setHtml(FromCp1252(CopiedHtml(sys_, doc_, Shown(), rows)));
     return copied;
 }
 

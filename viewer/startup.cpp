@@ -106,8 +106,12 @@ void frmQuillon::LoadFile(std::string FileName) {
     trap.Run([&] {
         // Cells made over the old model must not outlive it.
         DocumentChanged(FileName);
-        trap.Step([&] { ReadPipeDreamFile(sys_, *this, doc_, FileName); });
-        if (!doc_.IsPipeDreamFile && doc_.NumCols == 1) {
+        Status read;
+        trap.Step([&] { read = ReadPipeDreamFile(sys_, *this, doc_, FileName); });
+        if (read.kind == Status::Kind::Failed && read.number == kErrFileNotFound) {
+            // Nothing was read: the name is neither recent nor on show.
+            SetCaption(kAppName);
+        } else if (!doc_.IsPipeDreamFile && doc_.NumCols == 1) {
             bool list = false;
             trap.Step([&] { list = RecognizeList(FileName); });
             if (list) return;

@@ -16,15 +16,18 @@ namespace tw::fake {
 // command is done with it.
 class KeptCanvas : public RecordingCanvas {
 public:
-    KeptCanvas(std::string& text, std::vector<Drawn>& shapes) : text_(text), drawn_(shapes) {}
+    KeptCanvas(std::string& text, std::vector<Drawn>& shapes, double& kept_scale)
+        : text_(text), drawn_(shapes), scale_(kept_scale) {}
     ~KeptCanvas() override {
         text_ = Text();
         drawn_ = drawn;
+        scale_ = scale;
     }
 
 private:
     std::string& text_;
     std::vector<Drawn>& drawn_;
+    double& scale_;
 };
 
 class FakeDialog : public CommonDialog {
@@ -43,14 +46,20 @@ public:
     // was let go (the command owns the printer and ends it).
     std::string printed;
     std::vector<Drawn> printed_drawn;
+    double printed_scale = 1;  // the size it printed at
     // Where printing goes; handed out by Printer().
-    std::unique_ptr<RecordingCanvas> next_printer = std::make_unique<KeptCanvas>(printed, printed_drawn);
+    std::unique_ptr<RecordingCanvas> next_printer = std::make_unique<KeptCanvas>(printed, printed_drawn, printed_scale);
 
     bool ShowOpen() override { return Answer("open", FileName); }
     bool ShowSave() override { return Answer("save", FileName); }
+    // The print dialog's answer names the choices ticked: "landscape",
+    // "fit-width", both or neither.
     bool ShowPrinter() override {
-        std::string ignored;
-        return Answer("print", ignored);
+        std::string ticked;
+        if (!Answer("print", ticked)) return false;
+        PrintLandscape = ticked.find("landscape") != std::string::npos;
+        PrintFitWidth = ticked.find("fit-width") != std::string::npos;
+        return true;
     }
     bool ShowFont() override {
         std::string font;
@@ -63,7 +72,7 @@ public:
     }
     std::unique_ptr<PrinterCanvas> Printer() override {
         auto p = std::move(next_printer);
-        next_printer = std::make_unique<KeptCanvas>(printed, printed_drawn);
+        next_printer = std::make_unique<KeptCanvas>(printed, printed_drawn, printed_scale);
         return p;
     }
 

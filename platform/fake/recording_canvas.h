@@ -45,9 +45,11 @@ public:
     std::vector<double> shaded;
     void Shade(double x, double, double, double, Band) override { shaded.push_back(x); }
 
-    double ScaleWidth() override { return scale_width; }
-    double ScaleHeight() override { return scale_height; }
-    double PageWidth() override { return page_width; }
+    double scale = 1;  // as SetScale left it
+    void SetScale(double factor) override { scale = factor; }
+    double ScaleWidth() override { return scale_width / scale; }
+    double ScaleHeight() override { return scale_height / scale; }
+    double PageWidth() override { return page_width / scale; }
     int Page() override { return page; }
     void NewPage() override {
         ++page;

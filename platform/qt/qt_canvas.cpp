@@ -109,9 +109,16 @@ QtPrinterCanvas::~QtPrinterCanvas() {
     }
 }
 
-double QtPrinterCanvas::ScaleWidth() { return printer_.pageRect(QPrinter::DevicePixel).width() * tpd_; }
-double QtPrinterCanvas::ScaleHeight() { return printer_.pageRect(QPrinter::DevicePixel).height() * tpd_; }
-double QtPrinterCanvas::PageWidth() { return printer_.paperRect(QPrinter::DevicePixel).width() * tpd_; }
+double QtPrinterCanvas::ScaleWidth() { return printer_.pageRect(QPrinter::DevicePixel).width() * tpd_ / scale_; }
+double QtPrinterCanvas::ScaleHeight() { return printer_.pageRect(QPrinter::DevicePixel).height() * tpd_ / scale_; }
+double QtPrinterCanvas::PageWidth() { return printer_.paperRect(QPrinter::DevicePixel).width() * tpd_ / scale_; }
+
+void QtPrinterCanvas::SetScale(double factor) {
+    scale_ = factor;
+    // Text is measured on the printer at its own size; the painter's
+    // transform alone makes it smaller on the page.
+    if (painter_ && painter_->isActive()) painter_->setTransform(QTransform::fromScale(scale_, scale_));
+}
 
 float QtPrinterCanvas::FontChanged() {
     float size = UpdateFont(*this, &printer_);
@@ -127,6 +134,7 @@ void QtPrinterCanvas::Touch() {
         if (!painter_->begin(&printer_)) throw VbError(kErrDeviceIO);
         painter_->setFont(font_);
         painter_->setPen(Qt::black);
+        if (scale_ != 1) painter_->setTransform(QTransform::fromScale(scale_, scale_));
     } else if (!printer_.newPage()) {
         throw VbError(kErrDeviceIO);
     }

@@ -101,6 +101,7 @@ public:
     double ScaleHeight() override;
     double PageWidth() override;
     int Page() override { return page_; }
+    void SetScale(double factor) override;
     void NewPage() override;
     void EndDoc() override;
     // Pages that got something on them.
@@ -118,7 +119,8 @@ protected:
 private:
     QPrinter& printer_;
     std::unique_ptr<QPainter> painter_;
-    double tpd_;  // twips per device unit
+    double tpd_;        // twips per device unit
+    double scale_ = 1;  // what is printed is this times its size
     int page_ = 1;
     int printed_ = 0;
     bool pending_ = true;  // the current page has nothing on it yet

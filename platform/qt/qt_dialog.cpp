@@ -1,10 +1,12 @@
 #include "platform/qt/qt_dialog.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QPrintDialog>
+#include <QVBoxLayout>
 
 #include "platform/qt/qt_canvas.h"
 #include "platform/qt/qt_services.h"
@@ -72,7 +74,23 @@ bool QtCommonDialog::ShowPrinter() {
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+    // Wide rows: a tab of the dialog's own, as the converter's two options.
+    auto* wide = new QWidget;
+    wide->setWindowTitle(QStringLiteral("Wide rows"));
+    auto* landscape = new QCheckBox(QStringLiteral("&Landscape: the paper on its side"), wide);
+    auto* fit =
+        new QCheckBox(QStringLiteral("&Fit width: print smaller, down to half size, so the widest row fits"), wide);
+    landscape->setChecked(PrintLandscape || printer_.pageLayout().orientation() == QPageLayout::Landscape);
+    fit->setChecked(PrintFitWidth);
+    auto* column = new QVBoxLayout(wide);
+    column->addWidget(landscape);
+    column->addWidget(fit);
+    column->addStretch();
+    dialog.setOptionTabs({wide});
     if (dialog.exec() != QDialog::Accepted) return Cancelled();
+    PrintLandscape = landscape->isChecked();
+    PrintFitWidth = fit->isChecked();
+    printer_.setPageOrientation(PrintLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
     if (!PrintTitle.empty()) printer_.setDocName(DisplayText(PrintTitle));
     return true;
 }

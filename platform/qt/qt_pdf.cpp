@@ -20,9 +20,10 @@ std::unique_ptr<QGuiApplication> StartOffscreenQt(char* argv0) {
     return std::make_unique<QGuiApplication>(qt_argc, qt_argv);
 }
 
-PdfPrinter::PdfPrinter(const std::string& path, const std::string& title)
+PdfPrinter::PdfPrinter(const std::string& path, const std::string& title, bool landscape)
     : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     SetUpPdfPrinter(*printer_);
+    if (landscape) printer_->setPageOrientation(QPageLayout::Landscape);
     printer_->setOutputFileName(QString::fromLatin1(path.c_str()));
     printer_->setDocName(DisplayText(title));
     canvas_ = std::make_unique<QtPrinterCanvas>(*printer_);

@@ -25,7 +25,8 @@ class PdfPrinter {
 public:
     // `path` must be a name Qt can open as it is (plain ASCII); `title`
     // is the document's name inside the PDF (UTF-8, else Windows-1252).
-    PdfPrinter(const std::string& path, const std::string& title);
+    // `landscape` turns the paper on its side.
+    PdfPrinter(const std::string& path, const std::string& title, bool landscape = false);
     ~PdfPrinter();
 
     PrinterCanvas& Canvas();
