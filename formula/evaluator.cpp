@@ -237,6 +237,7 @@ void Evaluator::PushIfNeeded(int col, int row, std::int64_t parent, const CellIn
     }
     stack_.push_back({id, parent});
     if (stack_.size() > 2 * compacted_size_ + 4096) CompactStack();
+    stack_peak_ = std::max(stack_peak_, stack_.size());
 }
 
 // Pushes the number cells a formula names outright, so that they are
@@ -299,8 +300,11 @@ void Evaluator::ResetForFormula() {
 }
 
 bool Evaluator::RunStack(std::size_t base, const std::chrono::steady_clock::time_point* deadline) {
+    // Each call takes at least one step, so slices however short get on.
+    bool first = true;
     while (stack_.size() > base) {
-        if (deadline && std::chrono::steady_clock::now() >= *deadline) return false;
+        if (deadline && !first && std::chrono::steady_clock::now() >= *deadline) return false;
+        first = false;
         std::int64_t id = stack_.back().id;
         int c = ColOf(id), r = RowOf(id);
         State st = GetState(c, r);

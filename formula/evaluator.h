@@ -78,6 +78,8 @@ public:
 
     // Number cells whose formulas have been computed so far.
     std::size_t FormulasComputed() const { return formulas_computed_; }
+    // The most cells that were ever waiting to be computed at once.
+    std::size_t StackPeak() const { return stack_peak_; }
 
     // CallContext
     int CurrentCol() const override { return cur_col_; }
@@ -114,7 +116,8 @@ private:
     };
     std::vector<Pending> stack_;
     std::size_t compacted_size_ = 0;  // the stack's size after its last compaction
-    bool suspended_ = false;          // ComputeUntil left work on the stack
+    std::size_t stack_peak_ = 0;
+    bool suspended_ = false;  // ComputeUntil left work on the stack
     std::int64_t suspended_target_ = -1;
     std::vector<std::int64_t> missing_;
     struct NameEntry {

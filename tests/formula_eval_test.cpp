@@ -735,5 +735,64 @@ TEST(FormulaEvaluation, NamesReferringToNamesManyTimesOverStop) {
     }
 }
 
+// What once ran away with time or memory, each within its bound.
+TEST(FormulaEvaluation, ResourcesStayBounded) {
+    {
+        // A vast range over a small sheet reads only the sheet's cells.
+        FormulaSheet s;
+        s.Set("A1", "=sum(B1B19999999)").Set("A2", "=count(B1B19999999)").Set("A3", "=max(A5ZZ99999)");
+        for (int r = 1; r <= 30; ++r) s.Set("B" + std::to_string(r), "=" + std::to_string(r));
+        Evaluator ev(s);
+        EXPECT_EQ(Describe(ev.CellValue(1, 1)), "465");
+        EXPECT_EQ(Describe(ev.CellValue(1, 2)), "30");
+        EXPECT_EQ(Describe(ev.CellValue(1, 3)), "30");
+        EXPECT_LT(s.reads_, 500);
+    }
+    {
+        // Text results share one bound; past it a cell says so and the
+        // rest of the sheet computes.
+        FormulaSheet s;
+        for (int r = 1; r <= 40; ++r) s.Set("A" + std::to_string(r), "=rept(\"y\",100000)");
+        s.Set("B1", "=length(A1)").Set("B2", "=length(A40)").Set("B3", "=6*7");
+        Evaluator ev(s);
+        ev.SetResultMemoryLimit(1000000);
+        int kept = 0, full = 0;
+        for (int r = 1; r <= 40; ++r) {
+            Value v = ev.CellValue(1, r);
+            kept += v.IsString() && v.text().size() == 100000;
+            full += v.IsError() && v.error() == ErrorCode::MemoryFull;
+        }
+        EXPECT_EQ(kept, 10);
+        EXPECT_EQ(full, 30);
+        EXPECT_EQ(Describe(ev.CellValue(2, 1)), "100000");
+        EXPECT_EQ(Describe(ev.CellValue(2, 2)), "#Propagated");
+        EXPECT_EQ(Describe(ev.CellValue(2, 3)), "42");
+    }
+    // Chains computed from their far end: each cell waiting keeps only its
+    // place, and cells asked for again and again do not pile up.
+    const struct {
+        const char* what;
+        std::string (*formula)(int row);
+        int ask;  // the row asked for first
+        const char* value;
+    } chains[] = {
+        {"each row counts the rows above, asked from the end",
+         [](int r) { return r == 1 ? std::string("=1") : "=count(A1A" + std::to_string(r - 1) + ")+1"; }, 3000, "3000"},
+        {"each row counts the rows below, asked from the top",
+         [](int r) { return r == 3000 ? std::string("=1") : "=count(A" + std::to_string(r + 1) + "A3000)+1"; }, 1,
+         "3000"},
+        {"a chain asked from its end",
+         [](int r) { return r == 1 ? std::string("=1") : "=A" + std::to_string(r - 1) + "+1"; }, 3000, "3000"},
+    };
+    for (const auto& c : chains) {
+        SCOPED_TRACE(c.what);
+        FormulaSheet s;
+        for (int r = 1; r <= 3000; ++r) s.Set("A" + std::to_string(r), c.formula(r));
+        Evaluator ev(s);
+        EXPECT_EQ(Describe(ev.CellValue(1, c.ask)), c.value);
+        EXPECT_LE(ev.StackPeak(), 2 * 3000 + 4096u);
+    }
+}
+
 }  // namespace
 }  // namespace tw::formula
