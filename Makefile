@@ -126,6 +126,7 @@ bench:
 	@bench/print_bench $(BUILD)/tarnwick
 	@bench/pandoc_compare $(BUILD)/tarnwick
 	@$(BUILD)/bench/csv_bench $(BUILD)/tarnwick
+	@$(BUILD)/bench/computing_bench $(BUILD)/tarnwick
 	@bench/libreoffice_compare $(BUILD)/tarnwick
 
 # The real documents' RTF and HTML read back by LibreOffice and Chromium,

@@ -155,6 +155,11 @@ Value Evaluator::CellValue(int col, int row) {
     if (suspended_) AbandonStack();
     std::size_t base = stack_.size();
     PushIfNeeded(col, row, -1, in.kind == CellInput::Kind::Formula ? &in : nullptr);
+    // The cell's input, already read, is handed on rather than read again.
+    if (in.kind == CellInput::Kind::Formula && stack_.size() > base) {
+        known_id_ = Id(col, row);
+        known_input_ = std::move(in);
+    }
     RunStack(base, nullptr);
     return GetState(col, row) == kDone ? Stored(col, row) : Value();
 }
@@ -314,7 +319,13 @@ bool Evaluator::RunStack(std::size_t base, const std::chrono::steady_clock::time
         }
         // The formula is read again each time the cell comes up: a cell
         // waiting for others keeps nothing but its place on the stack.
-        CellInput in = source_.Cell(c, r);
+        CellInput in;
+        if (id == known_id_) {
+            in = std::move(known_input_);
+            known_id_ = -1;
+        } else {
+            in = source_.Cell(c, r);
+        }
         double n;
         if (in.kind != CellInput::Kind::Formula) {
             stack_.pop_back();

@@ -117,6 +117,8 @@ private:
     std::vector<Pending> stack_;
     std::size_t compacted_size_ = 0;  // the stack's size after its last compaction
     std::size_t stack_peak_ = 0;
+    std::int64_t known_id_ = -1;  // a cell whose input is already in known_input_
+    CellInput known_input_;
     bool suspended_ = false;  // ComputeUntil left work on the stack
     std::int64_t suspended_target_ = -1;
     std::vector<std::int64_t> missing_;

@@ -174,9 +174,13 @@ Value Rept(CallContext&, Args& a) {
     if (!GetString(a[0], s, e) || !Count(a[1], n, e)) return e;
     if (static_cast<double>(n) * static_cast<double>(s.size()) > kMaxText) return Value::Error(ErrorCode::OutOfRange);
     std::string out;
-    out.reserve(static_cast<std::size_t>(n) * s.size());
-    for (long long i = 0; i < n; ++i) out += s;
-    return Value::String(out);
+    if (s.size() == 1) {
+        out.assign(static_cast<std::size_t>(n), s[0]);
+    } else {
+        out.reserve(static_cast<std::size_t>(n) * s.size());
+        for (long long i = 0; i < n; ++i) out += s;
+    }
+    return Value::String(std::move(out));
 }
 
 Value Reverse(CallContext&, Args& a) {
