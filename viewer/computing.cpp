@@ -34,7 +34,7 @@ void PageComputing::Slice() {
         Stop();
         return;
     }
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSliceMs);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(slice_ms_);
     bool done = cells->ComputeWaiting(deadline);
     if (!done) {
         if (since_.elapsed() >= kNoteAfterMs && !note_->isVisible()) {

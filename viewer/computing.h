@@ -34,6 +34,7 @@ public:
 
     // How long one slice may compute before the window gets its turn.
     static constexpr int kSliceMs = 25;
+    void SetSliceMs(int ms) { slice_ms_ = ms; }
     // How long computing goes on before the note shows.
     static constexpr int kNoteAfterMs = 500;
 
@@ -47,6 +48,7 @@ private:
     QTimer timer_;
     QElapsedTimer since_;
     QLabel* note_;
+    int slice_ms_ = kSliceMs;
 };
 
 }  // namespace tw
