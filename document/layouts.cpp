@@ -152,6 +152,10 @@ public:
         if (const ShownText* s = Find(col, row)) return s->unpadded;
         return std::string(doc_.Cells(col, row));
     }
+    bool Aligned(int col, int row) const override {
+        const ShownText* s = Find(col, row);
+        return s != nullptr && s->aligned;
+    }
     int PageBreak(int row) const override { return RowPageBreak(doc_, row); }
 
     void SetDeferred(bool deferred) const override {
@@ -174,6 +178,7 @@ private:
     struct ShownText {
         std::string marked;
         std::string unpadded;  // without the alignment spaces
+        bool aligned = false;  // text placed by its alignment
     };
 
     // The cell's shown text, built the first time it is asked for; nullptr
@@ -214,6 +219,8 @@ private:
             return s;
         }
         long range = TextRange(col, row);
+        s.aligned = c.align == CellAlign::Centre || c.align == CellAlign::Right ||
+                    (c.align == CellAlign::LeftCentreRight && !c.content.empty());
         // Text runs on over the empty cells after it, as far as the next
         // cell that shows something, which it would otherwise write over.
         long room = RunRoom(col, row);

@@ -209,9 +209,9 @@ TEST(PipeDreamLayout, TextHtmlRtfWriters) {
     WriteHTML(f.fp.sys, f.doc, htm, nullptr, {}, cells.get());
     EXPECT_EQ(htm.bytes,
               "<html>\r\n<head>\r\n<title>Test</title>\r\n</head>\r\n<body>\r\n"
-              "<br>\r\n            <b>Sales</b> \r\n"
-              "left         mid         right"
-              "<pre>Item            1,234\r\n"
+              "<br>\r\n<pre>            <b>Sales</b>\r\n"
+              "left         mid         right\r\n"
+              "Item            1,234\r\n"
               "Total (2.50)   (2.50)</pre>"
               "\r\n</body>\r\n</html>\r\n");
 
@@ -219,8 +219,8 @@ TEST(PipeDreamLayout, TextHtmlRtfWriters) {
     WriteRTFTo(f.fp.sys, f.doc, RtfMetrics{}, rtf, nullptr, cells.get());
     std::string body = rtf.bytes.substr(rtf.bytes.find("\\par"));
     EXPECT_EQ(body,
-              "\\par\r\n            \\b Sales\\b0  \r\n"
-              "left         mid         right"
+              "\\par\r\n            \\b Sales\\b0 "
+              "\\par\r\nleft         mid         right"
               "\\par\r\nItem            1,234"
               "\\par\r\nTotal (2.50)   (2.50)"
               "\\par\r\n}");
@@ -239,6 +239,37 @@ TEST(PipeDreamLayout, TextHtmlRtfWriters) {
         EXPECT_EQ(a.bytes, a0.bytes);
         EXPECT_EQ(b.bytes, b0.bytes);
         EXPECT_EQ(c.bytes, c0.bytes);
+    }
+}
+
+// A row of aligned text keeps its place in HTML: on a line of its own, in
+// the preformatted block, where a browser keeps its spaces; text rows that
+// are not aligned still run together as running text.
+TEST(PipeDreamLayout, HtmlKeepsAlignedRowsApart) {
+    const struct {
+        const char* name;
+        std::string rows, body;
+    } cases[] = {
+        {"centred, right and LCR rows", "%C%Centred heading\n%R%Right-aligned line\n%LCR%/left/middle/right/\n",
+         "<br>\r\n<pre>       Centred heading\r\n"
+         "            Right-aligned line\r\n"
+         "left        middle       right</pre>"},
+        {"between running text", "Intro text\n%C%Head\nMore text\nand more\n",
+         "<br>\r\nIntro text<br>\r\n<pre>             Head\r\n</pre>More text \r\nand more"},
+        {"left-aligned text runs on", "%L%One\nTwo\n", "<br>\r\nOne \r\nTwo"},
+        {"an aligned row as wide as its room", "%R%abcdefghijklmnopqrstuvwxyz0123\nNext\n",
+         "<br>\r\n<pre>abcdefghijklmnopqrstuvwxyz0123\r\n</pre>Next"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        f.Load("%CO:A,10,30%" + c.rows);
+        auto cells = MakeShownCells(f.doc, Layout::PipeDream);
+        StringSink htm;
+        WriteHTML(f.fp.sys, f.doc, htm, nullptr, {}, cells.get());
+        std::string head = "<body>\r\n", tail = "\r\n</body>";
+        std::size_t from = htm.bytes.find(head) + head.size();
+        EXPECT_EQ(htm.bytes.substr(from, htm.bytes.find(tail) - from), c.body);
     }
 }
 
