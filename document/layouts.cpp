@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <ctime>
+#include <limits>
 #include <unordered_map>
 #include <vector>
 
@@ -82,10 +83,49 @@ bool ParseCellName(std::string_view id, int& col, int& row) {
     return true;
 }
 
+// "@G:file,scale@" places a picture or chart, "@F:font,size@" changes the
+// font; either letter may be lower case.
+bool IsPictureOrFont(std::string_view id) {
+    return id.size() >= 2 && id[1] == ':' && std::string_view("FGfg").find(id[0]) != std::string_view::npos;
+}
+
 struct Piece {
     std::string marked;
     long width = 0;  // the width the line is laid out with
 };
+
+// No room limit: text with nothing after it in its row runs on.
+constexpr long kNoLimit = std::numeric_limits<long>::max() / 4;
+
+// Appends `text` to `p`, counting as VisibleWidth does, but no visible
+// character past `limit`; the codes past it are kept, so that a highlight
+// switched on is still switched off.
+void AppendCut(std::string_view text, long limit, Piece& p) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t b = text[i] == '%' ? text.find('%', i + 1) : std::string_view::npos;
+        if (b != std::string_view::npos) {
+            std::string_view code = text.substr(i, b - i + 1);
+            bool shows = code == "%PC%";
+            if (!shows || p.width < limit) p.marked.append(code);
+            if (shows && p.width < limit) ++p.width;
+            i = b + 1;
+            continue;
+        }
+        if (text[i] == '%') {
+            // A lone "%" shows the rest as written.
+            std::string_view rest = text.substr(i, static_cast<std::size_t>(std::max(0L, limit - p.width)));
+            p.marked.append(rest);
+            p.width += static_cast<long>(rest.size());
+            return;
+        }
+        if (p.width < limit) {
+            p.marked.push_back(text[i]);
+            ++p.width;
+        }
+        ++i;
+    }
+}
 
 class PipeDreamCells final : public ShownCells {
 public:
@@ -112,6 +152,10 @@ public:
         if (const ShownText* s = Find(col, row)) return s->unpadded;
         return std::string(doc_.Cells(col, row));
     }
+    bool Aligned(int col, int row) const override {
+        const ShownText* s = Find(col, row);
+        return s != nullptr && s->aligned;
+    }
     int PageBreak(int row) const override { return RowPageBreak(doc_, row); }
 
     void SetDeferred(bool deferred) const override {
@@ -134,6 +178,7 @@ private:
     struct ShownText {
         std::string marked;
         std::string unpadded;  // without the alignment spaces
+        bool aligned = false;  // text placed by its alignment
     };
 
     // The cell's shown text, built the first time it is asked for; nullptr
@@ -141,8 +186,9 @@ private:
     const ShownText* Find(int col, int row) const {
         if (col < 1 || col > doc_.NumCols || row < 1 || row > doc_.Cells.UpperRow()) return nullptr;
         std::string_view raw = doc_.Cells(col, row);
-        // A cell without codes or fields is left-aligned text as it stands.
-        if (!HasMarkup(raw)) return nullptr;
+        // A cell without codes or fields is left-aligned text as it stands,
+        // unless it runs into a cell after it.
+        if (!HasMarkup(raw) && !Overruns(col, row, static_cast<long>(raw.size()))) return nullptr;
         auto key = (static_cast<std::int64_t>(col) << 32) | static_cast<std::uint32_t>(row);
         if (auto it = cache_.find(key); it != cache_.end()) return &it->second;
         incomplete_ = false;
@@ -173,13 +219,20 @@ private:
             return s;
         }
         long range = TextRange(col, row);
+        s.aligned = c.align == CellAlign::Centre || c.align == CellAlign::Right ||
+                    (c.align == CellAlign::LeftCentreRight && !c.content.empty());
+        // Text runs on over the empty cells after it, as far as the next
+        // cell that shows something, which it would otherwise write over.
+        long room = RunRoom(col, row);
         if (c.align == CellAlign::LeftCentreRight && !c.content.empty()) {
             std::string_view rest = std::string_view(c.content).substr(1);
             char delimiter = c.content[0];
+            std::string_view texts[3];
             Piece parts[3];
-            for (Piece& part : parts) {
+            for (int k = 0; k < 3; ++k) {
                 std::size_t d = rest.find(delimiter);
-                part = Expand(rest.substr(0, d));
+                texts[k] = rest.substr(0, d);
+                parts[k] = Expand(texts[k]);
                 if (d == std::string_view::npos) break;
                 rest = rest.substr(d + 1);
             }
@@ -187,14 +240,16 @@ private:
             // margin; a part that does not fit follows the one before it.
             long centre = std::max(parts[0].width, (range - parts[1].width) / 2);
             long right = std::max(centre + parts[1].width, range - parts[2].width);
-            s.marked = parts[0].marked;
-            if (!parts[1].marked.empty() || !parts[2].marked.empty()) {
-                s.marked.append(static_cast<std::size_t>(centre - parts[0].width), ' ');
-                s.marked += parts[1].marked;
-            }
-            if (!parts[2].marked.empty()) {
-                s.marked.append(static_cast<std::size_t>(right - centre - parts[1].width), ' ');
-                s.marked += parts[2].marked;
+            const long at[3] = {0, centre, right};
+            int shown = !parts[2].marked.empty() ? 3 : !parts[1].marked.empty() ? 2 : 1;
+            long used = 0;
+            for (int k = 0; k < shown; ++k) {
+                long from = std::min(at[k], room);
+                if (from > used) s.marked.append(static_cast<std::size_t>(from - used), ' ');
+                used = std::max(used, from);
+                if (at[k] + parts[k].width > room) parts[k] = Expand(texts[k], room - used);
+                s.marked += parts[k].marked;
+                used += parts[k].width;
             }
             for (const Piece& part : parts) {
                 if (part.marked.empty()) continue;
@@ -206,10 +261,40 @@ private:
         Piece text = Expand(c.content);
         long spare = std::max(0L, range - text.width);
         long pad = c.align == CellAlign::Centre ? spare / 2 : c.align == CellAlign::Right ? spare : 0;
+        if (pad + text.width > room) text = Expand(c.content, room - pad);
         s.marked.assign(static_cast<std::size_t>(pad), ' ');
         s.marked += text.marked;
         s.unpadded = std::move(text.marked);
         return s;
+    }
+
+    // True when text `width` characters wide at `col` would reach the next
+    // column and a cell there, or further on, that shows something.
+    bool Overruns(int col, int row, long width) const {
+        if (col >= doc_.NumCols) return false;
+        double gap = start_[static_cast<std::size_t>(col)] - start_[static_cast<std::size_t>(col - 1)];
+        return !(static_cast<double>(width) <= gap) && RunRoom(col, row) < width;
+    }
+
+    // The room a text cell's text has up to the next cell of its row that
+    // shows something; kNoLimit when none does.
+    long RunRoom(int col, int row) const {
+        for (int next = col + 1; next <= doc_.NumCols; ++next) {
+            std::string_view raw = doc_.Cells(next, row);
+            if (!ShowsSomething(raw)) continue;
+            double gap = start_[static_cast<std::size_t>(next - 1)] - start_[static_cast<std::size_t>(col - 1)];
+            if (!(gap > 0)) return 0;
+            return gap < static_cast<double>(kNoLimit) ? static_cast<long>(gap) : kNoLimit;
+        }
+        return kNoLimit;
+    }
+
+    // A cell of codes alone, a page break say, leaves its room to the text
+    // before it.
+    static bool ShowsSomething(std::string_view raw) {
+        if (raw.find('%') == std::string_view::npos) return !raw.empty();
+        CellConstructs c = ParseCellConstructs(raw);
+        return c.is_number || VisibleWidth(c.content) > 0;
     }
 
     // The room a text cell is aligned in: up to its right margin, but no
@@ -256,21 +341,35 @@ private:
 
     // Fills in the fields this layout knows ("@L@", "@N@", a cell name);
     // "@P@", "@D@", "@T@", "@@" and unknown fields stay for the consumers.
-    // A field counts as the width its "@"s reserve.
-    Piece Expand(std::string_view text) const {
+    // A field counts as the width its "@"s reserve. Nothing visible goes
+    // past `limit`: a filled-in field is cut there, one left for the
+    // consumers is left out whole.
+    Piece Expand(std::string_view text, long limit = kNoLimit) const {
         Piece p;
+        auto inserted = [&](const std::string& value, long width) {
+            std::string literal;
+            AppendLiteral(value, literal);
+            if (p.width + width <= limit) {
+                p.marked += literal;
+                p.width += width;
+            } else {
+                AppendCut(literal, limit, p);
+                p.width = std::max(p.width, limit);
+            }
+        };
+        auto kept = [&](std::string_view field, long width) {
+            if (p.width + width <= limit) p.marked.append(field);
+            p.width = p.width + width <= limit ? p.width + width : std::max(p.width, limit);
+        };
         std::size_t i = 0;
         for (;;) {
             std::size_t a = text.find('@', i);
             std::size_t b = a == std::string_view::npos ? a : text.find('@', a + 1);
             if (b == std::string_view::npos) {
-                p.marked.append(text.substr(i));
-                p.width += VisibleWidth(text.substr(i));
+                AppendCut(text.substr(i), limit, p);
                 return p;
             }
-            std::string_view before = text.substr(i, a - i);
-            p.marked.append(before);
-            p.width += VisibleWidth(before);
+            AppendCut(text.substr(i, a - i), limit, p);
             std::string_view id = text.substr(a + 1, b - a - 1);
             std::size_t end = b + 1;
             while (end < text.size() && text[end] == '@') ++end;
@@ -278,23 +377,20 @@ private:
             std::string_view field = text.substr(a, end - a);
             int col = 0, row = 0;
             if (id == "L" || id == "l") {
-                AppendLiteral(context_.leaf_name, p.marked);
-                p.width += reserved;
+                inserted(context_.leaf_name, reserved);
             } else if (id == "N" || id == "n") {
-                AppendLiteral(context_.time, p.marked);
-                p.width += reserved;
+                inserted(context_.time, reserved);
             } else if (id.size() == 1 && std::string_view("PDTpdt").find(id[0]) != std::string_view::npos) {
-                p.marked.append(field);
-                p.width += reserved;
+                kept(field, reserved);
             } else if (ParseCellName(id, col, row)) {
-                AppendLiteral(Referenced(col, row), p.marked);
-                p.width += reserved;
+                inserted(Referenced(col, row), reserved);
+            } else if (IsPictureOrFont(id)) {
+                // PipeDream drew a picture or changed the font here; neither
+                // has a form in these outputs, so the field shows nothing.
             } else if (id.empty()) {
-                p.marked.append(field);
-                p.width += 1;
+                kept(field, 1);
             } else {
-                p.marked.append(field);
-                p.width += static_cast<long>(b - a + 1);
+                kept(field, static_cast<long>(b - a + 1));
             }
             i = end;
         }

@@ -29,6 +29,14 @@ public:
     // The shown text without the spaces that align it: what a plain text
     // output writes.
     virtual std::string Unpadded(int column, int row) const { return Marked(column, row); }
+    // True when the cell's text is placed by its alignment (centred, right
+    // or left-centre-right) rather than from its column's start, so that
+    // a writer keeps its spaces and gives it a line of its own.
+    virtual bool Aligned(int column, int row) const {
+        (void)column;
+        (void)row;
+        return false;
+    }
     // The lines a row's page break asks to be left on the page for the row
     // to stay on it (0: a new page in any case); -1 when it has none.
     virtual int PageBreak(int row) const {

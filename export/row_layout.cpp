@@ -103,7 +103,9 @@ RowClass RowLine::Lay(int row, std::string& LineBuf, bool convert) {
         } else {
             LineBuf.append(cell);
         }
-        if (w != 0) (col == 1 ? first : other) = true;
+        // An aligned text is laid out as a table row is: on a line of its
+        // own, its spaces kept, rather than run into the text around it.
+        if (w != 0) (col == 1 && (shown_ == nullptr || !shown_->Aligned(col, row)) ? first : other) = true;
         pos += static_cast<double>(w);
     }
     return ClassifyRow(first, other);

@@ -17,7 +17,8 @@
 namespace tw {
 
 // A row with visible content in column 1 only is a text row; one with
-// visible content in any later column is a table row.
+// visible content in any later column, or an aligned text in the layout
+// on show, is a table row.
 enum class RowClass { Empty, Text, Table };
 
 // What one writer's rows look like. `line_break` ends a line that is not

@@ -1145,6 +1145,38 @@ TEST(Converter, AWideSheetPrintsWholeInLandscapeOrFittedAndACutIsSaid) {
     }
 }
 
+// In the PipeDream layout a text wider than its column stops at the next
+// cell that shows something, in every format: nothing is written over.
+TEST(Converter, PipeDreamLayoutTextStopsAtTheNextCell) {
+    const std::string folder = TARNWICK_SOURCE_DIR "/tests/data/real-documents/spreadsheets/";
+    const struct {
+        const char *format, *document;
+        std::string shown, hidden;
+    } cases[] = {
+        // The dashes of column E stop short of the results after them.
+        {"pdf", "pd4-example-string.pd", "This Is A TITLE", "respond-"},
+        {"pdf", "pd4-example-string.pd", "emordnilaP a toN", "emordnilaP\n"},
+        {"pdf", "pd4-example-stats-listcount.pd", "Order numbeType", "Order number"},
+        {"htm", "pd4-example-stats-listcount.pd", "Order numbeType", "Order number"},
+        {"rtf", "pd4-example-stats-listcount.pd", "Order numbeType", "Order number"},
+        {"txt", "pd4-example-stats-listcount.pd", "Order numbe\tType", "Order number"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.format) + " " + c.document);
+        TempDir out, scratch;
+        Result r = Convert(
+            {"--convert-to", c.format, "--layout", "pipedream", "--outdir", out.path(), folder + c.document, "-q"},
+            scratch);
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::string name = std::string(c.document);
+        std::string path = out / (name.substr(0, name.size() - 3) + "." + c.format);
+        std::string text =
+            std::string(c.format) == "pdf" ? Output("pdftotext -layout " + Quote(path) + " -") : ReadFile(path);
+        EXPECT_NE(text.find(c.shown), std::string::npos) << text;
+        EXPECT_EQ(text.find(c.hidden), std::string::npos);
+    }
+}
+
 TEST(Converter, TakesFileUrisAsTheViewerDoes) {
     TempDir dir, scratch;
     dir.Write("my budget.pd", "%OP%DEHousehold budget 2026\n%CO:A,12,72%rent\n");

@@ -71,7 +71,7 @@ TEST(PipeDreamLayout, CellsShowTheirValuesAligned) {
         {"blank cell named", "%CO:A,10,0%\n[@A9@]\n", "[]", "[]"},
         {"leaf name and time", "%CO:A,10,0%@L@ at @N@@@@@\n", "sheet.pd at 12:34", "sheet.pd at 12:34"},
         {"design's fields stay", "%CO:A,10,0%%C%p@P@@@ @D@\n", "  p@P@@@ @D@", "p@P@@@ @D@"},
-        {"unknown field as written", "%CO:A,10,0%@F:Corpus@x\n", "@F:Corpus@x", "@F:Corpus@x"},
+        {"unknown field as written", "%CO:A,10,0%@X:Corpus@x\n", "@X:Corpus@x", "@X:Corpus@x"},
         // References name columns, wherever the file stores them.
         {"columns stored C then A", "%CO:C,8,0%%V%%D0%A1*10\n@C1@@@\n%CO:A,8,0%%V%5\n", "50", "50"},
         {"a column the document lacks reads as blank", "%CO:A,8,0%%V%%D0%B1+C1+1\n%CO:C,8,0%\n", "      1", "1"},
@@ -94,6 +94,69 @@ TEST(PipeDreamLayout, CellsShowTheirValuesAligned) {
         // The design's layout shows the cell as stored.
         auto plain = MakeShownCells(f.doc, Layout::Plain);
         EXPECT_EQ(plain->Marked(1, row), f.doc.Cells(1, row));
+    }
+}
+
+// Text runs on over the empty cells of its row and stops at the next one
+// that shows something; row 1 of each column, the cell looked at in A.
+TEST(PipeDreamLayout, TextStopsAtTheNextCellThatShowsSomething) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string marked, unpadded;
+    } cases[] = {
+        {"runs over empty cells", "%CO:A,4,0%Colton Software\n%CO:B,4,0%\n%CO:C,4,0%\n", "Colton Software",
+         "Colton Software"},
+        {"stops at the next cell", "%CO:A,4,0%Colton Software\n%CO:B,6,0%x\n", "Colt", "Colt"},
+        {"stops two columns on", "%CO:A,4,0%Colton Software\n%CO:B,4,0%\n%CO:C,4,0%x\n", "Colton S", "Colton S"},
+        {"codes alone do not stop it", "%CO:A,4,0%Colton Software\n%CO:B,4,0%%P0%\n%CO:C,4,0%x\n", "Colton S",
+         "Colton S"},
+        {"a number stops it", "%CO:A,4,0%Order number\n%CO:B,4,0%%V%5\n", "Orde", "Orde"},
+        {"fits exactly", "%CO:A,4,0%Type\n%CO:B,4,0%x\n", "Type", "Type"},
+        {"highlights stay balanced", "%CO:A,4,0%%H2%Bold text%H2%\n%CO:B,4,0%y\n", "%H2%Bold%H2%", "%H2%Bold%H2%"},
+        {"per cent counts one", "%CO:A,4,0%50%PC% off\n%CO:B,4,0%y\n", "50%PC% ", "50%PC% "},
+        {"centred, too wide", "%CO:A,4,0%%C%Heading\n%CO:B,4,0%y\n", "Head", "Head"},
+        {"right, too wide", "%CO:A,4,20%%R%Heading\n%CO:B,4,0%y\n", "Head", "Head"},
+        {"centred within its room", "%CO:A,4,0%%C%ab\n%CO:B,4,0%y\n", " ab", "ab"},
+        {"filled-in field cut", "%CO:A,4,0%@L@@@@@@@\n%CO:B,4,0%y\n", "shee", "shee"},
+        {"field for the consumers left out whole", "%CO:A,5,0%ab @P@@@\n%CO:B,4,0%y\n", "ab ", "ab "},
+        {"LCR cut at the next cell", "%CO:A,10,30%%LCR%/left/mid/right/\n%CO:B,6,0%y\n", "leftmidrig", "left mid rig"},
+        {"LCR part past the room left out", "%CO:A,4,0%%LCR%/left/mid/right/\n%CO:B,6,0%y\n", "left", "left"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        f.Load(c.bytes);
+        auto cells = MakeShownCells(f.doc, Layout::PipeDream, {"sheet.pd", "12:34"});
+        EXPECT_EQ(cells->Marked(1, 1), c.marked);
+        EXPECT_EQ(cells->Unpadded(1, 1), c.unpadded);
+        auto plain = MakeShownCells(f.doc, Layout::Plain);
+        EXPECT_EQ(plain->Marked(1, 1), f.doc.Cells(1, 1));
+    }
+}
+
+// Pictures and font changes have no form here: their fields show nothing
+// and take no room.
+TEST(PipeDreamLayout, PictureAndFontFieldsShowNothing) {
+    const struct {
+        const char* name;
+        std::string cell, marked;
+    } cases[] = {
+        {"picture", "@G:name@Sales", "Sales"},
+        {"lower-case picture", "@g:box1@", ""},
+        {"chart with a scale", "a@G:Series_C01,100@b", "ab"},
+        {"font change", "@F:Homerton.Medium,14@Car Lovers", "Car Lovers"},
+        {"font change, lower case, reserving width", "@f:Corpus@@@@x", "x"},
+        {"font change takes no room when centred", "%C%@F:Trinity.Bold,24,24@Report", "       Report"},
+        {"a picture named F stays a cell name", "@F1@", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        f.Load("%CO:A,20,0%" + c.cell + "\n");
+        auto cells = MakeShownCells(f.doc, Layout::PipeDream);
+        EXPECT_EQ(cells->Marked(1, 1), c.marked);
+        EXPECT_EQ(MakeShownCells(f.doc, Layout::Plain)->Marked(1, 1), c.cell);
     }
 }
 
@@ -146,9 +209,9 @@ TEST(PipeDreamLayout, TextHtmlRtfWriters) {
     WriteHTML(f.fp.sys, f.doc, htm, nullptr, {}, cells.get());
     EXPECT_EQ(htm.bytes,
               "<html>\r\n<head>\r\n<title>Test</title>\r\n</head>\r\n<body>\r\n"
-              "<br>\r\n            <b>Sales</b> \r\n"
-              "left         mid         right"
-              "<pre>Item            1,234\r\n"
+              "<br>\r\n<pre>            <b>Sales</b>\r\n"
+              "left         mid         right\r\n"
+              "Item            1,234\r\n"
               "Total (2.50)   (2.50)</pre>"
               "\r\n</body>\r\n</html>\r\n");
 
@@ -156,8 +219,8 @@ TEST(PipeDreamLayout, TextHtmlRtfWriters) {
     WriteRTFTo(f.fp.sys, f.doc, RtfMetrics{}, rtf, nullptr, cells.get());
     std::string body = rtf.bytes.substr(rtf.bytes.find("\\par"));
     EXPECT_EQ(body,
-              "\\par\r\n            \\b Sales\\b0  \r\n"
-              "left         mid         right"
+              "\\par\r\n            \\b Sales\\b0 "
+              "\\par\r\nleft         mid         right"
               "\\par\r\nItem            1,234"
               "\\par\r\nTotal (2.50)   (2.50)"
               "\\par\r\n}");
@@ -176,6 +239,37 @@ TEST(PipeDreamLayout, TextHtmlRtfWriters) {
         EXPECT_EQ(a.bytes, a0.bytes);
         EXPECT_EQ(b.bytes, b0.bytes);
         EXPECT_EQ(c.bytes, c0.bytes);
+    }
+}
+
+// A row of aligned text keeps its place in HTML: on a line of its own, in
+// the preformatted block, where a browser keeps its spaces; text rows that
+// are not aligned still run together as running text.
+TEST(PipeDreamLayout, HtmlKeepsAlignedRowsApart) {
+    const struct {
+        const char* name;
+        std::string rows, body;
+    } cases[] = {
+        {"centred, right and LCR rows", "%C%Centred heading\n%R%Right-aligned line\n%LCR%/left/middle/right/\n",
+         "<br>\r\n<pre>       Centred heading\r\n"
+         "            Right-aligned line\r\n"
+         "left        middle       right</pre>"},
+        {"between running text", "Intro text\n%C%Head\nMore text\nand more\n",
+         "<br>\r\nIntro text<br>\r\n<pre>             Head\r\n</pre>More text \r\nand more"},
+        {"left-aligned text runs on", "%L%One\nTwo\n", "<br>\r\nOne \r\nTwo"},
+        {"an aligned row as wide as its room", "%R%abcdefghijklmnopqrstuvwxyz0123\nNext\n",
+         "<br>\r\n<pre>abcdefghijklmnopqrstuvwxyz0123\r\n</pre>Next"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        f.Load("%CO:A,10,30%" + c.rows);
+        auto cells = MakeShownCells(f.doc, Layout::PipeDream);
+        StringSink htm;
+        WriteHTML(f.fp.sys, f.doc, htm, nullptr, {}, cells.get());
+        std::string head = "<body>\r\n", tail = "\r\n</body>";
+        std::size_t from = htm.bytes.find(head) + head.size();
+        EXPECT_EQ(htm.bytes.substr(from, htm.bytes.find(tail) - from), c.body);
     }
 }
 
