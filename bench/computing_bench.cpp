@@ -19,6 +19,7 @@
 #include <fstream>
 
 #include "bench/timing.h"
+#include "bench/window.h"
 #include "document/reader.h"
 #include "formula/document_source.h"
 #include "formula/evaluator.h"
@@ -43,13 +44,8 @@ void Window(const std::string& path) {
     std::system(("mkdir -p " + folder).c_str());
     Write(folder + "/Quillon.ini", "[Quillon]\nLayout=PipeDream\n");
     fp.process.program_folder = folder;
-    tw::fake::FakeDialog dialog;
-    tw::ViewerServices services{fp.sys, dialog};
-    tw::DocumentModel doc;
-    tw::frmQuillon w(services, doc, "");
-    w.resize(900, 700);
-    w.show();
-    QApplication::processEvents();
+    tw::bench::ShownWindow shown(fp.sys);
+    tw::frmQuillon& w = shown.w;
     w.LoadFile(path);
     QApplication::processEvents();
     QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::ControlModifier);

@@ -12,6 +12,7 @@
 
 #include "bench/spreadsheet.h"
 #include "bench/timing.h"
+#include "bench/window.h"
 #include "document/reader.h"
 #include "platform/fake/fake_dialog.h"
 #include "platform/fake/fakes.h"
@@ -46,13 +47,8 @@ Figures Measure(const std::string& path, bool pipedream, int steps) {
         tw::ReadPipeDreamFile(fp.sys, hooks, doc, path);
         f.read = tw::bench::Seconds([&] { tw::ReadPipeDreamFile(fp.sys, hooks, doc, path); });
     }
-    tw::fake::FakeDialog dialog;
-    tw::ViewerServices services{fp.sys, dialog};
-    tw::DocumentModel doc;
-    tw::frmQuillon w(services, doc, "");
-    w.resize(900, 700);
-    w.show();
-    QApplication::processEvents();
+    tw::bench::ShownWindow shown(fp.sys);
+    tw::frmQuillon& w = shown.w;
     if ((w.ShownLayout() == tw::Layout::PipeDream) != pipedream) std::fprintf(stderr, "layout setting not taken\n");
     f.load = tw::bench::Seconds([&] { w.LoadFile(path); });
     QApplication::processEvents();

@@ -9,6 +9,7 @@
 
 #include "bench/generate.h"
 #include "bench/timing.h"
+#include "bench/window.h"
 #include "platform/fake/fake_dialog.h"
 #include "platform/fake/fakes.h"
 #include "viewer/frmQuillon.h"
@@ -21,13 +22,8 @@ double PageStep(const std::string& path, int steps) {
     fp.process.program_folder = "/tmp";
     fp.process.settings_folder = "/tmp/tarnwick-bench-settings";
     std::system("mkdir -p /tmp/tarnwick-bench-settings");
-    tw::fake::FakeDialog dialog;
-    tw::ViewerServices services{fp.sys, dialog};
-    tw::DocumentModel doc;
-    tw::frmQuillon w(services, doc, "");
-    w.resize(900, 700);
-    w.show();
-    QApplication::processEvents();
+    tw::bench::ShownWindow shown(fp.sys);
+    tw::frmQuillon& w = shown.w;
     w.LoadFile(path);
     QApplication::processEvents();
     QScrollBar* bar = w.VScroll1;
