@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <unordered_set>
 
 namespace tw::formula {
 
@@ -209,12 +210,12 @@ void Evaluator::AbandonStack() {
 // back to the latest entry of each cell still waiting, so that its size
 // stays bounded by the cells that wait, not by the times they were asked.
 void Evaluator::CompactStack() {
-    std::unordered_map<std::int64_t, bool> seen;
+    std::unordered_set<std::int64_t> seen;
     std::vector<Pending> kept;
     for (std::size_t i = stack_.size(); i-- > 0;) {
         const Pending& p = stack_[i];
         if (GetState(ColOf(p.id), RowOf(p.id)) == kDone) continue;
-        if (!seen.emplace(p.id, true).second) continue;
+        if (!seen.insert(p.id).second) continue;
         kept.push_back(p);
     }
     std::reverse(kept.begin(), kept.end());

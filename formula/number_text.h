@@ -1,6 +1,6 @@
 // Numbers to text and back without the C library's locale: Qt switches the
-// process to the user's locale, where strtod and printf would read and
-// write "1,5". Every number the program reads or writes goes through here
+// process to the user's locale, where the C library's own conversions would
+// read and write "1,5". Every number the program reads or writes goes through here
 // (or std::from_chars / std::to_chars directly), so a German desktop shows
 // the digits an English one does.
 #pragma once
@@ -12,15 +12,16 @@ namespace tw::formula {
 
 // The value of a decimal number written as digits with an optional sign,
 // point and exponent ("-12.5e3"); the caller has checked its shape. Too
-// large a value gives an infinity, too small a zero, as strtod would.
+// large a value gives an infinity, too small a zero.
 double ParseDecimal(std::string_view digits);
 
 // Reads a number that takes the whole of `text` (sign, digits, point,
 // exponent; no blanks); false when it does not.
 bool ReadWholeNumber(std::string_view text, double& out);
 
-// printf's "%.*f", "%.*e" and "%.*g" in the C locale; ExponentText writes
-// the exponent with at least two digits and its sign ("1.50e+03").
+// Fixed, exponent and general forms with the given decimals or figures, as
+// the C locale writes them; ExponentText writes the exponent with at least
+// two digits and its sign ("1.50e+03").
 std::string FixedText(double x, int decimals);
 std::string ExponentText(double x, int decimals);
 std::string GeneralText(double x, int significant);
