@@ -12,7 +12,7 @@ SAMPLE      ?= samples/welcome.pd
 PREFIX      ?= /usr/local
 DESTDIR     ?=
 
-.PHONY: all deps build run test test-sanitize fuzz fuzz-build fuzz-long bench check-readers format install uninstall package clean
+.PHONY: all deps build run test test-sanitize fuzz fuzz-build fuzz-long bench check-readers format architecture install uninstall package clean
 
 configure = cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
 
@@ -106,6 +106,11 @@ fuzz: fuzz-build
 fuzz-long: FUZZ_SECONDS = $(FUZZ_LONG_SECONDS)
 fuzz-long: fuzz-build
 	@scripts/run-fuzzers $(BUILD_FUZZ) $(FUZZ_SECONDS)
+
+# The architecture picture, drawn from its text source.
+architecture:
+	@scripts/install-deps docs
+	@dot -Tsvg docs/architecture.dot -o docs/architecture.svg
 
 # Lays out every C++ file by .clang-format.
 format:
