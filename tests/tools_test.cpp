@@ -13,7 +13,11 @@
 
 #include "export/html_export.h"
 #include "export/text_export.h"
+#include "viewer/find.h"
 #include "viewer/find_bar.h"
+#include "viewer/go_to_row.h"
+#include "viewer/selection.h"
+#include "viewer/zoom.h"
 #include "window_support.h"
 
 namespace tw {
@@ -39,12 +43,12 @@ struct ToolsWindow : Window {
     frmQuillon& W() { return *w; }
     int Top() { return w->VScroll1->value(); }
     void Find(const QString& text, bool forward = true) {
-        w->Finder()->SetText(text);
-        if (forward) w->mnuEditFindNext_Click();
-        else w->mnuEditFindPrevious_Click();
+        w->Find().Bar()->SetText(text);
+        if (forward) w->Find().Next();
+        else w->Find().Previous();
         Settle();
     }
-    QString Status() { return w->Finder()->Status(); }
+    QString Status() { return w->Find().Bar()->Status(); }
     // Pixels of the found-text band on the page.
     int BandPixels() {
         QImage page = w->Surface().Pixmap().toImage();
@@ -123,28 +127,28 @@ TEST(EditAndView, EachShortcutRunsItsCommand) {
         ToolsWindow win;
         frmQuillon& w = win.W();
         std::string name = k.name;
-        w.Finder()->SetText("quarry");
+        w.Find().Bar()->SetText("quarry");
         if (name == "goto") win.fp.input.answers = {"77"};
-        if (name == "actual size") w.mnuViewZoomIn_Click();
+        if (name == "actual size") w.Zoom().In();
         QApplication::clipboard()->clear();
         win.Key(k.key, k.mods);
         if (name == "find") {
-            EXPECT_TRUE(w.Finder()->isVisible());
-            EXPECT_TRUE(w.Finder()->TextBox()->hasFocus());
+            EXPECT_TRUE(w.Find().Bar()->isVisible());
+            EXPECT_TRUE(w.Find().Bar()->TextBox()->hasFocus());
         } else if (name == "next") {
-            EXPECT_EQ(w.Found()->row, 150);
+            EXPECT_EQ(w.Find().Found()->row, 150);
         } else if (name == "previous") {
-            EXPECT_EQ(w.Found()->row, 240);
+            EXPECT_EQ(w.Find().Found()->row, 240);
         } else if (name == "goto") {
             EXPECT_EQ(win.Top(), 77);
         } else if (name == "copy") {
             EXPECT_TRUE(QApplication::clipboard()->text().startsWith("row1\tb1\n"));
         } else if (name.rfind("zoom in", 0) == 0) {
-            EXPECT_DOUBLE_EQ(w.Zoom(), 1.1);
+            EXPECT_DOUBLE_EQ(w.Zoom().Factor(), 1.1);
         } else if (name == "zoom out") {
-            EXPECT_DOUBLE_EQ(w.Zoom(), 0.9);
+            EXPECT_DOUBLE_EQ(w.Zoom().Factor(), 0.9);
         } else if (name == "actual size") {
-            EXPECT_DOUBLE_EQ(w.Zoom(), 1.0);
+            EXPECT_DOUBLE_EQ(w.Zoom().Factor(), 1.0);
         } else {
             EXPECT_FALSE(w.isVisible()) << name;
         }
@@ -175,13 +179,13 @@ TEST(EditAndView, FindForwardBackWrapAndNotFound) {
         {"row20", true, false, 20, 2, ""},  // already on the page: it does not move
     };
     for (const auto& s : steps) {
-        w.Finder()->SetMatchCase(s.match_case);
+        w.Find().Bar()->SetMatchCase(s.match_case);
         win.Find(s.text, s.forward);
         EXPECT_EQ(win.Status().toStdString(), s.status) << s.text;
         EXPECT_EQ(win.Top(), s.top < 0 ? w.VScroll1->maximum() : s.top) << s.text;
         if (s.row == 0) continue;
-        ASSERT_TRUE(w.Found().has_value()) << s.text;
-        EXPECT_EQ(w.Found()->row, s.row) << s.text;
+        ASSERT_TRUE(w.Find().Found().has_value()) << s.text;
+        EXPECT_EQ(w.Find().Found()->row, s.row) << s.text;
         EXPECT_GT(win.BandPixels(), 0) << s.text;
     }
     // Not found leaves no box in the way.
@@ -189,10 +193,10 @@ TEST(EditAndView, FindForwardBackWrapAndNotFound) {
     // The mark lasts until the page moves; the next find starts from the
     // row on show.
     win.Key(Qt::Key_PageDown);
-    EXPECT_FALSE(w.Found().has_value());
+    EXPECT_FALSE(w.Find().Found().has_value());
     EXPECT_EQ(win.BandPixels(), 0);
     win.Find("quarry");
-    EXPECT_EQ(w.Found()->row, 150);
+    EXPECT_EQ(w.Find().Found()->row, 150);
 }
 
 TEST(EditAndView, TheFindBarKeepsTheRowOnShowAndEscapeClosesIt) {
@@ -200,30 +204,30 @@ TEST(EditAndView, TheFindBarKeepsTheRowOnShowAndEscapeClosesIt) {
     frmQuillon& w = win.W();
     w.VScroll1->setValue(120);
     int page = w.VScroll1->pageStep();
-    w.mnuEditFind_Click();
+    w.Find().Open();
     win.Settle();
-    EXPECT_TRUE(w.Finder()->isVisible());
+    EXPECT_TRUE(w.Find().Bar()->isVisible());
     EXPECT_EQ(win.Top(), 120);
     EXPECT_LT(w.VScroll1->pageStep(), page);  // the bar takes room from the page
-    QTest::keyClicks(w.Finder()->TextBox(), "quarry");
-    QTest::keyClick(w.Finder()->TextBox(), Qt::Key_Return);
+    QTest::keyClicks(w.Find().Bar()->TextBox(), "quarry");
+    QTest::keyClick(w.Find().Bar()->TextBox(), Qt::Key_Return);
     win.Settle();
-    EXPECT_EQ(w.Found()->row, 150);
-    QTest::keyClick(w.Finder()->TextBox(), Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(w.Find().Found()->row, 150);
+    QTest::keyClick(w.Find().Bar()->TextBox(), Qt::Key_Return, Qt::ShiftModifier);
     win.Settle();
-    EXPECT_EQ(w.Found()->row, 240);
+    EXPECT_EQ(w.Find().Found()->row, 240);
     EXPECT_EQ(win.Top(), 240);
-    QTest::keyClick(w.Finder()->TextBox(), Qt::Key_Escape);
+    QTest::keyClick(w.Find().Bar()->TextBox(), Qt::Key_Escape);
     win.Settle();
-    EXPECT_FALSE(w.Finder()->isVisible());
+    EXPECT_FALSE(w.Find().Bar()->isVisible());
     EXPECT_TRUE(w.isVisible());  // Escape in the bar closes the bar only
     EXPECT_EQ(w.VScroll1->pageStep(), page);
     EXPECT_TRUE(w.VScroll1->hasFocus());
     // Still marked: F3 opens the bar again and goes on from the mark.
-    ASSERT_TRUE(w.Found().has_value());
+    ASSERT_TRUE(w.Find().Found().has_value());
     win.Key(Qt::Key_F3);
-    EXPECT_TRUE(w.Finder()->isVisible());
-    EXPECT_EQ(w.Found()->row, 150);
+    EXPECT_TRUE(w.Find().Bar()->isVisible());
+    EXPECT_EQ(w.Find().Found()->row, 150);
     EXPECT_EQ(win.Status().toStdString(), "Passed the end; continued from the top");
 }
 
@@ -253,10 +257,10 @@ TEST(EditAndView, CopyTheSelectedRowsOrThePage) {
         }
         win.Settle();
         if (how != "nothing") {
-            EXPECT_EQ(w.SelectedFirst(), c.first) << how;
-            EXPECT_EQ(w.SelectedLast(), c.last) << how;
+            EXPECT_EQ(w.Selection().First(), c.first) << how;
+            EXPECT_EQ(w.Selection().Last(), c.last) << how;
         }
-        w.mnuEditCopy_Click();
+        w.Selection().Copy();
         const QMimeData* got = QApplication::clipboard()->mimeData();
         ASSERT_TRUE(got) << how;
         std::string text, html;
@@ -279,9 +283,9 @@ TEST(EditAndView, CopyTheSelectedRowsOrThePage) {
               page_image.pixelColor(w.picPrintableArea->width() - 3, win.RowPoint(8).y()));
     ToolsWindow small(10);
     QTest::mouseClick(small.w->picPrintableArea, Qt::LeftButton, Qt::NoModifier, small.RowPoint(2));
-    EXPECT_EQ(small.w->SelectedFirst(), 3);
+    EXPECT_EQ(small.w->Selection().First(), 3);
     QTest::mouseClick(small.w->picPrintableArea, Qt::LeftButton, Qt::NoModifier, small.RowPoint(14));
-    EXPECT_LT(small.w->SelectedLast(), small.w->SelectedFirst());
+    EXPECT_LT(small.w->Selection().Last(), small.w->Selection().First());
 }
 
 TEST(EditAndView, ZoomLeavesTheSettingsAndThePrintFontAlone) {
@@ -293,18 +297,17 @@ TEST(EditAndView, ZoomLeavesTheSettingsAndThePrintFontAlone) {
     ASSERT_FALSE(ini.empty());
     const double line = w.Surface().TextHeight("A");
     const struct {
-        void (frmQuillon::*command)();
+        void (PageZoom::*command)();
         int times;
         double zoom;
     } steps[] = {
-        {&frmQuillon::mnuViewZoomIn_Click, 1, 1.1},   {&frmQuillon::mnuViewZoomIn_Click, 20, 4.0},
-        {&frmQuillon::mnuViewZoomOut_Click, 1, 3.0},  {&frmQuillon::mnuViewActualSize_Click, 1, 1.0},
-        {&frmQuillon::mnuViewZoomOut_Click, 20, 0.5},
+        {&PageZoom::In, 1, 1.1},         {&PageZoom::In, 20, 4.0},  {&PageZoom::Out, 1, 3.0},
+        {&PageZoom::ActualSize, 1, 1.0}, {&PageZoom::Out, 20, 0.5},
     };
     for (const auto& s : steps) {
-        for (int i = 0; i < s.times; ++i) (w.*s.command)();
+        for (int i = 0; i < s.times; ++i) (w.Zoom().*s.command)();
         win.Settle();
-        EXPECT_DOUBLE_EQ(w.Zoom(), s.zoom);
+        EXPECT_DOUBLE_EQ(w.Zoom().Factor(), s.zoom);
         EXPECT_EQ(win.Top(), 100) << s.zoom;  // redrawn from the row on show
         EXPECT_NEAR(w.Surface().TextHeight("A") / line, s.zoom, 0.25 * s.zoom);
         EXPECT_EQ(w.Surface().FontName(), "Courier New");
@@ -332,7 +335,7 @@ TEST(EditAndView, GoToRowShowsTheRowAtTheTop) {
     };
     for (const auto& c : cases) {
         win.fp.input.answers.assign(c.answers.begin(), c.answers.end());
-        w.mnuEditGoToRow_Click();
+        w.GoTo().Ask();
         win.Settle();
         EXPECT_EQ(win.Top(), c.top) << c.answers.front();
         EXPECT_TRUE(win.fp.input.answers.empty());
@@ -346,7 +349,7 @@ TEST(EditAndView, GoToRowShowsTheRowAtTheTop) {
     win.Settle();
     for (const char* row : {"3", "1"}) {
         win.fp.input.answers = {row};
-        w.mnuEditGoToRow_Click();
+        w.GoTo().Ask();
         win.Settle();
         EXPECT_EQ(win.Top(), std::stoi(row));
     }

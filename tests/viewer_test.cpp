@@ -20,8 +20,10 @@
 #include "settings/settings.h"
 #include "support.h"
 #include "viewer/computing.h"
+#include "viewer/find.h"
 #include "viewer/find_bar.h"
 #include "viewer/frmQuillon.h"
+#include "viewer/selection.h"
 #include "window_support.h"
 
 namespace tw {
@@ -694,15 +696,15 @@ TEST(PipeDreamLayout, FindAndCopyTakeTheLayoutOnShow) {
     for (const auto& c : cases) {
         Window win(c.pipedream ? "Layout=PipeDream\n" : "");
         win.Load(win.File("find.pd", text));
-        win.w->Finder()->SetText(QString::fromLatin1(c.wanted));
-        win.w->mnuEditFindNext_Click();
+        win.w->Find().Bar()->SetText(QString::fromLatin1(c.wanted));
+        win.w->Find().Next();
         win.Settle();
-        EXPECT_EQ(win.w->Found().has_value(), c.found) << c.wanted << c.pipedream;
+        EXPECT_EQ(win.w->Find().Found().has_value(), c.found) << c.wanted << c.pipedream;
         if (c.found) {
-            EXPECT_EQ(win.w->Found()->row, 60) << c.wanted;
+            EXPECT_EQ(win.w->Find().Found()->row, 60) << c.wanted;
         }
         // Copy takes the rows on show, in the same layout.
-        std::unique_ptr<QMimeData> rows(win.w->CopiedRows());
+        std::unique_ptr<QMimeData> rows(win.w->Selection().CopiedRows());
         const std::string copied = rows->text().toStdString();
         EXPECT_EQ(copied.find(c.wanted) != std::string::npos, c.found) << copied;
     }

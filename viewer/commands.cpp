@@ -1,5 +1,5 @@
 // The menu commands: the File menu's enabling, Save As, Print, the recent
-// files, Exit, the View and Settings menus and About.
+// files, Exit, the Settings menu and About.
 #include <QListWidget>
 #include <QScrollBar>
 
@@ -16,8 +16,9 @@
 #include "platform/qt/qt_metrics.h"
 #include "printing/print.h"
 #include "settings/recent.h"
-#include "viewer/frmQuillon.h"
 #include "viewer/computing.h"
+#include "viewer/frmQuillon.h"
+#include "viewer/layout_switch.h"
 
 namespace tw {
 
@@ -25,13 +26,6 @@ namespace {
 
 // The fourth Save As entry: the computed values, for a spreadsheet.
 constexpr SaveAsEntry kSaveAsCsv = {"Save As CSV", "CSV (*.csv)|*.csv", "csv"};
-
-// What the text fields of the PipeDream layout read; list entries keep
-// their leading blank.
-ShownContext ContextOf(const std::string& path) {
-    std::size_t start = path.find_first_not_of(' ');
-    return ContextFor(start == std::string::npos ? std::string_view() : std::string_view(path).substr(start));
-}
 
 }  // namespace
 
@@ -68,7 +62,7 @@ void frmQuillon::mnuSaveAs_Click(int index) {
             return;
         }
         // The layout on show; "@N@" takes the time of the saving.
-        std::unique_ptr<ShownCells> cells = CellsNow();
+        std::unique_ptr<ShownCells> cells = layouts_->CellsNow();
         switch (index) {
         case 0: {
             const std::string& name = Surface().FontName();
@@ -99,7 +93,7 @@ void frmQuillon::mnuFilePrint_Click() {
         trap.Step([&] { chosen = d.ShowPrinter(); });
         if (!chosen) return;
         std::unique_ptr<PrinterCanvas> printer = d.Printer();
-        std::unique_ptr<ShownCells> cells = CellsNow();
+        std::unique_ptr<ShownCells> cells = layouts_->CellsNow();
         PrintJob job{sys_, doc_, *printer, Surface().FontName(), Surface().FontSize(), CrLf, PrintPageLength, Scripts};
         job.shown = cells.get();
         job.fit_width = d.PrintFitWidth;
@@ -190,30 +184,9 @@ std::string frmQuillon::AboutText() const {
     return text;
 }
 
-void frmQuillon::mnuViewPipeDreamLayout_Click() {
-    layout_ = layout_ == Layout::PipeDream ? Layout::Plain : Layout::PipeDream;
-    mnuViewPipeDreamLayout->setChecked(layout_ == Layout::PipeDream);
-    computing_->Stop();
-    shown_.reset();
-    WriteLayoutSetting(sys_, layout_);
-    // The same first row, drawn again in the other layout.
-    if (doc_.NumRows != 0) VScroll1_Change();
-    GiveFocusToVScroll1();
-}
-
-const ShownCells& frmQuillon::Shown() {
-    if (!shown_) shown_ = MakeShownCells(doc_, layout_, ContextOf(shown_path_));
-    return *shown_;
-}
-
-std::unique_ptr<ShownCells> frmQuillon::CellsNow() const {
-    return MakeShownCells(doc_, layout_, ContextOf(shown_path_));
-}
-
 void frmQuillon::DocumentChanged(const std::string& path) {
     computing_->Stop();
-    shown_.reset();
-    shown_path_ = path;
+    layouts_->DocumentChanged(path);
 }
 
 void frmQuillon::mnuAbout_Click() { sys_.msg.Show(AboutText(), MsgButtons::OK, MsgIcon::None); }

@@ -10,9 +10,9 @@
 #include <QTimer>
 #include <QTranslator>
 #include <QUrl>
+#include <QWidget>
 
 #include "platform/file_uri.h"
-#include "viewer/frmQuillon.h"
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void RegisterIcons() { Q_INIT_RESOURCE(icons); }
@@ -68,21 +68,32 @@ std::optional<std::string> DroppedFile(const QMimeData* data) {
     return std::nullopt;
 }
 
-void frmQuillon::dragEnterEvent(QDragEnterEvent* e) {
-    if (DroppedFile(e->mimeData())) e->acceptProposedAction();
+DropOpener::DropOpener(QWidget* window, std::function<void(const std::string&)> open)
+    : QObject(window), open_(std::move(open)) {
+    window->setAcceptDrops(true);
+    window->installEventFilter(this);
 }
 
-void frmQuillon::dragMoveEvent(QDragMoveEvent* e) {
-    if (DroppedFile(e->mimeData())) e->acceptProposedAction();
-}
-
-void frmQuillon::dropEvent(QDropEvent* e) {
-    std::optional<std::string> path = DroppedFile(e->mimeData());
-    if (!path) return;
-    e->acceptProposedAction();
-    // Loaded from the event loop: a failure report is modal, and the
-    // program the file came from waits until the drop returns.
-    QTimer::singleShot(0, this, [this, name = *path] { LoadFile(name); });
+bool DropOpener::eventFilter(QObject*, QEvent* e) {
+    switch (e->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(e);
+        if (DroppedFile(drag->mimeData())) drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(e);
+        std::optional<std::string> path = DroppedFile(drop->mimeData());
+        if (!path) return true;
+        drop->acceptProposedAction();
+        // Loaded from the event loop: a failure report is modal, and the
+        // program the file came from waits until the drop returns.
+        QTimer::singleShot(0, this, [this, name = *path] { open_(name); });
+        return true;
+    }
+    default: return false;
+    }
 }
 
 }  // namespace tw

@@ -4,6 +4,8 @@
 
 #include <QIcon>
 #include <QLocale>
+#include <QObject>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -27,5 +29,18 @@ void UseProportionalUiFont();
 // The local file a drag carries: its first file URL, as the bytes of the
 // name. Nothing when it carries no local file.
 std::optional<std::string> DroppedFile(const QMimeData* data);
+
+// Takes the drags of a local file over `window` and opens the file
+// dropped, from the event loop, with `open`: as File > Open would.
+class DropOpener : public QObject {
+public:
+    DropOpener(QWidget* window, std::function<void(const std::string&)> open);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    std::function<void(const std::string&)> open_;
+};
 
 }  // namespace tw

@@ -1,96 +1,97 @@
-// Find: the find bar, Find Next and Find Previous, and the found text
-// marked on the page.
-#include <QLayout>
+#include "viewer/find.h"
+
 #include <QScrollBar>
+#include <algorithm>
 
 #include "platform/qt/qt_services.h"
 #include "viewer/find_bar.h"
-#include "viewer/frmQuillon.h"
 
 namespace tw {
 
-void frmQuillon::createFindBar() {
-    findBar_ = new FindBar(this);
-    addToolBar(Qt::BottomToolBarArea, findBar_);
-    findBar_->hide();
-    connect(findBar_, &FindBar::findRequested, this, [this](bool forward) { FindAgain(forward); });
-    connect(findBar_, &FindBar::closeRequested, this, [this] {
-        SetFindBarVisible(false);
-        GiveFocusToVScroll1();
+PageFind::PageFind(QWidget* parent, const DocumentModel& doc, QScrollBar& rows, FindHooks hooks)
+    : doc_(doc), rows_(rows), hooks_(std::move(hooks)), bar_(new FindBar(parent)) {
+    QObject::connect(bar_, &FindBar::findRequested, bar_, [this](bool forward) { Again(forward); });
+    QObject::connect(bar_, &FindBar::closeRequested, bar_, [this] {
+        SetBarVisible(false);
+        hooks_.focusPage();
     });
 }
 
-void frmQuillon::SetFindBarVisible(bool visible) {
-    if (findBar_->isVisible() == visible) return;
+void PageFind::SetBarVisible(bool visible) {
+    if (bar_->isVisible() == visible) return;
     // The page's height changes, which lays the window out again and
     // returns the page to the top; the row on show stays on show.
     // The row does not move, so a found text stays marked.
-    int row = VScroll1->value();
+    int row = rows_.value();
     std::optional<FoundText> found = found_;
-    findBar_->setVisible(visible);
-    if (layout()) layout()->activate();
-    FlushResize();
+    bar_->setVisible(visible);
+    hooks_.layOut();
     found_ = found;
-    keepFound_ = true;
-    RefitKeepingRow(row);
-    keepFound_ = false;
+    moving_ = true;
+    hooks_.refit(row);
+    moving_ = false;
 }
 
-void frmQuillon::mnuEditFind_Click() {
-    SetFindBarVisible(true);
-    findBar_->FocusText();
+void PageFind::Open() {
+    SetBarVisible(true);
+    bar_->FocusText();
 }
 
-void frmQuillon::FindAgain(bool forward) {
-    if (!mnuEditFind->isEnabled()) return;
-    SetFindBarVisible(true);
-    QString wanted = findBar_->Text();
+void PageFind::Again(bool forward) {
+    if (!hooks_.usable()) return;
+    SetBarVisible(true);
+    QString wanted = bar_->Text();
     if (wanted.isEmpty()) {
-        findBar_->FocusText();
+        bar_->FocusText();
         return;
     }
-    findBar_->SetStatus(QString());
+    bar_->SetStatus(QString());
     std::string needle = ToCp1252(wanted);
     // A character the document's character set has no place for is in no cell.
     if (FromCp1252(needle) != wanted) {
-        findBar_->SetStatus(QStringLiteral("Not found"));
+        bar_->SetStatus(QStringLiteral("Not found"));
         return;
     }
     // On from the found text while it is marked, else from the row on show.
-    TextPlace from{VScroll1->value(), 1, 0};
+    TextPlace from{rows_.value(), 1, 0};
     if (found_) from = {found_->row, found_->column, forward ? found_->start + found_->length : found_->start};
     // The text as the layout on show shows it.
-    FindOutcome outcome = FindText(doc_, Shown(), FindRequest{needle, findBar_->MatchCase(), forward}, from);
+    FindOutcome outcome = FindText(doc_, hooks_.shown(), FindRequest{needle, bar_->MatchCase(), forward}, from);
     if (!outcome.match) {
-        findBar_->SetStatus(QStringLiteral("Not found"));
+        bar_->SetStatus(QStringLiteral("Not found"));
         return;
     }
     if (outcome.wrapped) {
-        findBar_->SetStatus(forward ? QStringLiteral("Passed the end; continued from the top")
-                                    : QStringLiteral("Passed the top; continued from the bottom"));
+        bar_->SetStatus(forward ? QStringLiteral("Passed the end; continued from the top")
+                                : QStringLiteral("Passed the top; continued from the bottom"));
     }
-    ShowFound(*outcome.match);
+    Show(*outcome.match);
 }
 
-void frmQuillon::ShowFound(const FoundText& m) {
+void PageFind::Show(const FoundText& m) {
     found_ = m;
-    int top = VScroll1->value();
-    bool on_page = m.row >= top && m.row < top + VScroll1->pageStep();
-    int wanted = std::clamp(m.row, VScroll1->minimum(), VScroll1->maximum());
+    int top = rows_.value();
+    bool on_page = m.row >= top && m.row < top + rows_.pageStep();
+    int wanted = std::clamp(m.row, rows_.minimum(), rows_.maximum());
     if (on_page || wanted == top) {
-        RedrawInPlace();
+        hooks_.redraw();
         return;
     }
     // The move that brings the row on show is the one that marks it.
-    keepFound_ = true;
-    VScroll1->setValue(wanted);
-    keepFound_ = false;
+    moving_ = true;
+    rows_.setValue(wanted);
+    moving_ = false;
 }
 
-void frmQuillon::RedrawInPlace() {
-    keepFound_ = true;
-    VScroll1_Change();
-    keepFound_ = false;
+void PageFind::PageMoved() {
+    if (!moving_) found_.reset();
+}
+
+void PageFind::Mark(PageMarks& marks) const {
+    if (!found_) return;
+    marks.found_row = found_->row;
+    marks.found_column = found_->column;
+    marks.found = ShownRange{found_->start, found_->length};
 }
 
 }  // namespace tw

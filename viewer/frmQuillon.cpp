@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -16,7 +17,11 @@
 #include "platform/qt/qt_metrics.h"
 #include "platform/qt/qt_services.h"
 #include "viewer/desktop.h"
+#include "viewer/find.h"
 #include "viewer/find_bar.h"
+#include "viewer/go_to_row.h"
+#include "viewer/layout_switch.h"
+#include "viewer/selection.h"
 #include "viewer/zoom.h"
 
 namespace tw {
@@ -59,7 +64,8 @@ frmQuillon::frmQuillon(ViewerServices& services, DocumentModel& doc, std::string
     tpp_ = ScreenTwipsPerPixel();
     setWindowTitle(QStringLiteral("Tarnwick"));
     setWindowIcon(AppIcon());
-    setAcceptDrops(true);
+    // A document dropped on the window opens as File > Open would open it.
+    drops_ = new DropOpener(this, [this](const std::string& name) { LoadFile(name); });
     StartFolder_ = sys_.process.CurrentFolder();
     // The window places its own controls; an animated layout would keep
     // objects of its own alive across the events Form_Resize lets run.
@@ -67,9 +73,7 @@ frmQuillon::frmQuillon(ViewerServices& services, DocumentModel& doc, std::string
     createControls();
     createActions();
     createMenus();
-    createFindBar();
-    computing_ = new PageComputing(
-        picPrintableArea, [this] { return shown_.get(); }, [this] { RedrawInPlace(); });
+    createParts();
     EnableEditAndView();
     Form_Load();
 }
@@ -116,8 +120,6 @@ void frmQuillon::createControls() {
     connect(picPrintableArea, &PageWidget::gotFocus, this, [this] { GiveFocusToVScroll1(); });
     connect(picPrintableArea, &PageWidget::wheeled, this,
             [this](QWheelEvent* e) { QCoreApplication::sendEvent(VScroll1, e); });
-    connect(picPrintableArea, &PageWidget::pressed, this, [this](QPoint at, bool extend) { Page_Pressed(at, extend); });
-    connect(picPrintableArea, &PageWidget::dragged, this, [this](QPoint at) { Page_Dragged(at); });
 
     lblCheckCommandLine = new QLabel(QStringLiteral("0"), client_);
     lblCheckCommandLine->setObjectName("lblCheckCommandLine");
@@ -165,22 +167,23 @@ void frmQuillon::createActions() {
     mnuFileExit = action("E&xit", "Ctrl+X", [this] { mnuFileExit_Click(); });
     // Ctrl+Q as well, as on every Linux desktop.
     mnuFileExit->setShortcuts({QKeySequence(QStringLiteral("Ctrl+X")), QKeySequence(QStringLiteral("Ctrl+Q"))});
-    mnuEditCopy = action("&Copy", "Ctrl+C", [this] { mnuEditCopy_Click(); });
-    mnuEditFind = action("&Find...", "Ctrl+F", [this] { mnuEditFind_Click(); });
-    mnuEditFindNext = action("Find &Next", "F3", [this] { mnuEditFindNext_Click(); });
-    mnuEditFindPrevious = action("Find &Previous", "Shift+F3", [this] { mnuEditFindPrevious_Click(); });
-    mnuEditGoToRow = action("&Go to Row...", "Ctrl+G", [this] { mnuEditGoToRow_Click(); });
-    mnuViewZoomIn = action("Zoom &In", "Ctrl++", [this] { mnuViewZoomIn_Click(); });
+    // The Edit and View entries are the parts' commands.
+    mnuEditCopy = action("&Copy", "Ctrl+C", [this] { selection_->Copy(); });
+    mnuEditFind = action("&Find...", "Ctrl+F", [this] { find_->Open(); });
+    mnuEditFindNext = action("Find &Next", "F3", [this] { find_->Next(); });
+    mnuEditFindPrevious = action("Find &Previous", "Shift+F3", [this] { find_->Previous(); });
+    mnuEditGoToRow = action("&Go to Row...", "Ctrl+G", [this] { goTo_->Ask(); });
+    mnuViewZoomIn = action("Zoom &In", "Ctrl++", [this] { zoom_->In(); });
     mnuViewZoomIn->setShortcuts({QKeySequence(QStringLiteral("Ctrl++")), QKeySequence(QStringLiteral("Ctrl+="))});
-    mnuViewZoomOut = action("Zoom &Out", "Ctrl+-", [this] { mnuViewZoomOut_Click(); });
-    mnuViewActualSize = action("&Actual Size", "Ctrl+0", [this] { mnuViewActualSize_Click(); });
+    mnuViewZoomOut = action("Zoom &Out", "Ctrl+-", [this] { zoom_->Out(); });
+    mnuViewActualSize = action("&Actual Size", "Ctrl+0", [this] { zoom_->ActualSize(); });
     mnuFont = action("F&ont", nullptr, [this] { mnuFont_Click(); });
     mnuMaxNumCols = action("Max Number of Columns", nullptr, [this] { mnuMaxNumCols_Click(); });
     mnuMaxNumCols->setVisible(false);
     mnuAbout = action("&About", nullptr, [this] { mnuAbout_Click(); });
     // Ctrl+Shift+L: the row bar lets every Ctrl+Shift key pass unused, and
     // no other entry takes it ("L" for layout; Ctrl+L is the list file).
-    mnuViewPipeDreamLayout = action("&PipeDream Layout", "Ctrl+Shift+L", [this] { mnuViewPipeDreamLayout_Click(); });
+    mnuViewPipeDreamLayout = action("&PipeDream Layout", "Ctrl+Shift+L", [this] { layouts_->Switch(); });
     mnuViewPipeDreamLayout->setCheckable(true);
 }
 
@@ -222,12 +225,55 @@ void frmQuillon::createMenus() {
     menuBar()->addAction(mnuAbout);
 }
 
+void frmQuillon::createParts() {
+    // Each part gets the controls it works on and, of the window, only
+    // what it asks for here.
+    auto shown = [this]() -> const ShownCells& { return layouts_->Shown(); };
+    auto redraw = [this] { RedrawInPlace(); };
+    auto focusPage = [this] { GiveFocusToVScroll1(); };
+    layouts_ = std::make_unique<LayoutSwitch>(
+        sys_, doc_, *mnuViewPipeDreamLayout, [this] { computing_->Stop(); },
+        [this] {
+            // The same first row, drawn again in the other layout.
+            if (doc_.NumRows != 0) VScroll1_Change();
+            GiveFocusToVScroll1();
+        });
+    FindHooks findHooks{[this] { return mnuEditFind->isEnabled(); },
+                        shown,
+                        redraw,
+                        [this] {
+                            if (layout()) layout()->activate();
+                            FlushResize();
+                        },
+                        [this](int row) { RefitKeepingRow(row); },
+                        focusPage};
+    find_ = std::make_unique<PageFind>(this, doc_, *VScroll1, std::move(findHooks));
+    addToolBar(Qt::BottomToolBarArea, find_->Bar());
+    find_->Bar()->hide();
+    computing_ = new PageComputing(
+        picPrintableArea, [this] { return layouts_->ShownIfMade(); }, redraw);
+    selection_ =
+        std::make_unique<RowSelection>(sys_, doc_, *VScroll1, Surface(), rowTops_,
+                                       SelectionHooks{[this] { return mnuEditCopy->isEnabled(); }, shown, redraw});
+    connect(picPrintableArea, &PageWidget::pressed, this,
+            [this](QPoint at, bool extend) { selection_->Press(at, extend); });
+    connect(picPrintableArea, &PageWidget::dragged, this, [this](QPoint at) { selection_->Drag(at); });
+    zoom_ = std::make_unique<PageZoom>(Surface(), [this] {
+        RefitKeepingRow(VScroll1->value());
+        EnableEditAndView();
+    });
+    goTo_ = std::make_unique<GoToRow>(
+        sys_.input, doc_, *VScroll1, [this] { return mnuEditGoToRow->isEnabled(); }, focusPage);
+}
+
+Layout frmQuillon::ShownLayout() const { return layouts_->Current(); }
+
 void frmQuillon::SetCaption(const std::string& caption) {
     setWindowTitle(DisplayText(caption));
     // Every load sets the caption: what was selected or found belonged to
     // the document before.
-    ForgetSelection();
-    found_.reset();
+    selection_->Forget();
+    find_->Forget();
 }
 
 void frmQuillon::EnableEditAndView() {
@@ -235,9 +281,10 @@ void frmQuillon::EnableEditAndView() {
     for (QAction* a : {mnuEditCopy, mnuEditFind, mnuEditFindNext, mnuEditFindPrevious, mnuEditGoToRow}) {
         a->setEnabled(page);
     }
-    mnuViewZoomIn->setEnabled(Zoom() < kZoomSteps.back());
-    mnuViewZoomOut->setEnabled(Zoom() > kZoomSteps.front());
-    mnuViewActualSize->setEnabled(Zoom() != 1.0);
+    const double zoom = zoom_->Factor();
+    mnuViewZoomIn->setEnabled(zoom < kZoomSteps.back());
+    mnuViewZoomOut->setEnabled(zoom > kZoomSteps.front());
+    mnuViewActualSize->setEnabled(zoom != 1.0);
 }
 
 bool frmQuillon::ListInFront() const {

@@ -1,7 +1,9 @@
 // The main window: the page, the two scroll bars, the list of a list file
 // and the menus. Its event handlers are split by concern over the files
 // of viewer/: layout and scrolling, start-up and loading, list files and
-// the menu commands.
+// the menu commands. What the window offers beyond them (find, selection
+// and copy, zoom, go to row, drag and drop, the layout switch) are parts
+// of their own that it owns, each given only what it needs of the window.
 #pragma once
 
 #include <QMainWindow>
@@ -19,19 +21,22 @@
 #include "platform/services.h"
 #include "settings/settings.h"
 #include "viewer/page.h"
-#include "viewer/search.h"
 
 class QAction;
 class QLabel;
 class QListWidget;
 class QMenu;
-class QMimeData;
 class QScrollBar;
 
 namespace tw {
 
-class FindBar;
+class DropOpener;
+class GoToRow;
+class LayoutSwitch;
 class PageComputing;
+class PageFind;
+class PageZoom;
+class RowSelection;
 
 // What the window is given from outside.
 struct ViewerServices {
@@ -111,38 +116,17 @@ public:
     void mnuFont_Click();
     void mnuMaxNumCols_Click();
     void mnuAbout_Click();
-    // Switches between the plain and the PipeDream layout, remembers the
-    // choice and redraws the page from the row on show.
-    void mnuViewPipeDreamLayout_Click();
-    Layout ShownLayout() const { return layout_; }
-    // The cells of the document on show, as the layout on show shows them.
-    const ShownCells& Shown();
-    // Fresh cells in the layout on show, for one print or save.
-    std::unique_ptr<ShownCells> CellsNow() const;
     // The text the About box shows.
     std::string AboutText() const;
-
-    // Edit and View: copy, find, go to a row, zoom.
-    void mnuEditCopy_Click();
-    void mnuEditFind_Click();
-    void mnuEditFindNext_Click() { FindAgain(true); }
-    void mnuEditFindPrevious_Click() { FindAgain(false); }
-    void mnuEditGoToRow_Click();
-    void mnuViewZoomIn_Click() { StepZoom(+1); }
-    void mnuViewZoomOut_Click() { StepZoom(-1); }
-    void mnuViewActualSize_Click();
     // Enables the Edit and View entries for what is on show.
     void EnableEditAndView();
-    // What Copy puts on the clipboard: the selected rows, or the rows on
-    // show when none are.
-    QMimeData* CopiedRows();
-    // Rows selected with the mouse; none when last < first.
-    int SelectedFirst() const { return marks_.selected_first; }
-    int SelectedLast() const { return marks_.selected_last; }
-    // The found text marked on the page, if any.
-    std::optional<FoundText> Found() const { return found_; }
-    double Zoom() const;
-    FindBar* Finder() const { return findBar_; }
+
+    // The parts: the Edit and View commands beside the page.
+    PageFind& Find() { return *find_; }
+    RowSelection& Selection() { return *selection_; }
+    PageZoom& Zoom() { return *zoom_; }
+    GoToRow& GoTo() { return *goTo_; }
+    Layout ShownLayout() const;
     PageComputing* Computing() const { return computing_; }
 
     // WindowHooks
@@ -198,16 +182,13 @@ public:
 protected:
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
-    // A document dropped on the window opens as File > Open would open it.
-    void dragEnterEvent(QDragEnterEvent* e) override;
-    void dragMoveEvent(QDragMoveEvent* e) override;
-    void dropEvent(QDropEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void createControls();
     void createActions();
     void createMenus();
+    void createParts();
     void Form_Load();
     void LayOut();  // the body of Form_Resize
     void Form_QueryUnload();
@@ -216,20 +197,6 @@ private:
     // The document on show changed: its shown cells are made afresh.
     void DocumentChanged(const std::string& path);
     ScreenMetrics Screen() const;
-
-    // Find (find.cpp).
-    void createFindBar();
-    void FindAgain(bool forward);
-    void ShowFound(const FoundText& m);
-    void SetFindBarVisible(bool visible);
-    // Selection and copy (selection.cpp).
-    void Page_Pressed(QPoint at, bool extend);
-    void Page_Dragged(QPoint at);
-    int RowAt(QPoint at) const;
-    void ForgetSelection();
-    // Zoom (zoom.cpp).
-    void StepZoom(int steps);
-    void SetZoom(double zoom);
     // Fits the row bar to the page's rows again, `row` staying on show.
     void RefitKeepingRow(int row);
     // Redraws the page without moving: the found text stays marked.
@@ -249,19 +216,18 @@ private:
     bool resizeAgain_ = false;   // a resize came while it ran
     QWidget* client_;
     bool closing_ = false;
-
-    FindBar* findBar_ = nullptr;
-    PageComputing* computing_ = nullptr;
-    // The found text is marked until the page next moves.
-    std::optional<FoundText> found_;
-    bool keepFound_ = false;
-    PageMarks marks_;
-    int selectionAnchor_ = 0;
+    bool inPlace_ = false;  // the page is redrawn where it is
     // Tops of the rows of the last redraw, in twips.
     std::vector<double> rowTops_;
-    Layout layout_ = Layout::Plain;
-    std::unique_ptr<ShownCells> shown_;  // made when first asked for
-    std::string shown_path_;             // the document's file, for "@L@"
+
+    // The parts, made once the controls and menus are there.
+    std::unique_ptr<LayoutSwitch> layouts_;
+    std::unique_ptr<PageFind> find_;
+    std::unique_ptr<RowSelection> selection_;
+    std::unique_ptr<PageZoom> zoom_;
+    std::unique_ptr<GoToRow> goTo_;
+    PageComputing* computing_ = nullptr;  // a child of the page
+    DropOpener* drops_ = nullptr;         // a child of the window
 };
 
 }  // namespace tw

@@ -11,10 +11,13 @@
 #include "document/numbers.h"
 #include "document/reader.h"
 #include "document/report.h"
-#include "viewer/frmQuillon.h"
 #include "viewer/computing.h"
+#include "viewer/find.h"
+#include "viewer/frmQuillon.h"
+#include "viewer/layout_switch.h"
 #include "viewer/page.h"
 #include "viewer/scrolling.h"
+#include "viewer/selection.h"
 
 namespace tw {
 
@@ -187,17 +190,13 @@ void MarkPageBreaks(PixmapCanvas& surface, const ShownCells& cells, int first, c
 
 void frmQuillon::VScroll1_Change() {
     // A found text is marked until the page next moves.
-    if (!keepFound_) found_.reset();
-    PageMarks marks = marks_;
-    if (found_) {
-        marks.found_row = found_->row;
-        marks.found_column = found_->column;
-        marks.found = ShownRange{found_->start, found_->length};
-    }
+    if (!inPlace_) find_->PageMoved();
+    PageMarks marks = selection_->Marks();
+    find_->Mark(marks);
     Trap trap(sys_, "VScroll1_Change", ReportFamily::B);
     trap.Run([&] {
         trap.Step([&] {
-            const ShownCells& cells = Shown();
+            const ShownCells& cells = layouts_->Shown();
             // Values not yet computed show as placeholders and fill in
             // from the event loop, so a long computation never holds the
             // window.
@@ -213,6 +212,26 @@ void frmQuillon::VScroll1_Change() {
     computing_->PageDrawn();
     // What was drawn stays, also after a failure.
     picPrintableArea->update();
+}
+
+void frmQuillon::RedrawInPlace() {
+    inPlace_ = true;
+    VScroll1_Change();
+    inPlace_ = false;
+}
+
+void frmQuillon::RefitKeepingRow(int row) {
+    // As many rows as the page's height holds in the font as drawn.
+    double line = Surface().TextHeight("A");
+    double large = line > 0 ? RoundHalfEven(picPrintableArea->height() * tpp_ / line - 1) : 0;
+    if (large >= 1 && large <= 32767) VScroll1->setPageStep(static_cast<int>(large));
+    int rows = doc_.NumRows, page = VScroll1->pageStep();
+    {
+        QSignalBlocker quiet(VScroll1);
+        VScroll1->setMaximum(rows > page ? rows - page : VScroll1->minimum());
+        VScroll1->setValue(std::clamp(row, VScroll1->minimum(), VScroll1->maximum()));
+    }
+    if (rows != 0) VScroll1_Change();
 }
 
 void frmQuillon::VScroll2_Change() {

@@ -1,5 +1,5 @@
-// Rows selected with the mouse on the page, and Copy: the selected rows,
-// or the rows on show, as tab-separated text and as HTML.
+#include "viewer/selection.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
@@ -9,52 +9,56 @@
 #include "export/html_export.h"
 #include "export/markup_writer.h"
 #include "export/text_export.h"
+#include "platform/qt/qt_canvas.h"
 #include "platform/qt/qt_services.h"
-#include "viewer/frmQuillon.h"
 
 namespace tw {
 
-int frmQuillon::RowAt(QPoint at) const {
-    if (rowTops_.empty()) return 0;
-    double y = at.y() * picPrintableArea->canvas.TwipsPerPixel();
+RowSelection::RowSelection(Platform& sys, const DocumentModel& doc, const QScrollBar& rows, PixmapCanvas& page,
+                           const std::vector<double>& tops, SelectionHooks hooks)
+    : sys_(sys), doc_(doc), rows_(rows), page_(page), tops_(tops), hooks_(std::move(hooks)) {}
+
+int RowSelection::RowAt(QPoint at) const {
+    if (tops_.empty()) return 0;
+    double y = at.y() * page_.TwipsPerPixel();
     std::size_t i = 0;
-    while (i + 1 < rowTops_.size() && rowTops_[i + 1] <= y) ++i;
-    int row = VScroll1->value() + static_cast<int>(i);
+    while (i + 1 < tops_.size() && tops_[i + 1] <= y) ++i;
+    int row = rows_.value() + static_cast<int>(i);
     // Below the document's last row there is no row.
-    double line = picPrintableArea->canvas.TextHeight("A");
-    if (row >= doc_.NumRows && y >= rowTops_[i] + line) return 0;
+    double line = page_.TextHeight("A");
+    if (row >= doc_.NumRows && y >= tops_[i] + line) return 0;
     return row;
 }
 
-void frmQuillon::Page_Pressed(QPoint at, bool extend) {
+void RowSelection::Press(QPoint at, bool extend) {
     if (doc_.NumRows == 0) return;
     int row = std::min(RowAt(at), doc_.NumRows);
     if (row < 1) {
         // A click where no row is drawn selects nothing.
-        ForgetSelection();
-        RedrawInPlace();
+        Forget();
+        hooks_.redraw();
         return;
     }
-    if (!extend || selectionAnchor_ == 0) selectionAnchor_ = row;
-    marks_.selected_first = std::min(selectionAnchor_, row);
-    marks_.selected_last = std::max(selectionAnchor_, row);
-    RedrawInPlace();
+    if (!extend || anchor_ == 0) anchor_ = row;
+    marks_.selected_first = std::min(anchor_, row);
+    marks_.selected_last = std::max(anchor_, row);
+    hooks_.redraw();
 }
 
-void frmQuillon::Page_Dragged(QPoint at) {
-    if (selectionAnchor_ == 0) return;
+void RowSelection::Drag(QPoint at) {
+    if (anchor_ == 0) return;
     int row = RowAt(at);
     if (row < 1) row = doc_.NumRows;
     row = std::clamp(row, 1, std::max(doc_.NumRows, 1));
-    int first = std::min(selectionAnchor_, row), last = std::max(selectionAnchor_, row);
+    int first = std::min(anchor_, row), last = std::max(anchor_, row);
     if (first == marks_.selected_first && last == marks_.selected_last) return;
     marks_.selected_first = first;
     marks_.selected_last = last;
-    RedrawInPlace();
+    hooks_.redraw();
 }
 
-void frmQuillon::ForgetSelection() {
-    selectionAnchor_ = 0;
+void RowSelection::Forget() {
+    anchor_ = 0;
     marks_.selected_first = 0;
     marks_.selected_last = -1;
 }
@@ -85,15 +89,15 @@ std::string CopiedHtml(Platform& sys, const DocumentModel& doc, const ShownCells
 
 }  // namespace
 
-QMimeData* frmQuillon::CopiedRows() {
+QMimeData* RowSelection::CopiedRows() {
     RowRange rows{marks_.selected_first, marks_.selected_last};
     if (rows.last < rows.first) {
-        rows.first = VScroll1->value();
-        rows.last = VScroll1->value() + VScroll1->pageStep();
+        rows.first = rows_.value();
+        rows.last = rows_.value() + rows_.pageStep();
     }
     StringSink text;
     // The rows as the layout on show shows them.
-    WriteText(doc_, text, nullptr, rows, &Shown());
+    WriteText(doc_, text, nullptr, rows, &hooks_.shown());
     // Pasted text takes the desktop's line ends.
     std::string lines;
     lines.reserve(text.bytes.size());
@@ -102,12 +106,12 @@ QMimeData* frmQuillon::CopiedRows() {
     }
     auto* copied = new QMimeData;
     copied->setText(FromCp1252(lines));
-    copied->setHtml(FromCp1252(CopiedHtml(sys_, doc_, Shown(), rows)));
+    copied->setHtml(FromCp1252(CopiedHtml(sys_, doc_, hooks_.shown(), rows)));
     return copied;
 }
 
-void frmQuillon::mnuEditCopy_Click() {
-    if (!mnuEditCopy->isEnabled()) return;
+void RowSelection::Copy() {
+    if (!hooks_.usable()) return;
     QApplication::clipboard()->setMimeData(CopiedRows());
 }
 

@@ -15,8 +15,9 @@
 #include "document/text.h"
 #include "platform/file_uri.h"
 #include "settings/recent.h"
-#include "viewer/frmQuillon.h"
 #include "viewer/computing.h"
+#include "viewer/frmQuillon.h"
+#include "viewer/layout_switch.h"
 
 namespace tw {
 
@@ -27,10 +28,7 @@ void frmQuillon::Form_Load() {
             SettingsTarget target{sys_, doc_, CrLf, Placement, *this, Surface(), Screen()};
             ReadIniFile(target);
         });
-        trap.Step([&] {
-            layout_ = ReadLayoutSetting(sys_.process);
-            mnuViewPipeDreamLayout->setChecked(layout_ == Layout::PipeDream);
-        });
+        trap.Step([&] { layouts_->ReadSetting(); });
         trap.Step([&] {
             move(static_cast<int>(std::lround(Placement.WinLeft / tpp_)),
                  static_cast<int>(std::lround(Placement.WinTop / tpp_)));

@@ -1,10 +1,13 @@
-// The steps the page's zoom goes through, from half to four times.
+// Zoom: the page drawn larger or smaller, in steps from half to four
+// times, from the row on show. The font asked for (the Font setting,
+// printing, the RTF export) stays as it is, and nothing of it is stored.
 #pragma once
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <functional>
 
 namespace tw {
 
@@ -22,5 +25,26 @@ inline double ZoomStep(double zoom, int steps) {
     to = std::clamp<long long>(to, 0, static_cast<long long>(kZoomSteps.size()) - 1);
     return kZoomSteps[static_cast<std::size_t>(to)];
 }
+
+class PixmapCanvas;
+
+class PageZoom {
+public:
+    // `changed` runs after each change of the zoom of `page`: the page is
+    // drawn again from the row on show.
+    PageZoom(PixmapCanvas& page, std::function<void()> changed);
+
+    double Factor() const;
+    void In() { Step(+1); }
+    void Out() { Step(-1); }
+    void ActualSize() { Set(1.0); }
+
+private:
+    void Step(int steps) { Set(ZoomStep(Factor(), steps)); }
+    void Set(double zoom);
+
+    PixmapCanvas& page_;
+    std::function<void()> changed_;
+};
 
 }  // namespace tw
