@@ -1,7 +1,7 @@
-#include "formula/document_source.h"
+#include "document/sheet_source.h"
 
+#include "document/cell_text.h"
 #include "document/constructs.h"
-#include "export/text_export.h"
 #include "formula/functions.h"
 #include "formula/parser.h"
 
