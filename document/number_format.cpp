@@ -16,15 +16,16 @@ char ThousandsSeparator(std::string_view th) {
 
 NumberFormat DocumentNumberFormat(const DocumentModel& doc) {
     NumberFormat f;
-    auto dp = doc.RawOption("DP");
-    if (dp && !TrimView(*dp).empty() && (TrimView(*dp)[0] == 'F' || TrimView(*dp)[0] == 'f')) {
+    // OptDP holds DP as a number; "F" reads as none there.
+    std::string_view dp = TrimView(doc.Option("DP"));
+    if (!dp.empty() && (dp[0] == 'F' || dp[0] == 'f')) {
         f.floating = true;
     } else {
         f.decimals = doc.OptDP < 0 ? 0 : doc.OptDP > 9 ? 9 : doc.OptDP;
     }
     f.brackets = !doc.OptMB.empty() && (doc.OptMB[0] == 'B' || doc.OptMB[0] == 'b');
-    if (auto th = doc.RawOption("TH")) f.thousands = ThousandsSeparator(*th);
-    if (auto df = doc.RawOption("DF")) f.dates = DateStyleFromOption(*df);
+    f.thousands = ThousandsSeparator(doc.Option("TH"));
+    f.dates = DateStyleFromOption(doc.Option("DF"));
     return f;
 }
 
