@@ -21,7 +21,7 @@
 #include "bench/timing.h"
 #include "bench/window.h"
 #include "document/reader.h"
-#include "formula/document_source.h"
+#include "document/sheet_source.h"
 #include "formula/evaluator.h"
 #include "platform/fake/fake_dialog.h"
 #include "platform/fake/fakes.h"

@@ -10,9 +10,10 @@
 
 #include "document/constructs.h"
 #include "document/markup.h"
+#include "document/number_format.h"
 #include "document/numbers.h"
+#include "document/sheet_source.h"
 #include "document/text.h"
-#include "formula/document_source.h"
 #include "formula/evaluator.h"
 #include "formula/format.h"
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 
 #include "document/numbers.h"
 #include "document/report.h"
@@ -136,20 +137,22 @@ int CellGrid::RowsIn(int column) const {
 
 const std::vector<OptionKey>& OptionKeys() {
     using M = DocumentModel;
+    using K = OptionKind;
     static const char kPound[] = {kPoundSign, 0};
     static const std::vector<OptionKey> keys = {
-        {"AM", &M::OptAM, nullptr, "A", 0},      {"BM", nullptr, &M::OptBM, nullptr, 8},
-        {"BO", &M::OptBO, nullptr, "Y", 0},      {"DE", &M::OptDE, nullptr, "", 0},
-        {"DP", nullptr, &M::OptDP, nullptr, 2},  {"FM", nullptr, &M::OptFM, nullptr, 2},
-        {"FO", &M::OptFO, nullptr, "", 0},       {"HE", &M::OptHE, nullptr, "", 0},
-        {"HM", nullptr, &M::OptHM, nullptr, 2},  {"IW", &M::OptIW, nullptr, "R", 0},
-        {"JU", &M::OptJU, nullptr, "N", 0},      {"LM", nullptr, &M::OptLM, nullptr, 2},
-        {"LP", &M::OptLP, nullptr, kPound, 0},   {"LS", nullptr, &M::OptLS, nullptr, 1},
-        {"MB", &M::OptMB, nullptr, "M", 0},      {"PA", nullptr, &M::OptPA, nullptr, 0},
-        {"PL", nullptr, &M::OptPL, nullptr, 66}, {"PS", nullptr, &M::OptPS, nullptr, 0},
-        {"RC", &M::OptRC, nullptr, "C", 0},      {"TM", nullptr, &M::OptTM, nullptr, 0},
-        {"TN", &M::OptTN, nullptr, "T", 0},      {"TP", &M::OptTP, nullptr, "%", 0},
-        {"WR", &M::OptWR, nullptr, "Y", 0},
+        {"AM", K::Flag, "A", &M::OptAM, nullptr},    {"BM", K::Number, "8", nullptr, &M::OptBM},
+        {"BO", K::Flag, "Y", &M::OptBO, nullptr},    {"DE", K::Text, "", &M::OptDE, nullptr},
+        {"DF", K::DateOrder, "", nullptr, nullptr},  {"DP", K::Places, "2", nullptr, &M::OptDP},
+        {"FM", K::Number, "2", nullptr, &M::OptFM},  {"FO", K::Text, "", &M::OptFO, nullptr},
+        {"HE", K::Text, "", &M::OptHE, nullptr},     {"HM", K::Number, "2", nullptr, &M::OptHM},
+        {"IW", K::Flag, "R", &M::OptIW, nullptr},    {"JU", K::Flag, "N", &M::OptJU, nullptr},
+        {"LM", K::Number, "2", nullptr, &M::OptLM},  {"LP", K::Text, kPound, &M::OptLP, nullptr},
+        {"LS", K::Number, "1", nullptr, &M::OptLS},  {"MB", K::Flag, "M", &M::OptMB, nullptr},
+        {"ND", K::Name, "", nullptr, nullptr},       {"PA", K::Number, "0", nullptr, &M::OptPA},
+        {"PL", K::Number, "66", nullptr, &M::OptPL}, {"PS", K::Number, "0", nullptr, &M::OptPS},
+        {"RC", K::Flag, "C", &M::OptRC, nullptr},    {"TH", K::Separator, "0", nullptr, nullptr},
+        {"TM", K::Number, "0", nullptr, &M::OptTM},  {"TN", K::Flag, "T", &M::OptTN, nullptr},
+        {"TP", K::Text, "%", &M::OptTP, nullptr},    {"WR", K::Flag, "Y", &M::OptWR, nullptr},
     };
     return keys;
 }
@@ -162,13 +165,21 @@ const OptionKey* FindOption(std::string_view key) {
     return nullptr;
 }
 
+void SetOption(DocumentModel& doc, const OptionKey& key, std::string_view value) {
+    if (key.text) doc.*(key.text) = std::string(value);
+    else if (key.number) doc.*(key.number) = CInt(Val(value));
+}
+
 namespace {
 
 void ResetOptions(DocumentModel& m) {
-    for (const OptionKey& k : OptionKeys()) {
-        if (k.text) m.*(k.text) = k.default_text;
-        else m.*(k.number) = k.default_number;
-    }
+    for (const OptionKey& k : OptionKeys()) SetOption(m, k, k.default_value);
+}
+
+const OptionKey& TableKey(std::string_view key) {
+    const OptionKey* k = FindOption(key);
+    if (!k) throw std::logic_error("option key not in the table: " + std::string(key));
+    return *k;
 }
 
 }  // namespace
@@ -186,6 +197,19 @@ std::optional<std::string_view> DocumentModel::RawOption(std::string_view key) c
     for (auto it = RawOptions.rbegin(); it != RawOptions.rend(); ++it)
         if (it->first == key) return std::string_view(it->second);
     return std::nullopt;
+}
+
+std::string_view DocumentModel::Option(std::string_view key) const {
+    const OptionKey& k = TableKey(key);
+    return RawOption(k.key).value_or(k.default_value);
+}
+
+std::vector<std::string_view> DocumentModel::OptionLines(std::string_view key) const {
+    const OptionKey& k = TableKey(key);
+    std::vector<std::string_view> values;
+    for (const auto& [line_key, value] : RawOptions)
+        if (line_key == k.key) values.emplace_back(value);
+    return values;
 }
 
 void InitVariables(Platform& sys, DocumentModel& doc) {

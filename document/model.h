@@ -140,16 +140,26 @@ struct DocumentModel {
     // written over it; empty until a file is opened.
     std::optional<FileIdentity> SourceFile;
 
+    // The options with a global of the design, set from the option
+    // table (OptionKeys below) as the file is read.
     std::string OptAM, OptBO, OptDE, OptFO, OptHE, OptIW, OptJU, OptLP, OptMB, OptRC, OptTN, OptTP, OptWR;
     std::int16_t OptBM = 0, OptDP = 0, OptFM = 0, OptHM = 0, OptLM = 0, OptLS = 0, OptPA = 0, OptPL = 0, OptPS = 0,
                  OptTM = 0;
 
     // Every option line as read, key and value in file order, the keys
-    // without a global above included (TH, DF, ND, DP of "F" ...). Number
-    // formats and names need them; the globals stay as they are.
+    // without a global above included (TH, DF, ND, DP of "F" ...), which
+    // number formats and names read through Option and OptionLines.
     std::vector<std::pair<std::string, std::string>> RawOptions;
     // The value of the last option line of a key, or nothing.
     std::optional<std::string_view> RawOption(std::string_view key) const;
+    // The value of the last line of a key of the option table, or the
+    // table's default for the key when the document has no line of it: the
+    // way options without a global are read. Throws std::logic_error for a
+    // key the table does not have.
+    std::string_view Option(std::string_view key) const;
+    // The values of every line of a key of the option table, in file order,
+    // for a key whose every line counts (ND). Throws as Option does.
+    std::vector<std::string_view> OptionLines(std::string_view key) const;
 
     DocumentModel() { Reset(); }
 
@@ -182,19 +192,40 @@ private:
     std::vector<std::string_view> cells_;
 };
 
-// The option keys of the format: the member each one sets, text or
-// number, and the value a reset gives it.
+// What an option's value is.
+enum class OptionKind : std::uint8_t {
+    Text,       // text, kept as written (DE, HE, LP ...)
+    Flag,       // a switch by its first letter, kept as written (BO "Y" or "N", MB "M" or "B" ...)
+    Number,     // a whole number (PL, LM ...)
+    Places,     // DP: decimal places, a number, or "F" for as many as fit
+    Separator,  // TH: the thousands separator, "0" to "3" or the character itself
+    DateOrder,  // DF: "E" or "D" day first, "A" or "M" month first, else dates as text
+    Name,       // ND: "name,definition"; every line counts, not only the last
+};
+
+// The option keys the program reads, one table: each key's kind, the
+// value a document without a line of it has, and the global of the design
+// that the key sets, if it has one. The reader fills the globals from it;
+// keys without a global (TH, DF, ND) are read through
+// DocumentModel::Option and OptionLines. The design's reader knew only the
+// keys with a global: a document of option lines whose last key is another
+// is not taken for a PipeDream document, as before.
 struct OptionKey {
     const char* key;
-    std::string DocumentModel::*text;     // a text option, or nullptr
-    std::int16_t DocumentModel::*number;  // a number option, or nullptr
-    const char* default_text;
-    std::int16_t default_number;
-    bool IsText() const { return text != nullptr; }
+    OptionKind kind;
+    const char* default_value;            // as an option line would give it
+    std::string DocumentModel::*text;     // the global of a text or flag option, or nullptr
+    std::int16_t DocumentModel::*number;  // the global of a number option (DP's too), or nullptr
+    bool HasGlobal() const { return text != nullptr || number != nullptr; }
 };
 const std::vector<OptionKey>& OptionKeys();
-// The option named by a two-character key, or nullptr for an unknown key.
+// The option named by a two-character key, or nullptr for a key the
+// table does not have.
 const OptionKey* FindOption(std::string_view key);
+// Sets the key's global, if it has one, from `value` as an option line
+// gives it: text as it is, a number as Val and CInt read it (which
+// throws VbError 6 for one out of range).
+void SetOption(DocumentModel& doc, const OptionKey& key, std::string_view value);
 
 struct Platform;
 // Resets the model, reporting a failure under "InitVariables".

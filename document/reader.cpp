@@ -96,13 +96,13 @@ private:
     void StoreOption(std::string_view rest) {
         doc_.IsPipeDreamFile = true;
         const OptionKey* key = FindOption(rest.substr(0, 2));
-        if (!key) {
+        // A key without a global of the design (TH, DF, ND) is one the
+        // design's reader did not know.
+        if (!key || !key->HasGlobal()) {
             doc_.IsPipeDreamFile = false;
             return;
         }
-        std::string_view value = rest.substr(2);
-        if (key->IsText()) doc_.*(key->text) = std::string(value);
-        else doc_.*(key->number) = CInt(Val(value));
+        SetOption(doc_, *key, rest.substr(2));
     }
 
     void SecondPhaseLine(std::string_view line) {

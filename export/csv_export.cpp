@@ -3,9 +3,9 @@
 #include <array>
 #include <charconv>
 
+#include "document/cell_text.h"
 #include "document/constructs.h"
-#include "export/text_export.h"
-#include "formula/document_source.h"
+#include "document/sheet_source.h"
 #include "formula/evaluator.h"
 
 namespace tw {

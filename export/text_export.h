@@ -1,8 +1,10 @@
-// Tab-separated plain text: one line per row, cells reduced to plain text.
+// Tab-separated plain text: one line per row, cells reduced to plain text
+// by CellToText (document/cell_text.h).
 #pragma once
 
 #include <string>
 
+#include "document/cell_text.h"  // CellToText, the reduction of each cell
 #include "document/model.h"
 #include "document/shown_text.h"
 #include "document/status.h"
@@ -10,10 +12,6 @@
 #include "export/sink.h"
 
 namespace tw {
-
-// The plain text of one cell: fields removed, "%PC%" as "%", "%V%" as
-// "=", other codes removed; a lone "%" keeps itself and the rest.
-std::string CellToText(std::string_view text);
 
 // The document's rows (all, or `rows`) as text lines ended by CR LF,
 // cells separated by tabs.

@@ -85,12 +85,6 @@ bool IsZeroText(const std::string& s) {
     return true;
 }
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return s;
-}
-
 std::string FitNumber(double n, const NumberFormat& fmt, int room) {
     bool negative = n < 0.0;
     auto finish = [&](const std::string& digits) {
@@ -123,48 +117,6 @@ std::string FitNumber(double n, const NumberFormat& fmt, int room) {
 }
 
 }  // namespace
-
-char ThousandsSeparator(std::string_view th) {
-    if (th.empty()) return 0;
-    // PipeDream writes the choice as a number; the characters themselves
-    // are read too.
-    static constexpr char kByNumber[] = {0, ',', '.', ' '};
-    char c = th[0];
-    if (c >= '0' && c <= '3') return kByNumber[c - '0'];
-    return c == ',' || c == '.' || c == ' ' ? c : 0;
-}
-
-NumberFormat DocumentNumberFormat(const DocumentModel& doc) {
-    NumberFormat f;
-    auto dp = doc.RawOption("DP");
-    if (dp && !Trim(*dp).empty() && (Trim(*dp)[0] == 'F' || Trim(*dp)[0] == 'f')) {
-        f.floating = true;
-    } else {
-        f.decimals = doc.OptDP < 0 ? 0 : doc.OptDP > 9 ? 9 : doc.OptDP;
-    }
-    f.brackets = !doc.OptMB.empty() && (doc.OptMB[0] == 'B' || doc.OptMB[0] == 'b');
-    if (auto th = doc.RawOption("TH")) f.thousands = ThousandsSeparator(*th);
-    if (auto df = doc.RawOption("DF")) f.dates = DateStyleFromOption(*df);
-    return f;
-}
-
-NumberFormat CellNumberFormat(const NumberFormat& defaults, const DocumentModel& doc, const CellConstructs& cell) {
-    NumberFormat f = defaults;
-    if (cell.floating) {
-        f.floating = true;
-    } else if (cell.decimals >= 0) {
-        f.floating = false;
-        f.decimals = cell.decimals;
-    }
-    if (cell.brackets) f.brackets = true;
-    f.leading = cell.leading ? doc.OptLP : std::string();
-    f.trailing = cell.trailing ? doc.OptTP : std::string();
-    return f;
-}
-
-NumberFormat CellNumberFormat(const DocumentModel& doc, const CellConstructs& cell) {
-    return CellNumberFormat(DocumentNumberFormat(doc), doc, cell);
-}
 
 std::string FormatNumber(double n, const NumberFormat& fmt) {
     NumberFormat bare = fmt;

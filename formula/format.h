@@ -1,11 +1,10 @@
-// The display form of a number cell's value.
+// The display form of a number cell's value. The format a cell asks for
+// comes from the document: document/number_format.h.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#include "document/constructs.h"
-#include "document/model.h"
 #include "formula/dates.h"
 #include "formula/value.h"
 
@@ -20,20 +19,6 @@ struct NumberFormat {
     std::string trailing;   // shown after it
     DateStyle dates = DateStyle::Text;
 };
-
-// The separator a TH option value asks for: "0" none, "1" a comma, "2" a
-// full stop (the decimal point then a comma), "3" a space, or the
-// character itself; 0 for none.
-char ThousandsSeparator(std::string_view th);
-
-// The document's default format: DP (a number or "F"), MB ("B" brackets),
-// TH, DF; no leading or trailing characters.
-NumberFormat DocumentNumberFormat(const DocumentModel& doc);
-
-// A cell's format: its own %Dn% %DF% %B% over the default, and with
-// %LC% and %TC% the document's LP and TP characters.
-NumberFormat CellNumberFormat(const DocumentModel& doc, const CellConstructs& cell);
-NumberFormat CellNumberFormat(const NumberFormat& defaults, const DocumentModel& doc, const CellConstructs& cell);
 
 // The text of a value in a column `width` characters wide; 0 for no
 // limit. A number too wide goes into E notation and, when even that does

@@ -30,15 +30,9 @@ const std::unordered_map<std::string, const FunctionSpec*>& Registry() {
         add(MiscFunctions());
         add(MatrixFunctions());
         add(ComplexFunctions());
-#ifndef TARNWICK_NO_DATETIME_FUNCTIONS
         add(DateTimeFunctions());
-#endif
-#ifndef TARNWICK_NO_FINANCIAL_FUNCTIONS
         add(FinancialFunctions());
-#endif
-#ifndef TARNWICK_NO_DATABASE_FUNCTIONS
         add(DatabaseFunctions());
-#endif
         return m;
     }();
     return *table;

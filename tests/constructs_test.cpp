@@ -1,6 +1,9 @@
 // Cell constructs parsed out of a cell text, and the raw option values.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <stdexcept>
+
 #include "document/constructs.h"
 #include "support.h"
 
@@ -82,6 +85,42 @@ TEST(RawOptions, EveryKeyKeptGlobalsAndRecognitionUnchanged) {
     g.Load("%OP%PL60\n%CO:A,12,72%x\n");
     EXPECT_FALSE(g.doc.RawOption("TH").has_value());
     EXPECT_EQ(g.doc.RawOption("PL"), "60");
+}
+
+// Options without a global are read through the table: the last line, or
+// the table's default; every line of ND.
+TEST(RawOptions, ReadThroughTheTable) {
+    test::Fixture f;
+    f.Load("%OP%DPF\n%OP%TH,\n%OP%NDrate,B2\n%OP%TH.\n%OP%NDname,\"Eric\"\n%CO:A,12,72%x\n");
+    EXPECT_EQ(f.doc.Option("DP"), "F");
+    EXPECT_EQ(f.doc.Option("TH"), ".");
+    EXPECT_EQ(f.doc.Option("DF"), "");
+    EXPECT_EQ(f.doc.Option("PL"), "66");
+    EXPECT_EQ(f.doc.OptionLines("ND"), (std::vector<std::string_view>{"rate,B2", "name,\"Eric\""}));
+    EXPECT_TRUE(f.doc.OptionLines("DF").empty());
+    EXPECT_THROW(f.doc.Option("XX"), std::logic_error);
+    EXPECT_THROW(f.doc.OptionLines("N"), std::logic_error);
+}
+
+// Each key once; a key's global is of its kind; a default reads as itself.
+TEST(RawOptions, TheTableOfKeys) {
+    std::set<std::string> seen;
+    for (const OptionKey& k : OptionKeys()) {
+        EXPECT_TRUE(seen.insert(k.key).second) << k.key;
+        EXPECT_EQ(FindOption(k.key), &k);
+        switch (k.kind) {
+        case OptionKind::Text:
+        case OptionKind::Flag: EXPECT_TRUE(k.text != nullptr && k.number == nullptr) << k.key; break;
+        case OptionKind::Number:
+        case OptionKind::Places: EXPECT_TRUE(k.text == nullptr && k.number != nullptr) << k.key; break;
+        case OptionKind::Separator:
+        case OptionKind::DateOrder:
+        case OptionKind::Name: EXPECT_FALSE(k.HasGlobal()) << k.key; break;
+        }
+        DocumentModel doc;
+        EXPECT_EQ(doc.Option(k.key), k.default_value) << k.key;
+    }
+    for (const char* key : {"DF", "DP", "ND", "TH"}) EXPECT_NE(FindOption(key), nullptr) << key;
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The loaded document as the formula engine's sheet.
 #include <gtest/gtest.h>
 
-#include "formula/document_source.h"
+#include "document/sheet_source.h"
 #include "support.h"
 
 namespace tw::formula {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "document/cell_text.h"
 #include "export/html_export.h"
 #include "export/markup_writer.h"
 #include "export/rtf_export.h"

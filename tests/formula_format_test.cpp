@@ -2,6 +2,7 @@
 // and trailing characters, dates, widths and errors.
 #include <gtest/gtest.h>
 
+#include "document/number_format.h"
 #include "formula/evaluator.h"
 #include "formula/format.h"
 #include "formula/number_text.h"

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "formula/document_source.h"
+#include "document/sheet_source.h"
 #include "support.h"
 
 namespace tw::formula {

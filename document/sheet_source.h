@@ -1,4 +1,6 @@
-// The loaded document as the sheet the formula engine reads.
+// The loaded document as the sheet the formula engine reads: the join of
+// the document model to the engine, on the document's side of it (in the
+// engine's namespace, as the engine's CellSource).
 #pragma once
 
 #include <string>
@@ -12,8 +14,9 @@ namespace tw::formula {
 
 // Number cells are the "%V%" cells, their formula the content left after
 // the cell's constructs; any other cell with content is a text cell whose
-// text is the cell reduced as the text export reduces it. Names come from
-// the ND options ("name,definition"). The model must outlive the source.
+// text is the cell reduced to plain text by CellToText, as the text
+// export reduces it. Names come from the ND options ("name,definition").
+// The model must outlive the source.
 //
 // The sheet's columns are the document's columns by name: B4 is row 4 of
 // the column whose definition names it B, wherever the file stores it,

@@ -1,7 +1,7 @@
-#include "formula/document_source.h"
+#include "document/sheet_source.h"
 
+#include "document/cell_text.h"
 #include "document/constructs.h"
-#include "export/text_export.h"
 #include "formula/functions.h"
 #include "formula/parser.h"
 
@@ -18,8 +18,7 @@ std::string_view Trim(std::string_view s) {
 }  // namespace
 
 DocumentSource::DocumentSource(const DocumentModel& doc) : doc_(doc) {
-    for (const auto& [key, value] : doc.RawOptions) {
-        if (key != "ND") continue;
+    for (std::string_view value : doc.OptionLines("ND")) {
         std::size_t comma = value.find(',');
         if (comma == std::string::npos) continue;
         std::string_view name = Trim(std::string_view(value).substr(0, comma));
