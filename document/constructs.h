@@ -39,4 +39,11 @@ CellConstructs ParseCellConstructs(std::string_view text);
 // building the rest.
 bool IsNumberCell(std::string_view text);
 
+// A number cell written as "%V%" and its formula with no other "%": the
+// usual kind, known without a scan of its constructs. Its formula is the
+// text past the "%V%".
+inline bool IsPlainNumberCell(std::string_view text) {
+    return text.starts_with("%V%") && text.find('%', 3) == std::string_view::npos;
+}
+
 }  // namespace tw

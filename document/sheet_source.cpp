@@ -71,6 +71,11 @@ CellInput DocumentSource::Cell(int sheet_col, int row) const {
     if (col < 1 || col > doc_.NumCols || row < 1 || row > doc_.NumRows) return in;
     std::string_view raw = doc_.Cells(col, row);
     if (raw.empty()) return in;
+    if (IsPlainNumberCell(raw)) {
+        in.kind = CellInput::Kind::Formula;
+        in.text.assign(raw.substr(3));
+        return in;
+    }
     CellConstructs c = ParseCellConstructs(raw);
     if (c.is_number) {
         in.kind = CellInput::Kind::Formula;

@@ -1,7 +1,11 @@
 #include "export/csv_export.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "document/cell_text.h"
 #include "document/constructs.h"
@@ -49,10 +53,51 @@ std::string ValueText(const formula::Value& v) {
     return {};
 }
 
+// The fewest decimals that read back as `a` (positive), tried 0, 1, 2...
+// while the scaled value is an integer a double holds exactly: then each
+// try is one exact division, and only one integer can be near enough.
+// Most numbers of a sheet are found here; nullptr leaves the rest to the
+// general conversion, which gives the same text more slowly.
+char* FewDecimals(double a, char* out) {
+    constexpr double kTwo52 = 4503599627370496.0;
+    double scale = 1;
+    for (int k = 0; k <= 22; ++k, scale *= 10) {
+        double scaled = a * scale;
+        if (!(scaled < kTwo52)) return nullptr;
+        // Within one of the nearest integer, which is all the checks need.
+        auto near = static_cast<double>(static_cast<std::int64_t>(scaled + 0.5));
+        for (double m : {near, near - 1, near + 1}) {
+            if (m < 0 || m / scale != a) continue;
+            auto digits = static_cast<std::uint64_t>(m);
+            char text[24];
+            char* end = std::to_chars(text, text + sizeof text, digits).ptr;
+            auto len = static_cast<int>(end - text);
+            if (len <= k) {
+                // 0.0…: zeros between the point and the digits.
+                std::memcpy(out, "0.", 2);
+                std::memset(out + 2, '0', static_cast<std::size_t>(k - len));
+                std::memcpy(out + 2 + (k - len), text, static_cast<std::size_t>(len));
+                return out + 2 + k;
+            }
+            std::memcpy(out, text, static_cast<std::size_t>(len - k));
+            if (k == 0) return out + len;
+            out[len - k] = '.';
+            std::memcpy(out + len - k + 1, text + len - k, static_cast<std::size_t>(k));
+            return out + len + 1;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::string ShortestNumber(double value) {
     if (value == 0.0) return "0";  // no "-0"
+    char fast[48];
+    char* p = fast;
+    if (value < 0) *p++ = '-';
+    if (std::fabs(value) >= 1e-4)
+        if (char* end = FewDecimals(std::fabs(value), p)) return std::string(fast, end);
     // Plain digits for ordinary sizes (200000, not 2e+05), E notation
     // beyond them; either way the fewest digits that read back exactly.
     char buf[400];
@@ -76,7 +121,8 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
 }
 
 std::string CsvField(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    auto special = [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; };
+    if (std::none_of(text.begin(), text.end(), special)) return std::string(text);
     std::string out = "\"";
     for (char c : text) {
         if (c == '"') out.push_back('"');
@@ -102,8 +148,16 @@ void WriteCsv(const DocumentModel& doc, Sink& out, Trap* trap) {
                 std::string_view raw = col > 0 ? cells.Cell(col, row) : std::string_view();
                 if (!raw.empty()) {
                     // Only a number cell needs the engine; a text cell is its plain text.
-                    bool number = IsNumberCell(raw);
-                    std::string text = number ? ValueText(eval.CellValue(field, row)) : Cp1252ToUtf8(CellToText(raw));
+                    // The usual number cell's formula is handed to the engine as read here.
+                    std::string text;
+                    if (IsPlainNumberCell(raw)) {
+                        formula::CellInput in{formula::CellInput::Kind::Formula, std::string(raw.substr(3))};
+                        text = ValueText(eval.CellValue(field, row, &in));
+                    } else if (IsNumberCell(raw)) {
+                        text = ValueText(eval.CellValue(field, row));
+                    } else {
+                        text = Cp1252ToUtf8(CellToText(raw));
+                    }
                     line.append(CsvField(text));
                 }
                 if (field != fields) line.push_back(',');

@@ -143,13 +143,14 @@ void Evaluator::Store(int col, int row, const Value& v) {
     }
 }
 
-Value Evaluator::CellValue(int col, int row) {
+Value Evaluator::CellValue(int col, int row, CellInput* read) {
     if (!InSheet(col, row)) return Value();
-    if (GetState(col, row) == kDone) return Stored(col, row);
+    State st = GetState(col, row);
+    if (st == kDone) return Stored(col, row);
     CellInput in;
-    if (GetState(col, row) == kUnvisited) {
+    if (st == kUnvisited) {
         // Text and blank cells are read afresh each time rather than kept.
-        in = source_.Cell(col, row);
+        in = read ? std::move(*read) : source_.Cell(col, row);
         if (in.kind == CellInput::Kind::Blank) return Value();
         if (in.kind == CellInput::Kind::Text) return Value::String(std::move(in.text));
     }
@@ -337,8 +338,7 @@ bool Evaluator::RunStack(std::size_t base, const std::chrono::steady_clock::time
             ++formulas_computed_;
             continue;
         }
-        ParseFormulaInto(in.text, current_);
-        const Formula& f = current_;
+        const Formula& f = shared_.Get(in.text, c, r);
         cur_col_ = c;
         cur_row_ = r;
         cur_cell_ = id;
@@ -694,29 +694,59 @@ int CompareText(std::string_view a, std::string_view b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
+int TypeOrder(const Value& v) {
+    switch (v.type()) {
+    case Value::Type::Number: return 0;
+    case Value::Type::Date: return 1;
+    case Value::Type::String: return 2;
+    case Value::Type::Blank: return 4;
+    default: return 3;
+    }
+}
+
+int SortOrder(const Value& a, const Value& b) {
+    int ra = TypeOrder(a), rb = TypeOrder(b);
+    if (ra != rb) return ra < rb ? -1 : 1;
+    if (a.IsString()) return CompareText(a.text(), b.text());
+    if (a.IsNumber() || a.IsDate()) {
+        double x = a.IsNumber() ? a.number() : a.date().Serial();
+        double y = b.IsNumber() ? b.number() : b.date().Serial();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    return 0;
+}
+
+namespace {
+
+// "^#" at `p` of a pattern: any run of characters.
+bool AnyRunAt(std::string_view pat, std::size_t p) { return p + 1 < pat.size() && pat[p] == '^' && pat[p + 1] == '#'; }
+
+// Whether the pattern at `p` takes the character `c`; `step` says how many
+// pattern characters it uses.
+bool MatchOne(std::string_view pat, std::size_t p, char c, std::size_t& step) {
+    step = 1;
+    if (p + 1 < pat.size() && pat[p] == '^' && (pat[p + 1] == '?' || pat[p + 1] == '^')) {
+        step = 2;
+        return pat[p + 1] == '?' ? c != ' ' : c == '^';
+    }
+    return p < pat.size() && Fold(c) == Fold(pat[p]);
+}
+
+}  // namespace
+
 bool WildcardMatch(std::string_view text, std::string_view pat) {
     // Iterative matching with one back-track point for the last "^#".
     std::size_t t = 0, p = 0;
     std::size_t star_p = std::string_view::npos, star_t = 0;
     while (t < text.size()) {
-        if (p + 1 < pat.size() && pat[p] == '^' && pat[p + 1] == '#') {
+        if (AnyRunAt(pat, p)) {
             star_p = p + 2;
             star_t = t;
             p += 2;
             continue;
         }
-        bool ok = false;
         std::size_t step = 1;
-        if (p + 1 < pat.size() && pat[p] == '^' && pat[p + 1] == '?') {
-            ok = text[t] != ' ';
-            step = 2;
-        } else if (p + 1 < pat.size() && pat[p] == '^' && pat[p + 1] == '^') {
-            ok = text[t] == '^';
-            step = 2;
-        } else if (p < pat.size()) {
-            ok = Fold(text[t]) == Fold(pat[p]);
-        }
-        if (ok) {
+        if (MatchOne(pat, p, text[t], step)) {
             ++t;
             p += step;
         } else if (star_p != std::string_view::npos) {
@@ -726,7 +756,7 @@ bool WildcardMatch(std::string_view text, std::string_view pat) {
             return false;
         }
     }
-    while (p + 1 < pat.size() && pat[p] == '^' && pat[p + 1] == '#') p += 2;
+    while (AnyRunAt(pat, p)) p += 2;
     return p == pat.size();
 }
 
@@ -748,37 +778,37 @@ Value Lift2(const Value& a, const Value& b, F f) {
     return Value::MakeArray(std::move(out));
 }
 
-// Type rank for ordering values of different types.
-int Rank(const Value& v) {
-    switch (v.type()) {
-    case Value::Type::Number: return 0;
-    case Value::Type::Date: return 1;
-    case Value::Type::String: return 2;
-    default: return 3;
+// A blank beside a string reads as "", beside anything else as 0.
+Value Unblank(const Value& v, const Value& other) {
+    if (!v.IsBlank()) return v;
+    return other.IsString() ? Value::String("") : Value::Number(0);
+}
+
+// How two values (neither blank nor an error) compare: their order, and
+// whether they are equal, strings by a wildcard match.
+int Order(const Value& a, const Value& b, bool& equal) {
+    if (a.IsString() && b.IsString()) {
+        equal = WildcardMatch(a.text(), b.text());
+        return CompareText(a.text(), b.text());
     }
+    if (a.type() == b.type()) {
+        double x = a.IsDate() ? a.date().Serial() : a.number();
+        double y = b.IsDate() ? b.date().Serial() : b.number();
+        int cmp = x < y ? -1 : (x > y ? 1 : 0);
+        equal = cmp == 0;
+        return cmp;
+    }
+    equal = false;
+    return TypeOrder(a) < TypeOrder(b) ? -1 : 1;
 }
 
 Value Compare(Op op, const Value& a0, const Value& b0) {
     if (a0.IsError()) return a0;
     if (b0.IsError()) return b0;
-    // A blank reads as 0 beside a number and as "" beside a string.
-    Value a = a0, b = b0;
-    if (a.IsBlank()) a = b.IsString() ? Value::String("") : Value::Number(0);
-    if (b.IsBlank()) b = a.IsString() ? Value::String("") : Value::Number(0);
-    int cmp;
+    Value a = Unblank(a0, b0);
+    Value b = Unblank(b0, a);
     bool equal;
-    if (a.IsString() && b.IsString()) {
-        cmp = CompareText(a.text(), b.text());
-        equal = WildcardMatch(a.text(), b.text());
-    } else if (a.type() == b.type()) {
-        double x = a.IsDate() ? a.date().Serial() : a.number();
-        double y = b.IsDate() ? b.date().Serial() : b.number();
-        cmp = x < y ? -1 : (x > y ? 1 : 0);
-        equal = cmp == 0;
-    } else {
-        cmp = Rank(a) < Rank(b) ? -1 : 1;
-        equal = false;
-    }
+    int cmp = Order(a, b, equal);
     switch (op) {
     case Op::Eq: return Value::Bool(equal);
     case Op::Ne: return Value::Bool(!equal);
@@ -790,35 +820,40 @@ Value Compare(Op op, const Value& a0, const Value& b0) {
     }
 }
 
-Value DateArith(Op op, const Value& a, const Value& b) {
-    auto seconds_of = [](double days) { return static_cast<std::int64_t>(std::llround(days * kSecondsPerDay)); };
-    if (op == Op::Add || op == Op::Sub) {
-        if (a.IsDate() && (b.IsNumber() || b.IsBlank())) {
-            double d = b.IsNumber() ? b.number() : 0.0;
-            if (!std::isfinite(d) || std::fabs(d) > 4e6) return Value::Error(ErrorCode::BadDate);
-            DateTime base = a.date();
-            DateTime r = AddSeconds(base, seconds_of(op == Op::Add ? d : -d));
-            return Value::Date(r);
-        }
-        if (op == Op::Add && b.IsDate() && (a.IsNumber() || a.IsBlank())) return DateArith(op, b, a);
-        if (a.IsDate() && b.IsDate()) {
-            DateTime x = a.date(), y = b.date();
-            if (op == Op::Sub) {
-                double diff = x.Serial() - y.Serial();
-                if (!x.has_date && !y.has_date) return NumberResult(diff * kSecondsPerDay);
-                return NumberResult(diff);
-            }
-            // A date plus a time of day makes the two into one.
-            if (x.has_date != y.has_date) {
-                DateTime d = x.has_date ? x : y;
-                DateTime t = x.has_date ? y : x;
-                DateTime out = AddSeconds(d, t.seconds);
-                out.has_time = true;
-                return Value::Date(out);
-            }
-            if (!x.has_date && !y.has_date) return Value::Date(AddSeconds(x, y.seconds));
-        }
+// A date moved by a number of days (a blank is none).
+Value DateShift(Op op, const Value& date, const Value& days) {
+    double d = days.IsNumber() ? days.number() : 0.0;
+    if (!std::isfinite(d) || std::fabs(d) > 4e6) return Value::Error(ErrorCode::BadDate);
+    auto seconds = static_cast<std::int64_t>(std::llround((op == Op::Add ? d : -d) * kSecondsPerDay));
+    return Value::Date(AddSeconds(date.date(), seconds));
+}
+
+// Two dates: subtracted, the days between them (seconds between two times
+// of day); added, a date and a time of day make one, as do two times.
+Value DatePair(Op op, const DateTime& x, const DateTime& y) {
+    if (op == Op::Sub) {
+        double diff = x.Serial() - y.Serial();
+        if (!x.has_date && !y.has_date) return NumberResult(diff * kSecondsPerDay);
+        return NumberResult(diff);
     }
+    if (x.has_date != y.has_date) {
+        DateTime d = x.has_date ? x : y;
+        DateTime t = x.has_date ? y : x;
+        DateTime out = AddSeconds(d, t.seconds);
+        out.has_time = true;
+        return Value::Date(out);
+    }
+    if (!x.has_date && !y.has_date) return Value::Date(AddSeconds(x, y.seconds));
+    return Value::Error(ErrorCode::DateNotExpected);
+}
+
+bool DaysOrBlank(const Value& v) { return v.IsNumber() || v.IsBlank(); }
+
+Value DateArith(Op op, const Value& a, const Value& b) {
+    if (op != Op::Add && op != Op::Sub) return Value::Error(ErrorCode::DateNotExpected);
+    if (a.IsDate() && DaysOrBlank(b)) return DateShift(op, a, b);
+    if (op == Op::Add && b.IsDate() && DaysOrBlank(a)) return DateShift(op, b, a);
+    if (a.IsDate() && b.IsDate()) return DatePair(op, a.date(), b.date());
     return Value::Error(ErrorCode::DateNotExpected);
 }
 

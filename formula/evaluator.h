@@ -12,6 +12,7 @@
 
 #include "formula/functions.h"
 #include "formula/parser.h"
+#include "formula/shared_formulas.h"
 #include "formula/value.h"
 
 namespace tw::formula {
@@ -48,8 +49,10 @@ public:
 
     // The value of a cell, computing it and what it needs the first time:
     // blank, a text cell's string, or a number cell's result (never a
-    // reference). Cells outside the sheet are blank.
-    Value CellValue(int col, int row);
+    // reference). Cells outside the sheet are blank. A caller that has
+    // just read the cell's input from the source may hand it over in
+    // `read`, so that it is not read again.
+    Value CellValue(int col, int row, CellInput* read = nullptr);
 
     // Evaluates a formula as though it stood in cell (col, row), which
     // itself is not recorded.
@@ -128,9 +131,9 @@ private:
         std::optional<Value> kept;
     };
     std::unordered_map<std::string, NameEntry> names_;
-    // The formula of the cell being computed, parsed into storage that is
-    // used again for the next one.
-    Formula current_;
+    // The formula of the cell being computed, parsed once for all cells
+    // of the same shape.
+    SharedFormulas shared_;
     std::vector<Frame> frames_;
     std::size_t result_bytes_ = 0;
     std::size_t result_limit_ = kResultMemoryLimit;
@@ -190,6 +193,12 @@ Value ApplyUnary(Op op, const Value& a);
 bool WildcardMatch(std::string_view text, std::string_view pattern);
 // Case-blind ordering of two strings: <0, 0, >0.
 int CompareText(std::string_view a, std::string_view b);
+// Where values of different types come in an order: numbers, dates,
+// strings, then errors, arrays and references, blanks last.
+int TypeOrder(const Value& v);
+// The order of sorting and counting: by TypeOrder, then numbers and dates
+// by value and strings without regard to case; <0, 0, >0.
+int SortOrder(const Value& a, const Value& b);
 
 // An element of `a` as seen from an array of `cols` x `rows` it is
 // expanded to: a single value everywhere, the last column or row repeated

@@ -76,27 +76,6 @@ Value Flip(CallContext&, Args& a) {
     return Value::MakeArray(std::move(out));
 }
 
-int OrderOf(const Value& a, const Value& b) {
-    auto rank = [](const Value& v) {
-        switch (v.type()) {
-        case Value::Type::Number: return 0;
-        case Value::Type::Date: return 1;
-        case Value::Type::String: return 2;
-        case Value::Type::Blank: return 4;
-        default: return 3;
-        }
-    };
-    int ra = rank(a), rb = rank(b);
-    if (ra != rb) return ra < rb ? -1 : 1;
-    if (a.IsString()) return CompareText(a.text(), b.text());
-    if (a.IsNumber() || a.IsDate()) {
-        double x = a.IsNumber() ? a.number() : a.date().Serial();
-        double y = b.IsNumber() ? b.number() : b.date().Serial();
-        return x < y ? -1 : (x > y ? 1 : 0);
-    }
-    return 0;
-}
-
 // SORT(array, column): the rows in ascending order of one column (from 1).
 Value Sort(CallContext&, Args& a) {
     Array in = AsArray(a[0]);
@@ -107,7 +86,7 @@ Value Sort(CallContext&, Args& a) {
     std::vector<int> order(static_cast<std::size_t>(in.rows));
     for (int i = 0; i < in.rows; ++i) order[static_cast<std::size_t>(i)] = i;
     int k = static_cast<int>(col - 1);
-    std::stable_sort(order.begin(), order.end(), [&](int x, int y) { return OrderOf(in.at(k, x), in.at(k, y)) < 0; });
+    std::stable_sort(order.begin(), order.end(), [&](int x, int y) { return SortOrder(in.at(k, x), in.at(k, y)) < 0; });
     Array out(in.cols, in.rows);
     for (int r = 0; r < in.rows; ++r)
         for (int c = 0; c < in.cols; ++c) out.at(c, r) = in.at(c, order[static_cast<std::size_t>(r)]);

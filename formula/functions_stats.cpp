@@ -301,29 +301,6 @@ Value Apply(Args& a, bool growth) {
 Value Trend(CallContext&, Args& a) { return Apply(a, false); }
 Value Growth(CallContext&, Args& a) { return Apply(a, true); }
 
-// Orders values for sorting and counting: numbers, then dates, then
-// strings without regard to case, blanks last.
-int Order(const Value& a, const Value& b) {
-    auto rank = [](const Value& v) {
-        switch (v.type()) {
-        case Value::Type::Number: return 0;
-        case Value::Type::Date: return 1;
-        case Value::Type::String: return 2;
-        case Value::Type::Blank: return 4;
-        default: return 3;
-        }
-    };
-    int ra = rank(a), rb = rank(b);
-    if (ra != rb) return ra < rb ? -1 : 1;
-    if (a.IsNumber() || a.IsDate()) {
-        double x = a.IsNumber() ? a.number() : a.date().Serial();
-        double y = b.IsNumber() ? b.number() : b.date().Serial();
-        return x < y ? -1 : (x > y ? 1 : 0);
-    }
-    if (a.IsString()) return CompareText(a.text(), b.text());
-    return 0;
-}
-
 Value ListCount(CallContext&, Args& a) {
     Array in = AsArray(a[0]);
     bool sums = in.cols >= 2;
@@ -339,12 +316,13 @@ Value ListCount(CallContext&, Args& a) {
             if (v.IsError()) return v;
             add = v.IsNumber() ? v.number() : 0;
         }
-        auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return Order(g.first, key) == 0; });
+        auto it =
+            std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return SortOrder(g.first, key) == 0; });
         if (it == groups.end()) groups.emplace_back(key, add);
         else it->second += add;
     }
     std::stable_sort(groups.begin(), groups.end(),
-                     [](const auto& x, const auto& y) { return Order(x.first, y.first) < 0; });
+                     [](const auto& x, const auto& y) { return SortOrder(x.first, y.first) < 0; });
     if (groups.empty()) return Value::Error(ErrorCode::ValueNotDefined);
     Array out(2, static_cast<int>(groups.size()));
     for (int r = 0; r < out.rows; ++r) {

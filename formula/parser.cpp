@@ -17,6 +17,37 @@ char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' +
 constexpr int kMaxColumnLetters = 5;  // ZZZZZ is column 12,356,630
 constexpr int kMaxRowDigits = 9;
 
+// Digits of a number that count towards its precision: from the first
+// that is not 0, up to the exponent.
+int SignificantFigures(std::string_view digits) {
+    int figures = 0;
+    for (char ch : digits) {
+        if (ch == 'e' || ch == 'E') break;
+        if (IsDigit(ch) && (figures > 0 || ch != '0')) ++figures;
+    }
+    return figures;
+}
+
+// A "$" at `p`, stepped over.
+bool Dollar(const char*& p, const char* e) {
+    if (p == e || *p != '$') return false;
+    ++p;
+    return true;
+}
+
+// The column letters or row digits of a reference at `p`, in base `base`
+// with `value` of each character: 0 when there are none or more than `most`.
+template <class Is, class ValueOf>
+int ReadPart(const char*& p, const char* e, int most, Is is, ValueOf value, int base) {
+    const char* start = p;
+    long long n = 0;
+    for (; p < e && is(*p); ++p) {
+        if (p - start >= most) return 0;
+        n = n * base + value(*p);
+    }
+    return static_cast<int>(n);
+}
+
 // Raised inside the parser on a mistake; caught at the top.
 struct ParseFailure {
     ErrorCode code;
@@ -202,107 +233,71 @@ private:
 
     int ParseNumberOrDate() {
         DateLiteral lit = MatchDateLiteral(s_.substr(pos_));
-        if (lit.length > 0) {
-            pos_ += lit.length;
-            if (!lit.valid) return Constant(Value::Error(lit.value.has_date ? ErrorCode::BadDate : ErrorCode::BadTime));
-            DateTime dt = lit.value;
-            // "1.6.1991 6:30": a date, blanks, then a time make one value.
-            if (dt.has_date && !dt.has_time) {
-                std::size_t save = pos_;
-                SkipBlanks();
-                if (pos_ > save && IsDigit(PeekRaw())) {
-                    DateLiteral t = MatchDateLiteral(s_.substr(pos_));
-                    if (t.length > 0 && t.valid && t.value.has_time && !t.value.has_date) {
-                        pos_ += t.length;
-                        dt.has_time = true;
-                        dt.seconds = t.value.seconds;
-                    } else {
-                        pos_ = save;
-                    }
-                } else {
-                    pos_ = save;
-                }
+        if (lit.length > 0) return ParseDate(lit);
+        return ParseNumber();
+    }
+
+    int ParseDate(const DateLiteral& lit) {
+        pos_ += lit.length;
+        if (!lit.valid) return Constant(Value::Error(lit.value.has_date ? ErrorCode::BadDate : ErrorCode::BadTime));
+        DateTime dt = lit.value;
+        if (dt.has_date && !dt.has_time) JoinTime(dt);
+        return Constant(Value::Date(dt));
+    }
+
+    // "1.6.1991 6:30": a date, blanks, then a time make one value. Without
+    // such a time nothing is taken.
+    void JoinTime(DateTime& dt) {
+        std::size_t save = pos_;
+        SkipBlanks();
+        if (pos_ > save && IsDigit(PeekRaw())) {
+            DateLiteral t = MatchDateLiteral(s_.substr(pos_));
+            if (t.length > 0 && t.valid && t.value.has_time && !t.value.has_date) {
+                pos_ += t.length;
+                dt.has_time = true;
+                dt.seconds = t.value.seconds;
+                return;
             }
-            return Constant(Value::Date(dt));
         }
-        std::size_t start = pos_;
+        pos_ = save;
+    }
+
+    void SkipDigits() {
         while (IsDigit(PeekRaw())) ++pos_;
+    }
+    bool AtExponent() const {
+        char e = PeekRaw(), sign = PeekRaw(1);
+        return (e == 'e' || e == 'E') && (IsDigit(sign) || ((sign == '+' || sign == '-') && IsDigit(PeekRaw(2))));
+    }
+
+    int ParseNumber() {
+        std::size_t start = pos_;
+        SkipDigits();
         if (PeekRaw() == '.') {
             ++pos_;
-            while (IsDigit(PeekRaw())) ++pos_;
+            SkipDigits();
         }
-        if ((PeekRaw() == 'e' || PeekRaw() == 'E') &&
-            (IsDigit(PeekRaw(1)) || ((PeekRaw(1) == '+' || PeekRaw(1) == '-') && IsDigit(PeekRaw(2))))) {
+        if (AtExponent()) {
             pos_ += 2;
-            while (IsDigit(PeekRaw())) ++pos_;
+            SkipDigits();
         }
         std::string digits(s_.substr(start, pos_ - start));
         double d = ParseDecimal(digits);
         // Numbers carry 15 significant figures.
-        int figures = 0;
-        for (char ch : digits) {
-            if (ch == 'e' || ch == 'E') break;
-            if (IsDigit(ch) && (figures > 0 || ch != '0')) ++figures;
-        }
-        if (figures > 15) d = ToSignificant(d);
+        if (SignificantFigures(digits) > 15) d = ToSignificant(d);
         if (!(d <= 1.7976931348623157e308)) return Constant(Value::Error(ErrorCode::OutOfRange));
         return Constant(Value::Number(d));
     }
 
     // A cell reference at the current position, without moving on when
     // there is none.
-    bool MatchRef(CellRef& ref, std::size_t& end) const {
-        std::size_t p = pos_;
-        auto at = [&](std::size_t i) { return i < s_.size() ? s_[i] : '\0'; };
-        ref = CellRef{};
-        if (at(p) == '$') ref.abs_col = true, ++p;
-        int letters = 0;
-        long long col = 0;
-        while (IsAlpha(at(p))) {
-            if (++letters > kMaxColumnLetters) return false;
-            col = col * 26 + (Lower(at(p)) - 'a' + 1);
-            ++p;
-        }
-        if (letters == 0) return false;
-        if (at(p) == '$') ref.abs_row = true, ++p;
-        int digits = 0;
-        long long row = 0;
-        while (IsDigit(at(p))) {
-            if (++digits > kMaxRowDigits) return false;
-            row = row * 10 + (at(p) - '0');
-            ++p;
-        }
-        if (digits == 0 || row == 0) return false;
-        if (at(p) == '_') return false;  // a name such as a_1 is no reference
-        ref.col = static_cast<int>(col);
-        ref.row = static_cast<int>(row);
-        end = p;
-        return true;
-    }
+    bool MatchRef(CellRef& ref, std::size_t& end) const { return MatchCellRef(s_, pos_, ref, end); }
 
     // A reference, a range, a name or a function.
     int ParseWord() {
         CellRef a;
         std::size_t end = 0;
-        if (MatchRef(a, end)) {
-            pos_ = end;
-            CellRef b;
-            std::size_t end2 = 0;
-            if (MatchRef(b, end2)) {
-                pos_ = end2;
-                if (b.col < a.col || b.row < a.row) Fail();
-                Node n;
-                n.kind = Node::Kind::Range;
-                n.a = a;
-                n.b = b;
-                return Add(std::move(n));
-            }
-            if (IsIdent(PeekRaw())) Fail();
-            Node n;
-            n.kind = Node::Kind::Ref;
-            n.a = n.b = a;
-            return Add(std::move(n));
-        }
+        if (MatchRef(a, end)) return ParseReference(a, end);
         if (PeekRaw() == '$') Fail();
         std::size_t start = pos_;
         while (IsIdent(PeekRaw())) ++pos_;
@@ -311,24 +306,48 @@ private:
         const FunctionSpec* fn = FindFunction(name);
         if (Peek() == '(') {
             ++pos_;
-            std::vector<int> args;
-            if (!Accept(')')) {
-                for (;;) {
-                    char c = Peek();
-                    if (c == ',' || c == ')') args.push_back(Constant(Value()));
-                    else args.push_back(ParseOr());
-                    if (Accept(',')) continue;
-                    Expect(')');
-                    break;
-                }
-            }
-            return Call(fn, name, args);
+            return Call(fn, name, ParseArguments());
         }
         if (fn && fn->min_args == 0) return Call(fn, name, {});
         Node n;
         n.kind = Node::Kind::Name;
         n.text = std::move(name);
         return Add(std::move(n));
+    }
+
+    // A cell `a` ending at `end`, or a range when a second cell follows.
+    int ParseReference(const CellRef& a, std::size_t end) {
+        pos_ = end;
+        CellRef b;
+        std::size_t end2 = 0;
+        Node n;
+        n.a = a;
+        if (MatchRef(b, end2)) {
+            pos_ = end2;
+            if (b.col < a.col || b.row < a.row) Fail();
+            n.kind = Node::Kind::Range;
+            n.b = b;
+            return Add(std::move(n));
+        }
+        if (IsIdent(PeekRaw())) Fail();
+        n.kind = Node::Kind::Ref;
+        n.b = a;
+        return Add(std::move(n));
+    }
+
+    // A function's arguments after its "(", up to and with the ")"; an
+    // argument left out is blank.
+    std::vector<int> ParseArguments() {
+        std::vector<int> args;
+        if (Accept(')')) return args;
+        for (;;) {
+            char c = Peek();
+            if (c == ',' || c == ')') args.push_back(Constant(Value()));
+            else args.push_back(ParseOr());
+            if (Accept(',')) continue;
+            Expect(')');
+            return args;
+        }
     }
 
     int Call(const FunctionSpec* fn, std::string name, const std::vector<int>& args) {
@@ -393,6 +412,26 @@ private:
 
 }  // namespace
 
+bool MatchCellRef(std::string_view text, std::size_t pos, CellRef& ref, std::size_t& end) {
+    // Every reference of every formula comes through here: plain pointer
+    // steps, and nothing written until the whole of it is known.
+    const char* p = text.data() + std::min(pos, text.size());
+    const char* const e = text.data() + text.size();
+    CellRef r;
+    r.abs_col = Dollar(p, e);
+    r.col = ReadPart(
+        p, e, kMaxColumnLetters, IsAlpha, [](char c) { return Lower(c) - 'a' + 1; }, 26);
+    if (r.col == 0) return false;
+    r.abs_row = Dollar(p, e);
+    r.row = ReadPart(
+        p, e, kMaxRowDigits, IsDigit, [](char c) { return c - '0'; }, 10);
+    if (r.row == 0) return false;
+    if (p < e && *p == '_') return false;  // a name such as a_1 is no reference
+    ref = r;
+    end = static_cast<std::size_t>(p - text.data());
+    return true;
+}
+
 Formula ParseFormula(std::string_view text) {
     Formula f;
     ParseFormulaInto(text, f);
@@ -423,16 +462,6 @@ void ParseFormulaInto(std::string_view text, Formula& f) {
         f.nodes.push_back(std::move(n));
         f.root = 0;
     }
-}
-
-std::string ColumnName(int col) {
-    std::string s;
-    while (col > 0) {
-        int d = (col - 1) % 26;
-        s.insert(s.begin(), static_cast<char>('A' + d));
-        col = (col - 1) / 26;
-    }
-    return s;
 }
 
 int ColumnNumber(std::string_view letters) {

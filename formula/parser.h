@@ -83,8 +83,10 @@ Formula ParseFormula(std::string_view text);
 // The same into `out`, whose storage is used again.
 void ParseFormulaInto(std::string_view text, Formula& out);
 
-// "A" for 1, "Z" for 26, "AA" for 27.
-std::string ColumnName(int col);
+// A cell reference at `pos` of `text`: "$"?, one to five letters, "$"?,
+// a row from 1 of at most nine digits, not followed by "_". True with the
+// reference and the position just past it.
+bool MatchCellRef(std::string_view text, std::size_t pos, CellRef& ref, std::size_t& end);
 // The column that letters name ("b" or "B" is 2); 0 for anything else.
 int ColumnNumber(std::string_view letters);
 

@@ -127,8 +127,7 @@ bool Value::operator==(const Value& o) const {
     return false;
 }
 
-namespace {
-std::string ColumnLetters(int col) {
+std::string ColumnName(int col) {
     std::string s;
     while (col > 0) {
         int d = (col - 1) % 26;
@@ -137,7 +136,6 @@ std::string ColumnLetters(int col) {
     }
     return s;
 }
-}  // namespace
 
 std::string Describe(const Value& v) {
     switch (v.type()) {
@@ -155,7 +153,7 @@ std::string Describe(const Value& v) {
     case Value::Type::Error: return "#" + std::string(ErrorName(v.error()));
     case Value::Type::Reference: {
         CellRange r = v.reference();
-        return "ref(" + ColumnLetters(r.c1) + std::to_string(r.r1) + ColumnLetters(r.c2) + std::to_string(r.r2) + ")";
+        return "ref(" + ColumnName(r.c1) + std::to_string(r.r1) + ColumnName(r.c2) + std::to_string(r.r2) + ")";
     }
     case Value::Type::Array: {
         const Array& a = v.array();

@@ -69,6 +69,9 @@ struct CellRange {
     bool operator==(const CellRange&) const = default;
 };
 
+// "A" for 1, "Z" for 26, "AA" for 27.
+std::string ColumnName(int col);
+
 class Value;
 
 // A two-dimensional array of values, stored row by row.

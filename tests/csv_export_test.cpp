@@ -1,8 +1,12 @@
 // The CSV writer, byte for byte.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <random>
+#include <vector>
 
 #include "export/csv_export.h"
 #include "support.h"
@@ -86,6 +90,44 @@ TEST(CsvExport, FieldsAndNumbers) {
     EXPECT_EQ(ShortestNumber(-0.0001), "-0.0001");
     EXPECT_EQ(ShortestNumber(1e16), "1e+16");
     EXPECT_EQ(Cp1252ToUtf8("\x9F\xFF\x7F"), "\xC5\xB8\xC3\xBF\x7F");
+}
+
+// Numbers of a few decimals take a quicker way to their text; it must be
+// the text of the general conversion for every kind of number.
+TEST(CsvExport, NumbersAsTheGeneralConversionWritesThem) {
+    auto general = [](double v) {
+        char buf[400];
+        double a = std::fabs(v);
+        auto form = a >= 1e-4 && a < 1e16 ? std::chars_format::fixed : std::chars_format::scientific;
+        return std::string(buf, std::to_chars(buf, buf + sizeof buf, v, form).ptr);
+    };
+    std::vector<double> numbers = {0.0001,
+                                   0.00011,
+                                   0.000099,
+                                   0.1 + 0.2,
+                                   9.999999999999998,
+                                   4503599627370495.5,
+                                   4503599627370497.0,
+                                   9007199254740993.0,
+                                   1e15 + 0.25,
+                                   123.456,
+                                   0.30000000000000004};
+    std::mt19937_64 dice(12345);
+    for (int i = 0; i < 20000; ++i) {
+        // Decimals of a few places, any double, and neighbours of round numbers.
+        double p10 = std::pow(10.0, static_cast<double>(dice() % 12));
+        numbers.push_back(static_cast<double>(dice() % 100000000000ull) / p10);
+        std::uint64_t bits = dice();
+        double any;
+        std::memcpy(&any, &bits, sizeof any);
+        if (std::isfinite(any)) numbers.push_back(any);
+        numbers.push_back(std::nextafter(static_cast<double>(dice() % 100000) / 100, 1e300));
+    }
+    for (double n : numbers) {
+        if (n == 0.0) continue;
+        EXPECT_EQ(ShortestNumber(n), general(n)) << n;
+        EXPECT_EQ(ShortestNumber(-n), general(-n)) << n;
+    }
 }
 
 TEST(CsvExport, LongRunningTotalIsComputedWithoutRecursionLimits) {
