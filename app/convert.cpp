@@ -343,38 +343,53 @@ std::string OptionsProblem(const Options& o) {
     return "";
 }
 
-// Reads the command line into `o`; returns an exit status when the run
-// ends here (help, version, a mistake), or -1 to go on.
-int ParseOptions(int argc, char** argv, Options& o) {
-    bool only_files = false;
-    for (int i = 1; i < argc && o.exit < 0; ++i) {
-        std::string a = argv[i];
-        if (only_files || a.empty() || a[0] != '-' || a == "-") {
-            // A file manager or a browser may hand over a file:// URI.
-            o.files.push_back(PathFromFileUri(a).value_or(a));
-            continue;
-        }
-        if (a == "--") {
-            only_files = true;
-            continue;
-        }
-        std::optional<std::string> value;
-        const OptionRule* rule = FindOption(a, value);
-        if (!rule) return Usage("unknown option '" + a + "'");
-        if (!rule->missing.empty() && !value) {
-            if (i + 1 >= argc) return Usage(rule->missing);
-            value = argv[++i];
-        }
-        std::string problem = rule->apply(o, value.value_or(""));
-        if (!problem.empty()) return Usage(problem);
+// A file to convert rather than an option: "-" (standard input) too.
+bool IsFileArgument(const std::string& a) { return a.empty() || a[0] != '-' || a == "-"; }
+
+// Applies the option argv[i], reading its value from the next argument
+// (i moves on) when it needs one and has none after "="; returns an exit
+// status on a mistake, or -1 to go on.
+int TakeOption(int argc, char** argv, int& i, Options& o) {
+    std::string a = argv[i];
+    std::optional<std::string> value;
+    const OptionRule* rule = FindOption(a, value);
+    if (!rule) return Usage("unknown option '" + a + "'");
+    if (!rule->missing.empty() && !value) {
+        if (i + 1 >= argc) return Usage(rule->missing);
+        value = argv[++i];
     }
-    if (o.exit >= 0) return o.exit;
+    std::string problem = rule->apply(o, value.value_or(""));
+    if (!problem.empty()) return Usage(problem);
+    return -1;
+}
+
+// Checks the options read as a whole; an exit status, or -1 to go on.
+int CheckOptions(const Options& o) {
     if (std::string problem = OptionsProblem(o); !problem.empty()) return Usage(problem);
     if (!o.outdir.empty() && !fs::is_directory(o.outdir)) {
         std::fprintf(stderr, "tarnwick: --outdir %s: no such folder\n", o.outdir.c_str());
         return 2;
     }
     return -1;
+}
+
+// Reads the command line into `o`; returns an exit status when the run
+// ends here (help, version, a mistake), or -1 to go on.
+int ParseOptions(int argc, char** argv, Options& o) {
+    bool only_files = false;
+    for (int i = 1; i < argc && o.exit < 0; ++i) {
+        std::string a = argv[i];
+        if (only_files || IsFileArgument(a)) {
+            // A file manager or a browser may hand over a file:// URI.
+            o.files.push_back(PathFromFileUri(a).value_or(a));
+        } else if (a == "--") {
+            only_files = true;
+        } else if (int status = TakeOption(argc, argv, i, o); status >= 0) {
+            return status;
+        }
+    }
+    if (o.exit >= 0) return o.exit;
+    return CheckOptions(o);
 }
 
 // FILE's name without its extension plus the format's, in DIR or beside

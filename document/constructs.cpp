@@ -20,51 +20,74 @@ int SmallNumber(std::string_view digits) {
     return n;
 }
 
+// %V%, %L%, %R%, %C%, %F%, %B%.
+bool ApplyOneLetter(char a, CellConstructs& out) {
+    switch (a) {
+    case 'V': out.is_number = true; return true;
+    case 'L': out.align = CellAlign::Left; return true;
+    case 'R': out.align = CellAlign::Right; return true;
+    case 'C': out.align = CellAlign::Centre; return true;
+    case 'F': out.align = CellAlign::Free; return true;
+    case 'B': out.brackets = true; return true;
+    default: return false;
+    }
+}
+
+constexpr int Pair(char a, char b) { return (static_cast<unsigned char>(a) << 8) | static_cast<unsigned char>(b); }
+
+// %JL%, %JR%, %LC%, %TC%, %DF%.
+bool ApplyTwoLetters(char a, char b, CellConstructs& out) {
+    switch (Pair(a, b)) {
+    case Pair('J', 'L'): out.align = CellAlign::JustifyLeft; return true;
+    case Pair('J', 'R'): out.align = CellAlign::JustifyRight; return true;
+    case Pair('L', 'C'): out.leading = true; return true;
+    case Pair('T', 'C'): out.trailing = true; return true;
+    case Pair('D', 'F'):
+        out.floating = true;
+        out.decimals = -1;
+        return true;
+    default: return false;
+    }
+}
+
+// %D0% to %D9% (decimals), %P0% to %P9% (page break).
+bool ApplyLetterAndDigit(char a, int digit, CellConstructs& out) {
+    if (a == 'D') {
+        out.decimals = digit;
+        out.floating = false;
+        return true;
+    }
+    if (a == 'P') {
+        out.page_break = digit;
+        return true;
+    }
+    return false;
+}
+
+// %LCR%, %P10% and longer page breaks.
+bool ApplyLonger(std::string_view code, CellConstructs& out) {
+    if (code == "LCR") {
+        out.align = CellAlign::LeftCentreRight;
+        return true;
+    }
+    if (code[0] == 'P' && IsDigits(code.substr(1))) {
+        out.page_break = SmallNumber(code.substr(1));
+        return true;
+    }
+    return false;
+}
+
 // Applies one code (the text between the two "%") to `out`; false when it
 // is not one of the cell constructs. Decided on length and letters: every
 // cell of a spreadsheet passes through here.
 bool Apply(std::string_view code, CellConstructs& out) {
-    if (code.empty()) return false;
-    char a = code[0];
-    char b = code.size() > 1 ? code[1] : 0;
     switch (code.size()) {
-    case 1:
-        switch (a) {
-        case 'V': out.is_number = true; return true;
-        case 'L': out.align = CellAlign::Left; return true;
-        case 'R': out.align = CellAlign::Right; return true;
-        case 'C': out.align = CellAlign::Centre; return true;
-        case 'F': out.align = CellAlign::Free; return true;
-        case 'B': out.brackets = true; return true;
-        default: return false;
-        }
+    case 0: return false;
+    case 1: return ApplyOneLetter(code[0], out);
     case 2:
-        if (a == 'J' && b == 'L') out.align = CellAlign::JustifyLeft;
-        else if (a == 'J' && b == 'R') out.align = CellAlign::JustifyRight;
-        else if (a == 'L' && b == 'C') out.leading = true;
-        else if (a == 'T' && b == 'C') out.trailing = true;
-        else if (a == 'D' && b == 'F') {
-            out.floating = true;
-            out.decimals = -1;
-        } else if (a == 'D' && b >= '0' && b <= '9') {
-            out.decimals = b - '0';
-            out.floating = false;
-        } else if (a == 'P' && b >= '0' && b <= '9') {
-            out.page_break = b - '0';
-        } else {
-            return false;
-        }
-        return true;
-    default:
-        if (code == "LCR") {
-            out.align = CellAlign::LeftCentreRight;
-            return true;
-        }
-        if (a == 'P' && IsDigits(code.substr(1))) {
-            out.page_break = SmallNumber(code.substr(1));
-            return true;
-        }
-        return false;
+        if (code[1] >= '0' && code[1] <= '9') return ApplyLetterAndDigit(code[0], code[1] - '0', out);
+        return ApplyTwoLetters(code[0], code[1], out);
+    default: return ApplyLonger(code, out);
     }
 }
 

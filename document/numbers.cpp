@@ -54,62 +54,114 @@ double ReadRadix(Scan& sc, int radix) {
     throw VbError(kErrOverflow);
 }
 
-// Parses a decimal number; returns the value and sets `end` to the index
-// after the last character that belongs to it (0 when none was read).
+bool IsDigit(int c) { return c >= '0' && c <= '9'; }
+
+// Appends a "+" or "-" at the cursor.
+void TakeSign(Scan& sc, std::string& out) {
+    int c = sc.Peek();
+    if (c == '+' || c == '-') {
+        out.push_back(static_cast<char>(c));
+        sc.Take();
+    }
+}
+
+// Appends the digits at the cursor; true when there was one.
+bool TakeDigits(Scan& sc, std::string& out) {
+    bool any = false;
+    int c;
+    while (IsDigit(c = sc.Peek())) {
+        out.push_back(static_cast<char>(c));
+        sc.Take();
+        any = true;
+    }
+    return any;
+}
+
+// Appends the sign, digits and decimal point of the mantissa; true when
+// it has a digit.
+bool TakeMantissa(Scan& sc, std::string& digits) {
+    TakeSign(sc, digits);
+    bool mant = TakeDigits(sc, digits);
+    if (sc.Peek() == '.') {
+        digits.push_back('.');
+        sc.Take();
+        if (TakeDigits(sc, digits)) mant = true;
+    }
+    return mant;
+}
+
+// Appends the digits of an exponent; true when there was one. The whole
+// exponent counts: leading zeros add nothing, and one too long to hold
+// saturates (the value overflows or vanishes).
+bool TakeExponentDigits(Scan& sc, std::string& exp) {
+    bool any = false;
+    int significant = 0;
+    int c;
+    while (IsDigit(c = sc.Peek())) {
+        if (c != '0' || significant > 0) {
+            if (significant < 9) exp.push_back(static_cast<char>(c));
+            ++significant;
+        }
+        sc.Take();
+        any = true;
+    }
+    if (significant == 0) exp.push_back('0');
+    else if (significant > 9) exp.replace(exp.size() - 9, 9, "999999999");
+    return any;
+}
+
+// Appends "e", the sign and the digits of an exponent (written e, E, d or
+// D) when one follows; a letter without digits is left unread.
+void TakeExponent(Scan& sc, std::string& digits) {
+    int c = sc.Peek();
+    if (c != 'e' && c != 'E' && c != 'd' && c != 'D') return;
+    Scan save = sc;
+    sc.Take();
+    std::string exp = "e";
+    TakeSign(sc, exp);
+    if (TakeExponentDigits(sc, exp)) digits += exp;
+    else sc = save;
+}
+
+// Parses a decimal number; returns the value and sets `any` when one was
+// read (the cursor is then after its last character).
 double ReadDecimal(Scan& sc, bool& any) {
     std::string digits;
     digits.reserve(32);
     any = false;
-    int c = sc.Peek();
-    if (c == '+' || c == '-') {
-        digits.push_back(static_cast<char>(c));
-        sc.Take();
-    }
-    bool mant = false;
-    while ((c = sc.Peek()) >= '0' && c <= '9') {
-        digits.push_back(static_cast<char>(c));
-        sc.Take();
-        mant = true;
-    }
-    if (sc.Peek() == '.') {
-        digits.push_back('.');
-        sc.Take();
-        while ((c = sc.Peek()) >= '0' && c <= '9') {
-            digits.push_back(static_cast<char>(c));
-            sc.Take();
-            mant = true;
-        }
-    }
-    if (!mant) return 0.0;
+    if (!TakeMantissa(sc, digits)) return 0.0;
     any = true;
-    c = sc.Peek();
-    if (c == 'e' || c == 'E' || c == 'd' || c == 'D') {
-        Scan save = sc;
-        sc.Take();
-        std::string exp = "e";
-        int s = sc.Peek();
-        if (s == '+' || s == '-') {
-            exp.push_back(static_cast<char>(s));
-            sc.Take();
-        }
-        // The whole exponent counts: leading zeros add nothing, and one
-        // too long to hold saturates (the value overflows or vanishes).
-        bool expDigits = false;
-        int significant = 0;
-        while ((c = sc.Peek()) >= '0' && c <= '9') {
-            if (c != '0' || significant > 0) {
-                if (significant < 9) exp.push_back(static_cast<char>(c));
-                ++significant;
-            }
-            sc.Take();
-            expDigits = true;
-        }
-        if (significant == 0) exp.push_back('0');
-        else if (significant > 9) exp.replace(exp.size() - 9, 9, "999999999");
-        if (expDigits) digits += exp;
-        else sc = save;
-    }
+    TakeExponent(sc, digits);
     return formula::ParseDecimal(digits);
+}
+
+// The radix of the letter after "&": 16 for H, 8 for O, 0 for others.
+int RadixOfLetter(int k) {
+    if (k == 'h' || k == 'H') return 16;
+    if (k == 'o' || k == 'O') return 8;
+    return 0;
+}
+
+// Whether the rest, after the "&", is a radix letter and digits only.
+bool IsRadixNumber(Scan& sc) {
+    int radix = RadixOfLetter(sc.Peek());
+    if (radix == 0) return false;
+    sc.Take();
+    bool any = false;
+    while (DigitValue(sc.Peek(), radix) >= 0) {
+        sc.Take();
+        any = true;
+    }
+    return any && sc.Peek() < 0;
+}
+
+bool SpaceOrTab(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view WithoutSpacesOrTabs(std::string_view text) {
+    std::size_t b = 0, e = text.size();
+    while (b < e && SpaceOrTab(text[b])) ++b;
+    while (e > b && SpaceOrTab(text[e - 1])) --e;
+    return text.substr(b, e - b);
 }
 
 }  // namespace
@@ -136,24 +188,12 @@ double Val(std::string_view text) {
 }
 
 bool IsNumeric(std::string_view text) {
-    std::size_t b = 0, e = text.size();
-    while (b < e && (text[b] == ' ' || text[b] == '\t')) ++b;
-    while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t')) --e;
-    std::string_view t = text.substr(b, e - b);
+    std::string_view t = WithoutSpacesOrTabs(text);
     if (t.empty()) return false;
     Scan sc{t};
     if (sc.Peek() == '&') {
         sc.Take();
-        int k = sc.Peek();
-        int radix = (k == 'h' || k == 'H') ? 16 : (k == 'o' || k == 'O') ? 8 : 0;
-        if (radix == 0) return false;
-        sc.Take();
-        bool any = false;
-        while (DigitValue(sc.Peek(), radix) >= 0) {
-            sc.Take();
-            any = true;
-        }
-        return any && sc.Peek() < 0;
+        return IsRadixNumber(sc);
     }
     bool any = false;
     ReadDecimal(sc, any);

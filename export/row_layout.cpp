@@ -57,6 +57,38 @@ bool AppendBlockSwitch(std::string& line, RowClass previous, RowClass row, bool 
     return in_block;
 }
 
+namespace {
+
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Where the numeric parameter (-?digits) ending at `end` starts.
+std::size_t ParameterStart(std::string_view line, std::size_t end) {
+    std::size_t i = end;
+    while (i > 0 && line[i - 1] >= '0' && line[i - 1] <= '9') --i;
+    if (i > 0 && line[i - 1] == '-' && i < end) --i;
+    return i;
+}
+
+// The backslash before `i` starts a control word only when it is not
+// itself escaped: an odd run of backslashes.
+bool UnescapedBackslashBefore(std::string_view line, std::size_t i) {
+    std::size_t slashes = 0;
+    while (i > slashes && line[i - 1 - slashes] == '\\') ++slashes;
+    return slashes % 2 == 1;
+}
+
+// Whether the line up to `end` ends with a control word: a backslash,
+// letters and an optional numeric parameter.
+bool EndsWithControlWord(std::string_view line, std::size_t end) {
+    std::size_t i = ParameterStart(line, end);
+    std::size_t letters = i;
+    while (i > 0 && IsAsciiLetter(line[i - 1])) --i;
+    if (i == letters || i == 0 || line[i - 1] != '\\') return false;
+    return UnescapedBackslashBefore(line, i);
+}
+
+}  // namespace
+
 std::size_t TrimmedEnd(std::string_view line, bool keep_control_word_delimiter) {
     std::size_t end = line.size();
     while (end > 0 && line[end - 1] == ' ') --end;
@@ -64,17 +96,7 @@ std::size_t TrimmedEnd(std::string_view line, bool keep_control_word_delimiter) 
     // A control word (\b0, \fs18) takes the space after it as its
     // delimiter; without it the space that joins the next row would be
     // taken instead and the rows' words would run together.
-    std::size_t i = end;
-    while (i > 0 && line[i - 1] >= '0' && line[i - 1] <= '9') --i;
-    if (i > 0 && line[i - 1] == '-' && i < end) --i;
-    std::size_t letters = i;
-    while (i > 0 && ((line[i - 1] >= 'a' && line[i - 1] <= 'z') || (line[i - 1] >= 'A' && line[i - 1] <= 'Z'))) --i;
-    if (i == letters || i == 0 || line[i - 1] != '\\') return end;
-    // The backslash starts a control word only when it is not itself
-    // escaped: an odd run of backslashes.
-    std::size_t slashes = 0;
-    while (i > slashes && line[i - 1 - slashes] == '\\') ++slashes;
-    return slashes % 2 == 1 ? end + 1 : end;
+    return EndsWithControlWord(line, end) ? end + 1 : end;
 }
 
 RowLine::RowLine(const DocumentModel& doc, MarkupCellWriter& cells, const ShownCells* shown)

@@ -79,12 +79,20 @@ void RowsAhead::Run() {
             std::unique_lock lock(mutex_);
             // A slot is free again once the writer is past the block it
             // held before.
-            changed_.wait(lock, [&] { return stop_ || untaken_ >= blocks_ || untaken_ < writing_ + kSlots; });
+            while (!stop_ && untaken_ < blocks_ && !(untaken_ < writing_ + kSlots)) {
+                if (waiting_) waiting_(untaken_, writing_);
+                changed_.wait(lock);
+            }
             if (stop_ || untaken_ >= blocks_) return;
             k = untaken_++;
         }
         LayBlock(k, lay_there_);
     }
+}
+
+void RowsAhead::WhenWaiting(std::function<void(int untaken, int writing)> hook) {
+    std::lock_guard lock(mutex_);
+    waiting_ = std::move(hook);
 }
 
 const LaidBlock* RowsAhead::Find(int row) {

@@ -67,8 +67,17 @@ public:
     // room of the earlier ones back to the second thread.
     const LaidBlock* Find(int row);
 
+    // Blocks laid out that the writer has not reached: the second thread
+    // takes a block only while it is fewer than this many ahead of the
+    // block the writer is at (before the writer's first row, of block -1).
+    static constexpr int kSlots = 8;
+
+    // For tests: `hook` is called on the second thread, under the lock,
+    // each time it stops, as far ahead as it may go, to wait for the
+    // writer; with the first block no one has taken and the writer's block.
+    void WhenWaiting(std::function<void(int untaken, int writing)> hook);
+
 private:
-    static constexpr int kSlots = 8;  // blocks the second thread may be ahead
     struct alignas(64) Slot {
         LaidBlock block;
         int index = -1;  // the block it holds, once laid out
@@ -86,6 +95,7 @@ private:
     // block the writer is at.
     int untaken_ = 0, writing_ = -1;
     bool stop_ = false;
+    std::function<void(int untaken, int writing)> waiting_;
     // The writer's own: the block it is at, and whether it lays it out.
     int at_ = -1;
     const LaidBlock* laid_ = nullptr;

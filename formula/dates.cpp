@@ -180,22 +180,40 @@ DateLiteral MatchDateLiteral(std::string_view text) {
     return out;
 }
 
+namespace {
+
+bool SpaceOrTab(char c) { return c == ' ' || c == '\t'; }
+
+void DropLeadingBlanks(std::string_view& text) {
+    while (!text.empty() && SpaceOrTab(text.front())) text.remove_prefix(1);
+}
+
+void DropTrailingBlanks(std::string_view& text) {
+    while (!text.empty() && SpaceOrTab(text.back())) text.remove_suffix(1);
+}
+
+// The date with the time that follows it, after blanks, to the end.
+std::optional<DateTime> WithTime(const DateTime& date, std::string_view text) {
+    if (!date.has_date || date.has_time || !SpaceOrTab(text.front())) return std::nullopt;
+    DropLeadingBlanks(text);
+    DateLiteral time = MatchTime(text);
+    if (time.length != text.size() || !time.valid) return std::nullopt;
+    DateTime out = date;
+    out.has_time = true;
+    out.seconds = time.value.seconds;
+    return out;
+}
+
+}  // namespace
+
 std::optional<DateTime> ParseDateTime(std::string_view text) {
-    auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    DropLeadingBlanks(text);
+    DropTrailingBlanks(text);
     DateLiteral first = MatchDateLiteral(text);
     if (first.length == 0 || !first.valid) return std::nullopt;
     text.remove_prefix(first.length);
     if (text.empty()) return first.value;
-    if (!first.value.has_date || first.value.has_time || !blank(text.front())) return std::nullopt;
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    DateLiteral second = MatchTime(text);
-    if (second.length != text.size() || !second.valid) return std::nullopt;
-    DateTime out = first.value;
-    out.has_time = true;
-    out.seconds = second.value.seconds;
-    return out;
+    return WithTime(first.value, text);
 }
 
 DateStyle DateStyleFromOption(std::string_view df) {

@@ -15,10 +15,31 @@ namespace {
 using Args = std::vector<Value>;
 using Cx = std::complex<double>;
 
-bool ParseText(const std::string& s0, Cx& out) {
+std::string WithoutSpaces(const std::string& s0) {
     std::string s;
     for (char c : s0)
         if (c != ' ') s += c;
+    return s;
+}
+
+// Where the imaginary part of "re+im" starts: the last sign that is not
+// part of an exponent; npos when there is no real part.
+std::size_t ImaginaryStart(const std::string& s) {
+    for (std::size_t i = s.size(); i-- > 1;)
+        if ((s[i] == '+' || s[i] == '-') && s[i - 1] != 'e' && s[i - 1] != 'E') return i;
+    return std::string::npos;
+}
+
+// The factor of i written before it: nothing or "+" is 1, "-" is -1.
+bool ReadImaginary(std::string im, double& y) {
+    if (im.empty() || im == "+") im = "1";
+    else if (im == "-") im = "-1";
+    return ReadWholeNumber(im, y);
+}
+
+// "2-3i", "-3j", "4", "1e-2+i".
+bool ParseText(const std::string& s0, Cx& out) {
+    std::string s = WithoutSpaces(s0);
     if (s.empty()) return false;
     char unit = s.back();
     if (unit != 'i' && unit != 'j') {
@@ -28,19 +49,11 @@ bool ParseText(const std::string& s0, Cx& out) {
         return true;
     }
     s.pop_back();
-    // Split at the last sign that is not part of an exponent.
-    std::size_t split = std::string::npos;
-    for (std::size_t i = s.size(); i-- > 1;)
-        if ((s[i] == '+' || s[i] == '-') && s[i - 1] != 'e' && s[i - 1] != 'E') {
-            split = i;
-            break;
-        }
+    std::size_t split = ImaginaryStart(s);
     std::string re = split == std::string::npos ? "" : s.substr(0, split);
     std::string im = split == std::string::npos ? s : s.substr(split);
-    if (im.empty() || im == "+") im = "1";
-    else if (im == "-") im = "-1";
     double y, x = 0;
-    if (!ReadWholeNumber(im, y)) return false;
+    if (!ReadImaginary(im, y)) return false;
     if (!re.empty() && !ReadWholeNumber(re, x)) return false;
     out = Cx(x, y);
     return true;
@@ -130,81 +143,77 @@ bool Inv(const Cx& z, Cx& out) {
     return true;
 }
 
+// How a function of one complex number is worked out: f(z), f(1/z) or
+// 1/f(z), each failing where it has a pole.
+enum class Shape { Direct, OfReciprocal, ReciprocalOf };
+enum class Poles { None, Zero, PlusMinusI, PlusMinusOne };
+
+struct UnaryRule {
+    Cx (*f)(const Cx&);
+    Shape shape;
+    Poles poles = Poles::None;  // of f's argument, for Direct and OfReciprocal
+    ErrorCode at_pole = ErrorCode::DivideByZero;
+};
+
+// In the order of Fn.
+constexpr UnaryRule kUnaryRules[] = {
+    {[](const Cx& z) { return std::acos(z); }, Shape::Direct},                                      // Acos
+    {[](const Cx& z) { return std::asin(z); }, Shape::OfReciprocal},                                // Acosec
+    {[](const Cx& z) { return std::asinh(z); }, Shape::OfReciprocal},                               // Acosech
+    {[](const Cx& z) { return std::acosh(z); }, Shape::Direct},                                     // Acosh
+    {[](const Cx& z) { return std::atan(z); }, Shape::OfReciprocal, Poles::PlusMinusI},             // Acot
+    {[](const Cx& z) { return std::atanh(z); }, Shape::OfReciprocal, Poles::PlusMinusOne},          // Acoth
+    {[](const Cx& z) { return std::acos(z); }, Shape::OfReciprocal},                                // Asec
+    {[](const Cx& z) { return std::acosh(z); }, Shape::OfReciprocal},                               // Asech
+    {[](const Cx& z) { return std::asin(z); }, Shape::Direct},                                      // Asin
+    {[](const Cx& z) { return std::asinh(z); }, Shape::Direct},                                     // Asinh
+    {[](const Cx& z) { return std::atan(z); }, Shape::Direct, Poles::PlusMinusI},                   // Atan
+    {[](const Cx& z) { return std::atanh(z); }, Shape::Direct, Poles::PlusMinusOne},                // Atanh
+    {[](const Cx& z) { return std::cos(z); }, Shape::Direct},                                       // Cos
+    {[](const Cx& z) { return std::sin(z); }, Shape::ReciprocalOf},                                 // Cosec
+    {[](const Cx& z) { return std::sinh(z); }, Shape::ReciprocalOf},                                // Cosech
+    {[](const Cx& z) { return std::cosh(z); }, Shape::Direct},                                      // Cosh
+    {[](const Cx& z) { return std::tan(z); }, Shape::ReciprocalOf},                                 // Cot
+    {[](const Cx& z) { return std::tanh(z); }, Shape::ReciprocalOf},                                // Coth
+    {[](const Cx& z) { return std::exp(z); }, Shape::Direct},                                       // Exp
+    {[](const Cx& z) { return std::log(z); }, Shape::Direct, Poles::Zero, ErrorCode::BadLogarithm},  // Ln
+    {[](const Cx& z) { return std::cos(z); }, Shape::ReciprocalOf},                                 // Sec
+    {[](const Cx& z) { return std::cosh(z); }, Shape::ReciprocalOf},                                // Sech
+    {[](const Cx& z) { return std::sin(z); }, Shape::Direct},                                       // Sin
+    {[](const Cx& z) { return std::sinh(z); }, Shape::Direct},                                      // Sinh
+    {[](const Cx& z) { return std::tan(z); }, Shape::Direct},                                       // Tan
+    {[](const Cx& z) { return std::tanh(z); }, Shape::Direct},                                      // Tanh
+};
+static_assert(std::size(kUnaryRules) == static_cast<std::size_t>(Fn::Tanh) + 1);
+
+bool AtPole(const Cx& z, Poles poles) {
+    switch (poles) {
+    case Poles::None: return false;
+    case Poles::Zero: return z == Cx(0, 0);
+    case Poles::PlusMinusI: return z == Cx(0, 1) || z == Cx(0, -1);
+    case Poles::PlusMinusOne: return z == Cx(1, 0) || z == Cx(-1, 0);
+    }
+    return false;
+}
+
+// f(z) by the rule into r, false at a pole.
+bool ApplyRule(const UnaryRule& rule, const Cx& z, Cx& r) {
+    Cx w = z;
+    if (rule.shape == Shape::ReciprocalOf) return Inv(rule.f(z), r);
+    if (rule.shape == Shape::OfReciprocal && !Inv(z, w)) return false;
+    if (AtPole(w, rule.poles)) return false;
+    r = rule.f(w);
+    return true;
+}
+
 template <Fn F>
 Value Unary(CallContext&, Args& a) {
-    Cx z, r, w;
+    Cx z, r;
     Value e;
     if (!GetComplex(a[0], z, e)) return e;
-    bool text = a[0].IsString();
-    auto div0 = Value::Error(ErrorCode::DivideByZero);
-    switch (F) {
-    case Fn::Acos: r = std::acos(z); break;
-    case Fn::Asin: r = std::asin(z); break;
-    case Fn::Atan:
-        if (z == Cx(0, 1) || z == Cx(0, -1)) return div0;
-        r = std::atan(z);
-        break;
-    case Fn::Acosh: r = std::acosh(z); break;
-    case Fn::Asinh: r = std::asinh(z); break;
-    case Fn::Atanh:
-        if (z == Cx(1, 0) || z == Cx(-1, 0)) return div0;
-        r = std::atanh(z);
-        break;
-    case Fn::Acosec:
-        if (!Inv(z, w)) return div0;
-        r = std::asin(w);
-        break;
-    case Fn::Asec:
-        if (!Inv(z, w)) return div0;
-        r = std::acos(w);
-        break;
-    case Fn::Acot:
-        if (!Inv(z, w) || w == Cx(0, 1) || w == Cx(0, -1)) return div0;
-        r = std::atan(w);
-        break;
-    case Fn::Acosech:
-        if (!Inv(z, w)) return div0;
-        r = std::asinh(w);
-        break;
-    case Fn::Asech:
-        if (!Inv(z, w)) return div0;
-        r = std::acosh(w);
-        break;
-    case Fn::Acoth:
-        if (!Inv(z, w) || w == Cx(1, 0) || w == Cx(-1, 0)) return div0;
-        r = std::atanh(w);
-        break;
-    case Fn::Cos: r = std::cos(z); break;
-    case Fn::Sin: r = std::sin(z); break;
-    case Fn::Tan: r = std::tan(z); break;
-    case Fn::Cosh: r = std::cosh(z); break;
-    case Fn::Sinh: r = std::sinh(z); break;
-    case Fn::Tanh: r = std::tanh(z); break;
-    case Fn::Sec:
-        if (!Inv(std::cos(z), r)) return div0;
-        break;
-    case Fn::Cosec:
-        if (!Inv(std::sin(z), r)) return div0;
-        break;
-    case Fn::Cot:
-        if (!Inv(std::tan(z), r)) return div0;
-        break;
-    case Fn::Sech:
-        if (!Inv(std::cosh(z), r)) return div0;
-        break;
-    case Fn::Cosech:
-        if (!Inv(std::sinh(z), r)) return div0;
-        break;
-    case Fn::Coth:
-        if (!Inv(std::tanh(z), r)) return div0;
-        break;
-    case Fn::Exp: r = std::exp(z); break;
-    case Fn::Ln:
-        if (z == Cx(0, 0)) return Value::Error(ErrorCode::BadLogarithm);
-        r = std::log(z);
-        break;
-    }
-    return Result(r, text);
+    const UnaryRule& rule = kUnaryRules[static_cast<std::size_t>(F)];
+    if (!ApplyRule(rule, z, r)) return Value::Error(rule.at_pole);
+    return Result(r, a[0].IsString());
 }
 
 enum class Op2 { Add, Sub, Mul, Div, Power };

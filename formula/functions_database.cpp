@@ -12,16 +12,17 @@ using Args = std::vector<Value>;
 
 enum class Stat { Avg, Count, CountA, Max, Min, Std, StdP, Sum, Var, VarP };
 
+// The values of the cells whose condition holds: the numbers, and how
+// many are not blank.
+struct Selected {
+    std::vector<double> xs;
+    int counted = 0;
+};
+
 // Collects the values of the range's cells whose condition is true. The
 // condition is evaluated with every block of cells in it standing for
 // the cell at the same place as the range's cell.
-template <Stat S>
-Value Database(CallContext& ctx, Args&) {
-    Value range = ctx.EvalArg(0);
-    if (range.IsError()) return range;
-    Array cells = AsArray(range);
-    std::vector<double> xs;
-    int counted = 0;
+Value Select(CallContext& ctx, const Array& cells, bool count_all, Selected& out) {
     for (int r = 0; r < cells.rows; ++r) {
         for (int c = 0; c < cells.cols; ++c) {
             Value cond = ctx.EvalArgAt(1, c, r);
@@ -29,44 +30,62 @@ Value Database(CallContext& ctx, Args&) {
             if (!cond.IsNumber() || cond.number() == 0.0) continue;
             const Value& v = cells.at(c, r);
             if (v.IsError()) return v;
-            if (S == Stat::CountA) {
-                if (!v.IsBlank()) ++counted;
+            if (count_all) {
+                if (!v.IsBlank()) ++out.counted;
             } else if (v.IsNumber()) {
-                xs.push_back(v.number());
+                out.xs.push_back(v.number());
             }
         }
     }
+    return Value();
+}
+
+Value Extreme(const std::vector<double>& xs, bool max) {
+    if (xs.empty()) return Value::Number(0.0);
+    double best = xs[0];
+    for (double x : xs) best = max ? std::fmax(best, x) : std::fmin(best, x);
+    return NumberResult(best);
+}
+
+// The variance of the sample (n - 1) or of the population (n), or its root.
+Value Spread(std::size_t size, double squares, bool sample, bool root) {
+    if (size < (sample ? 2u : 1u)) return Value::Error(ErrorCode::DivideByZero);
+    double n = double(size);
+    double var = squares / (sample ? n - 1.0 : n);
+    return NumberResult(root ? std::sqrt(var) : var);
+}
+
+Value Summary(Stat s, const Selected& in) {
+    const std::vector<double>& xs = in.xs;
     double n = double(xs.size());
     double sum = 0.0, squares = 0.0;
     for (double x : xs) sum += x;
     double mean = xs.empty() ? 0.0 : sum / n;
     for (double x : xs) squares += (x - mean) * (x - mean);
-    switch (S) {
+    switch (s) {
     case Stat::Count: return Value::Number(n);
-    case Stat::CountA: return Value::Number(counted);
+    case Stat::CountA: return Value::Number(in.counted);
     case Stat::Sum: return NumberResult(sum);
     case Stat::Avg: return xs.empty() ? Value::Error(ErrorCode::DivideByZero) : NumberResult(mean);
-    case Stat::Max:
-    case Stat::Min: {
-        if (xs.empty()) return Value::Number(0.0);
-        double best = xs[0];
-        for (double x : xs) best = S == Stat::Max ? std::fmax(best, x) : std::fmin(best, x);
-        return NumberResult(best);
-    }
-    case Stat::Var:
-    case Stat::Std: {
-        if (xs.size() < 2) return Value::Error(ErrorCode::DivideByZero);
-        double var = squares / (n - 1.0);
-        return NumberResult(S == Stat::Std ? std::sqrt(var) : var);
-    }
-    case Stat::VarP:
-    case Stat::StdP: {
-        if (xs.empty()) return Value::Error(ErrorCode::DivideByZero);
-        double var = squares / n;
-        return NumberResult(S == Stat::StdP ? std::sqrt(var) : var);
-    }
+    case Stat::Max: return Extreme(xs, true);
+    case Stat::Min: return Extreme(xs, false);
+    case Stat::Var: return Spread(xs.size(), squares, true, false);
+    case Stat::Std: return Spread(xs.size(), squares, true, true);
+    case Stat::VarP: return Spread(xs.size(), squares, false, false);
+    case Stat::StdP: return Spread(xs.size(), squares, false, true);
     }
     return Value::Error(ErrorCode::ValueNotDefined);
+}
+
+template <Stat S>
+Value Database(CallContext& ctx, Args&) {
+    Value range = ctx.EvalArg(0);
+    if (range.IsError()) return range;
+    Array cells = AsArray(range);
+    Selected selected;
+    Value e = Select(ctx, cells, S == Stat::CountA, selected);
+    if (e.IsError()) return e;
+    return Summary(S, selected);
 }
 
 const FunctionSpec kDatabase[] = {

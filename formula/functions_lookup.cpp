@@ -54,22 +54,38 @@ Value Size(CallContext& ctx, Args& a, bool cols) {
 Value Cols(CallContext& ctx, Args& a) { return Size(ctx, a, true); }
 Value Rows(CallContext& ctx, Args& a) { return Size(ctx, a, false); }
 
+// The part of a dimension INDEX takes: from `start` (1-based), `size` long.
+struct Span {
+    long long start = 0, size = 1;
+
+    // A zero start takes the whole dimension, a zero size the rest of it.
+    void Resolve(int whole) {
+        if (start == 0) start = 1, size = whole;
+        if (size == 0) size = whole - start + 1;
+    }
+    bool Fits(int whole) const { return start <= whole && size >= 1 && start - 1 + size <= whole; }
+};
+
+// Reads INDEX's col, row and optional sizes; false when one is not a
+// whole number or is negative.
+bool ReadSpans(const Args& a, Span& cols, Span& rows) {
+    Value e;
+    if (!GetInteger(a[1], cols.start, e) || !GetInteger(a[2], rows.start, e)) return false;
+    if (a.size() > 3 && !GetInteger(a[3], cols.size, e)) return false;
+    if (a.size() > 4 && !GetInteger(a[4], rows.size, e)) return false;
+    return cols.start >= 0 && rows.start >= 0 && cols.size >= 0 && rows.size >= 0;
+}
+
 // INDEX(array, col, row {, cols, rows}): a zero col or row takes them all,
 // a zero size the rest.
 Value Index(CallContext&, Args& a) {
     Array arr = AsArray(a[0]);
-    long long c, r, nc = 1, nr = 1;
-    Value e;
-    if (!GetInteger(a[1], c, e) || !GetInteger(a[2], r, e)) return Value::Error(ErrorCode::BadIndex);
-    if (a.size() > 3 && !GetInteger(a[3], nc, e)) return Value::Error(ErrorCode::BadIndex);
-    if (a.size() > 4 && !GetInteger(a[4], nr, e)) return Value::Error(ErrorCode::BadIndex);
-    if (c < 0 || r < 0 || nc < 0 || nr < 0) return Value::Error(ErrorCode::BadIndex);
-    if (c == 0) c = 1, nc = arr.cols;
-    if (r == 0) r = 1, nr = arr.rows;
-    if (nc == 0) nc = arr.cols - c + 1;
-    if (nr == 0) nr = arr.rows - r + 1;
-    if (c > arr.cols || r > arr.rows || nc < 1 || nr < 1 || c - 1 + nc > arr.cols || r - 1 + nr > arr.rows)
-        return Value::Error(ErrorCode::BadIndex);
+    Span cs, rs;
+    if (!ReadSpans(a, cs, rs)) return Value::Error(ErrorCode::BadIndex);
+    cs.Resolve(arr.cols);
+    rs.Resolve(arr.rows);
+    if (!cs.Fits(arr.cols) || !rs.Fits(arr.rows)) return Value::Error(ErrorCode::BadIndex);
+    long long c = cs.start, r = rs.start, nc = cs.size, nr = rs.size;
     if (nc == 1 && nr == 1) return arr.at(static_cast<int>(c - 1), static_cast<int>(r - 1));
     Array out(static_cast<int>(nc), static_cast<int>(nr));
     for (int y = 0; y < nr; ++y)

@@ -167,6 +167,35 @@ Value Base(CallContext&, Args& a) {
     return Value::String(out);
 }
 
+void TrimSpaces(std::string& s) {
+    while (!s.empty() && s.front() == ' ') s.erase(s.begin());
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+}
+
+bool EndsWithEither(const std::string& s, char lower, char upper) {
+    return !s.empty() && (s.back() == lower || s.back() == upper);
+}
+
+// Takes off the marks of the base that may come with the digits: 0x...
+// or ...h in hexadecimal, ...b in binary.
+void DropRadixMark(std::string& s, int r) {
+    if (r == 16 && s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.erase(0, 2);
+    else if (r == 16 && EndsWithEither(s, 'h', 'H')) s.pop_back();
+    else if (r == 2 && EndsWithEither(s, 'b', 'B')) s.pop_back();
+}
+
+// The number the digits s write in base r.
+Value DigitsValue(const std::string& s, int r) {
+    if (s.empty()) return Value::Error(ErrorCode::ParameterOutOfRange);
+    double v = 0;
+    for (char c : s) {
+        int d = DigitValue(c);
+        if (d >= r) return Value::Error(ErrorCode::ParameterOutOfRange);
+        v = v * r + d;
+    }
+    return NumberResult(v);
+}
+
 Value Decimal(CallContext&, Args& a) {
     double radix;
     Value e;
@@ -179,20 +208,10 @@ Value Decimal(CallContext&, Args& a) {
     } else if (!GetString(a[0], s, e)) {
         return e;
     }
-    while (!s.empty() && s.front() == ' ') s.erase(s.begin());
-    while (!s.empty() && s.back() == ' ') s.pop_back();
+    TrimSpaces(s);
     int r = static_cast<int>(radix);
-    if (r == 16 && s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.erase(0, 2);
-    else if (r == 16 && !s.empty() && (s.back() == 'h' || s.back() == 'H')) s.pop_back();
-    else if (r == 2 && !s.empty() && (s.back() == 'b' || s.back() == 'B')) s.pop_back();
-    if (s.empty()) return Value::Error(ErrorCode::ParameterOutOfRange);
-    double v = 0;
-    for (char c : s) {
-        int d = DigitValue(c);
-        if (d >= r) return Value::Error(ErrorCode::ParameterOutOfRange);
-        v = v * r + d;
-    }
-    return NumberResult(v);
+    DropRadixMark(s, r);
+    return DigitsValue(s, r);
 }
 
 const FunctionSpec kMath[] = {

@@ -182,6 +182,107 @@ Value Bin(CallContext&, Args& a) {
     return Value::MakeArray(std::move(out));
 }
 
+// The y values of the observations, each a number.
+Value ReadObservations(const Array& ya, int n, std::vector<double>& y) {
+    y.resize(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const Value& v = ya.items[static_cast<std::size_t>(i)];
+        if (!v.IsNumber()) return Value::Error(ErrorCode::MatrixNotNumeric);
+        y[static_cast<std::size_t>(i)] = v.number();
+    }
+    return Value();
+}
+
+// Replaces each y by the logarithm of its size, for the exponential fit:
+// all must be of the sign of the first and none zero.
+Value TakeLogarithms(std::vector<double>& y) {
+    bool pos = y.empty() || y[0] > 0;
+    for (double& v : y) {
+        if (v == 0 || (v > 0) != pos) return Value::Error(ErrorCode::MixedSigns);
+        v = std::log(std::fabs(v));
+    }
+    return Value();
+}
+
+// The m x values of each of the n observations, observation by
+// observation; without xv one variable counting 1, 2, 3, ...
+Value ReadVariables(const Value* xv, bool by_rows, int n, int& m, std::vector<double>& x) {
+    m = 1;
+    if (!xv) {
+        for (int i = 0; i < n; ++i) x.push_back(i + 1);
+        return Value();
+    }
+    Array xa = AsArray(*xv);
+    int obs = by_rows ? xa.rows : xa.cols;
+    m = by_rows ? xa.cols : xa.rows;
+    if (obs != n || m < 1) return Value::Error(ErrorCode::MismatchedMatrices);
+    x.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(m));
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < m; ++j) {
+            const Value& v = by_rows ? xa.at(j, i) : xa.at(i, j);
+            if (!v.IsNumber()) return Value::Error(ErrorCode::MatrixNotNumeric);
+            x[static_cast<std::size_t>(i * m + j)] = v.number();
+        }
+    return Value();
+}
+
+// The p x (p + 1) augmented matrix of the normal equations.
+struct Augmented {
+    int p;
+    std::vector<double> cells;
+    explicit Augmented(int size) : p(size), cells(static_cast<std::size_t>(size * (size + 1)), 0.0) {}
+    double& at(int r, int c) { return cells[static_cast<std::size_t>(r * (p + 1) + c)]; }
+};
+
+// The normal equations (X'X) b = X'y, with a column of ones for c0.
+Augmented NormalEquations(const std::vector<double>& x, const std::vector<double>& y, int n, int m) {
+    Augmented A(m + 1);
+    int p = A.p;
+    for (int i = 0; i < n; ++i) {
+        auto xi = [&](int j) { return j == 0 ? 1.0 : x[static_cast<std::size_t>(i * m + j - 1)]; };
+        for (int r = 0; r < p; ++r) {
+            for (int c = 0; c < p; ++c) A.at(r, c) += xi(r) * xi(c);
+            A.at(r, p) += xi(r) * y[static_cast<std::size_t>(i)];
+        }
+    }
+    return A;
+}
+
+// Gauss-Jordan elimination with partial pivoting; false when the matrix is
+// singular.
+bool Eliminate(Augmented& A) {
+    int p = A.p;
+    for (int col = 0; col < p; ++col) {
+        int piv = col;
+        for (int r = col + 1; r < p; ++r)
+            if (std::fabs(A.at(r, col)) > std::fabs(A.at(piv, col))) piv = r;
+        if (std::fabs(A.at(piv, col)) < 1e-300) return false;
+        for (int c = 0; c <= p; ++c) std::swap(A.at(col, c), A.at(piv, c));
+        for (int r = 0; r < p; ++r) {
+            if (r == col) continue;
+            double f = A.at(r, col) / A.at(col, col);
+            for (int c = col; c <= p; ++c) A.at(r, c) -= f * A.at(col, c);
+        }
+    }
+    return true;
+}
+
+// The row of coefficients {c0, c1, ...} of the solved equations; for the
+// exponential fit of negative ys, c0 is negative.
+Value Coefficients(Augmented& A, bool logarithmic, bool negative) {
+    int p = A.p;
+    Array out(p, 1);
+    for (int j = 0; j < p; ++j) {
+        double b = A.at(j, p) / A.at(j, j);
+        if (logarithmic) b = std::exp(b);
+        Value v = NumberResult(b);
+        if (v.IsError()) return v;
+        out.items[static_cast<std::size_t>(j)] = v;
+    }
+    if (negative) out.items[0] = Value::Number(-out.items[0].number());
+    return Value::MakeArray(std::move(out));
+}
+
 // Solves the least squares fit y = c0 + sum ci * xi. Observations run down
 // the rows of x (one column per variable) when y is a column, along the
 // columns when y is a row.
@@ -190,70 +291,21 @@ Value Regress(const Value& yv, const Value* xv, bool logarithmic) {
     bool by_rows = !(ya.rows == 1 && ya.cols > 1);
     int n = by_rows ? ya.rows : ya.cols;
     if (by_rows && ya.cols != 1) return Value::Error(ErrorCode::MismatchedMatrices);
-    std::vector<double> y(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        const Value& v = ya.items[static_cast<std::size_t>(i)];
-        if (!v.IsNumber()) return Value::Error(ErrorCode::MatrixNotNumeric);
-        y[static_cast<std::size_t>(i)] = v.number();
-    }
+    std::vector<double> y;
+    Value e = ReadObservations(ya, n, y);
+    if (e.IsError()) return e;
     if (logarithmic) {
-        bool pos = y.empty() || y[0] > 0;
-        for (double& v : y) {
-            if (v == 0 || (v > 0) != pos) return Value::Error(ErrorCode::MixedSigns);
-            v = std::log(std::fabs(v));
-        }
+        e = TakeLogarithms(y);
+        if (e.IsError()) return e;
     }
     int m = 1;
     std::vector<double> x;  // n x m, observation by observation
-    if (xv) {
-        Array xa = AsArray(*xv);
-        int obs = by_rows ? xa.rows : xa.cols;
-        m = by_rows ? xa.cols : xa.rows;
-        if (obs != n || m < 1) return Value::Error(ErrorCode::MismatchedMatrices);
-        x.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(m));
-        for (int i = 0; i < n; ++i)
-            for (int j = 0; j < m; ++j) {
-                const Value& v = by_rows ? xa.at(j, i) : xa.at(i, j);
-                if (!v.IsNumber()) return Value::Error(ErrorCode::MatrixNotNumeric);
-                x[static_cast<std::size_t>(i * m + j)] = v.number();
-            }
-    } else {
-        for (int i = 0; i < n; ++i) x.push_back(i + 1);
-    }
-    int p = m + 1;
-    if (n < p) return Value::Error(ErrorCode::MatrixWrongSize);
-    // Normal equations (X'X) b = X'y, with a column of ones for c0.
-    std::vector<double> A(static_cast<std::size_t>(p * (p + 1)), 0.0);
-    auto at = [&](int r, int c) -> double& { return A[static_cast<std::size_t>(r * (p + 1) + c)]; };
-    for (int i = 0; i < n; ++i) {
-        auto xi = [&](int j) { return j == 0 ? 1.0 : x[static_cast<std::size_t>(i * m + j - 1)]; };
-        for (int r = 0; r < p; ++r) {
-            for (int c = 0; c < p; ++c) at(r, c) += xi(r) * xi(c);
-            at(r, p) += xi(r) * y[static_cast<std::size_t>(i)];
-        }
-    }
-    for (int col = 0; col < p; ++col) {
-        int piv = col;
-        for (int r = col + 1; r < p; ++r)
-            if (std::fabs(at(r, col)) > std::fabs(at(piv, col))) piv = r;
-        if (std::fabs(at(piv, col)) < 1e-300) return Value::Error(ErrorCode::DivideByZero);
-        for (int c = 0; c <= p; ++c) std::swap(at(col, c), at(piv, c));
-        for (int r = 0; r < p; ++r) {
-            if (r == col) continue;
-            double f = at(r, col) / at(col, col);
-            for (int c = col; c <= p; ++c) at(r, c) -= f * at(col, c);
-        }
-    }
-    Array out(p, 1);
-    for (int j = 0; j < p; ++j) {
-        double b = at(j, p) / at(j, j);
-        if (logarithmic) b = std::exp(b);
-        Value v = NumberResult(b);
-        if (v.IsError()) return v;
-        out.items[static_cast<std::size_t>(j)] = v;
-    }
-    if (logarithmic && !y.empty() && ya.items[0].number() < 0) out.items[0] = Value::Number(-out.items[0].number());
-    return Value::MakeArray(std::move(out));
+    e = ReadVariables(xv, by_rows, n, m, x);
+    if (e.IsError()) return e;
+    if (n < m + 1) return Value::Error(ErrorCode::MatrixWrongSize);
+    Augmented A = NormalEquations(x, y, n, m);
+    if (!Eliminate(A)) return Value::Error(ErrorCode::DivideByZero);
+    return Coefficients(A, logarithmic, logarithmic && !y.empty() && ya.items[0].number() < 0);
 }
 
 Value Linest(CallContext&, Args& a) { return Regress(a[0], a.size() > 1 ? &a[1] : nullptr, false); }

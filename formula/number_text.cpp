@@ -40,24 +40,47 @@ double ParseDecimal(std::string_view s) {
     return negative ? -v : v;
 }
 
-bool ReadWholeNumber(std::string_view t, double& out) {
-    std::size_t i = 0;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-    bool digits = false;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, digits = true;
+namespace {
+
+bool IsDigitAt(std::string_view t, std::size_t i) { return i < t.size() && t[i] >= '0' && t[i] <= '9'; }
+
+bool IsEitherAt(std::string_view t, std::size_t i, char a, char b) { return i < t.size() && (t[i] == a || t[i] == b); }
+
+// Moves i past the digits there; true when there was one.
+bool SkipDigits(std::string_view t, std::size_t& i) {
+    bool any = false;
+    while (IsDigitAt(t, i)) ++i, any = true;
+    return any;
+}
+
+// Moves i past a sign, digits, a point and digits; true when there was a
+// digit.
+bool SkipMantissa(std::string_view t, std::size_t& i) {
+    if (IsEitherAt(t, i, '+', '-')) ++i;
+    bool digits = SkipDigits(t, i);
     if (i < t.size() && t[i] == '.') {
         ++i;
-        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, digits = true;
+        if (SkipDigits(t, i)) digits = true;
     }
-    if (!digits) return false;
-    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-        std::size_t j = i + 1;
-        if (j < t.size() && (t[j] == '+' || t[j] == '-')) ++j;
-        if (j >= t.size() || t[j] < '0' || t[j] > '9') return false;
-        while (j < t.size() && t[j] >= '0' && t[j] <= '9') ++j;
-        i = j;
-    }
-    if (i != t.size()) return false;
+    return digits;
+}
+
+// Moves i past an exponent (e, a sign, digits) when there is one; false
+// when an "e" has no digits.
+bool SkipExponent(std::string_view t, std::size_t& i) {
+    if (!IsEitherAt(t, i, 'e', 'E')) return true;
+    std::size_t j = i + 1;
+    if (IsEitherAt(t, j, '+', '-')) ++j;
+    if (!SkipDigits(t, j)) return false;
+    i = j;
+    return true;
+}
+
+}  // namespace
+
+bool ReadWholeNumber(std::string_view t, double& out) {
+    std::size_t i = 0;
+    if (!SkipMantissa(t, i) || !SkipExponent(t, i) || i != t.size()) return false;
     out = ParseDecimal(t);
     return true;
 }

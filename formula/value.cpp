@@ -1,6 +1,8 @@
 #include "formula/value.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "formula/number_text.h"
 
@@ -104,10 +106,36 @@ Value Value::Reference(CellRange r) {
     return v;
 }
 
+#ifdef TARNWICK_VALUE_CHECKS
+namespace {
+const char* TypeName(Value::Type t) {
+    switch (t) {
+    case Value::Type::Blank: return "blank";
+    case Value::Type::Number: return "number";
+    case Value::Type::String: return "string";
+    case Value::Type::Date: return "date";
+    case Value::Type::Error: return "error";
+    case Value::Type::Array: return "array";
+    case Value::Type::Reference: return "reference";
+    }
+    return "?";
+}
+}  // namespace
+
+void Value::WrongKind(const char* accessor) const {
+    std::fprintf(stderr, "tarnwick: Value::%s() read from a %s value\n", accessor, TypeName(type_));
+    std::abort();
+}
+#endif
+
 const std::string& Value::text() const {
+    Expect(Type::String, "text");
     return type_ == Type::String ? *static_cast<const std::string*>(ptr_.get()) : kEmpty;
 }
-const Array& Value::array() const { return type_ == Type::Array ? *static_cast<const Array*>(ptr_.get()) : kNoArray; }
+const Array& Value::array() const {
+    Expect(Type::Array, "array");
+    return type_ == Type::Array ? *static_cast<const Array*>(ptr_.get()) : kNoArray;
+}
 
 bool Value::operator==(const Value& o) const {
     if (type_ != o.type_) return false;

@@ -9,6 +9,14 @@
 
 #include "formula/dates.h"
 
+// Reading a value as a kind it is not (number() of a string, text() of a
+// blank, ...) is a mistake in the caller. Debug and sanitizer builds check
+// every read and abort naming the accessor and the kind the value has;
+// release builds check nothing.
+#if !defined(NDEBUG) || defined(TARNWICK_CHECKED_VALUES)
+#define TARNWICK_VALUE_CHECKS 1
+#endif
+
 namespace tw::formula {
 
 // The errors a number cell can show. ErrorName gives each its text.
@@ -111,18 +119,40 @@ public:
     bool IsArray() const { return type_ == Type::Array; }
     bool IsReference() const { return type_ == Type::Reference; }
 
-    // Accessors; each is valid only for its own type.
-    double number() const { return num_; }
+    // Accessors; each is valid only for its own type (checked in debug
+    // and sanitizer builds, see TARNWICK_VALUE_CHECKS).
+    double number() const {
+        Expect(Type::Number, "number");
+        return num_;
+    }
     const std::string& text() const;
-    DateTime date() const { return date_; }
-    ErrorCode error() const { return err_; }
+    DateTime date() const {
+        Expect(Type::Date, "date");
+        return date_;
+    }
+    ErrorCode error() const {
+        Expect(Type::Error, "error");
+        return err_;
+    }
     const Array& array() const;
-    CellRange reference() const { return ref_; }
+    CellRange reference() const {
+        Expect(Type::Reference, "reference");
+        return ref_;
+    }
 
     // Exact equality of type and content (for tests and caching).
     bool operator==(const Value& other) const;
 
 private:
+#ifdef TARNWICK_VALUE_CHECKS
+    void Expect(Type wanted, const char* accessor) const {
+        if (type_ != wanted) WrongKind(accessor);
+    }
+    [[noreturn]] void WrongKind(const char* accessor) const;
+#else
+    void Expect(Type, const char*) const {}
+#endif
+
     Type type_ = Type::Blank;
     ErrorCode err_ = ErrorCode::MistakeInFormula;
     double num_ = 0.0;

@@ -64,74 +64,87 @@ std::string AtomicOutput::NewTempName() {
            std::to_string(ts.tv_nsec) + ".tmp";
 }
 
-void AtomicOutput::Open(const std::string& target, Access access) {
-    Discard();
+namespace {
+
+// The folder of the target and its name in it.
+void SplitTarget(const std::string& target, std::string& folder, std::string& name) {
     if (target.empty()) throw VbError(kErrBadFileNumber);
     std::size_t slash = target.find_last_of('/');
-    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    name = slash == std::string::npos ? target : target.substr(slash + 1);
     if (name.empty() || name == "." || name == "..") throw VbError(kErrPathFileAccess);
+}
+
+// What stands at the target now: a file keeps its permissions (true, its
+// status in `st`), a symbolic link is replaced, anything else is not ours
+// to replace.
+bool FileToKeepModeOf(int dir_fd, const std::string& name, struct stat& st) {
+    if (::fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (S_ISLNK(st.st_mode)) return false;
+    if (!S_ISREG(st.st_mode)) throw VbError(kErrPathFileAccess);
+    if (::faccessat(dir_fd, name.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT) Fail(errno);
+    return true;
+}
+
+// An unnamed file in the folder; -1 where its file system has none.
+int OpenUnnamed(int dir_fd) {
+    int fd = CurrentOutputCalls().open_unnamed(dir_fd);
+    if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT) Fail(errno);
+    return fd;
+}
+
+// A file of a hidden name of our own, the name put in `temp_name`.
+template <class NewName>
+int CreateHidden(int dir_fd, std::string& temp_name, NewName new_name) {
+    for (;;) {
+        std::string temp = new_name();
+        int fd = ::openat(dir_fd, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            temp_name = temp;
+            return fd;
+        }
+        if (errno != EEXIST) Fail(errno);
+    }
+}
+
+// The new file gets the old one's permissions and, when we may, owner.
+void TakeModeOf(int fd, const struct stat& st) {
+    ::fchmod(fd, st.st_mode & 07777);
+    if (::geteuid() == 0 && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
+        // The file stays the caller's; its contents are what matters.
+    }
+}
+
+}  // namespace
+
+void AtomicOutput::Open(const std::string& target, Access access) {
+    Discard();
+    std::string folder, name;
+    SplitTarget(target, folder, name);
 
     int dir = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) Fail(errno);
     dir_fd_ = dir;
     target_ = name;
 
-    // What stands at the target now: a file keeps its permissions, a
-    // symbolic link is replaced, anything else is not ours to replace.
-    struct stat st {};
-    bool keep_mode = false;
-    if (::fstatat(dir_fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISREG(st.st_mode)) {
-            if (::faccessat(dir_fd_, name.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT) {
-                int err = errno;
-                Discard();
-                Fail(err);
-            }
-            keep_mode = true;
-        } else if (!S_ISLNK(st.st_mode)) {
-            Discard();
-            throw VbError(kErrPathFileAccess);
-        }
+    // On failure from here on, the folder is let go and a temporary file
+    // of ours removed.
+    try {
+        struct stat st {};
+        bool keep_mode = FileToKeepModeOf(dir_fd_, name, st);
+        const bool proc = ProcAvailable();
+        int fd = proc || access == Access::OwnFd ? OpenUnnamed(dir_fd_) : -1;
+        // No unnamed files here: a hidden name of our own.
+        if (fd < 0) fd = CreateHidden(dir_fd_, temp_name_, [this] { return NewTempName(); });
+        fd_ = fd;
+        if (keep_mode) TakeModeOf(fd_, st);
+        if (temp_name_.empty()) shared_path_ = ProcFd(fd_);
+        else if (proc) shared_path_ = ProcFd(dir_fd_) + "/" + temp_name_;
+        else shared_path_ = folder + "/" + temp_name_;
+    } catch (...) {
+        Discard();
+        throw;
     }
-
-    const bool proc = ProcAvailable();
-    int fd = -1;
-    if (proc || access == Access::OwnFd) {
-        fd = CurrentOutputCalls().open_unnamed(dir_fd_);
-        if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT) {
-            int err = errno;
-            Discard();
-            Fail(err);
-        }
-    }
-    if (fd < 0) {
-        // No unnamed files here: a hidden name of our own, removed again
-        // on failure.
-        for (;;) {
-            std::string temp = NewTempName();
-            fd = ::openat(dir_fd_, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0) {
-                temp_name_ = temp;
-                break;
-            }
-            if (errno != EEXIST) {
-                int err = errno;
-                Discard();
-                Fail(err);
-            }
-        }
-    }
-    fd_ = fd;
-    if (keep_mode) {
-        ::fchmod(fd_, st.st_mode & 07777);
-        if (::geteuid() == 0 && ::fchown(fd_, st.st_uid, st.st_gid) != 0) {
-            // The file stays the caller's; its contents are what matters.
-        }
-    }
-    if (temp_name_.empty()) shared_path_ = ProcFd(fd_);
-    else if (proc) shared_path_ = ProcFd(dir_fd_) + "/" + temp_name_;
-    else shared_path_ = folder + "/" + temp_name_;
 }
 
 void AtomicOutput::Commit() {

@@ -26,26 +26,14 @@ constexpr ByteTable TableOf(std::string_view bytes) {
 class ByteScanner {
 public:
     explicit ByteScanner(const ByteTable& members) : table_(members) {
-        int count = 0, printable = 0;
-        bool low = false, high = false;
-        for (int c = 0; c < 256; ++c) {
-            if (!members[static_cast<std::size_t>(c)]) continue;
-            ++count;
-            if (c < 32) low = true;
-            else if (c >= 128) high = true;
-            else ++printable;
-        }
+        Census census = CensusOf(members);
         // A few members are compared exactly; a larger set is compared on
         // its printable members plus a range test for the control and
         // 8-bit bytes, and every hit is confirmed in the table.
-        exact_ = count <= kExact;
-        if (!exact_ && printable > kExact) simd_ = false;
-        wide_ = exact_ ? Wide::None : low ? Wide::BelowSpace : high ? Wide::High : Wide::None;
-        for (int c = 0; c < 256; ++c) {
-            if (!members[static_cast<std::size_t>(c)]) continue;
-            if (!exact_ && (c < 32 || c >= 128)) continue;
-            if (compared_ < kExact) bytes_[static_cast<std::size_t>(compared_++)] = static_cast<char>(c);
-        }
+        exact_ = census.count <= kExact;
+        if (!exact_ && census.printable > kExact) simd_ = false;
+        wide_ = exact_ ? Wide::None : census.low ? Wide::BelowSpace : census.high ? Wide::High : Wide::None;
+        PickCompared(members);
 #if defined(__SSE2__)
         for (int i = 0; i < compared_; ++i) vectors_[i] = _mm_set1_epi8(bytes_[static_cast<std::size_t>(i)]);
 #endif
@@ -109,6 +97,34 @@ public:
 private:
     static constexpr int kExact = 8;
     enum class Wide { None, BelowSpace, High };
+
+    // How many members there are, how many printable, and whether any is
+    // a control byte (below 32) or an 8-bit one.
+    struct Census {
+        int count = 0, printable = 0;
+        bool low = false, high = false;
+    };
+    static Census CensusOf(const ByteTable& members) {
+        Census n;
+        for (int c = 0; c < 256; ++c) {
+            if (!members[static_cast<std::size_t>(c)]) continue;
+            ++n.count;
+            if (c < 32) n.low = true;
+            else if (c >= 128) n.high = true;
+            else ++n.printable;
+        }
+        return n;
+    }
+
+    // The bytes compared one by one: all members of an exact set, the
+    // printable ones (up to kExact) of a larger one.
+    void PickCompared(const ByteTable& members) {
+        for (int c = 0; c < 256; ++c) {
+            if (!members[static_cast<std::size_t>(c)]) continue;
+            if (!exact_ && (c < 32 || c >= 128)) continue;
+            if (compared_ < kExact) bytes_[static_cast<std::size_t>(compared_++)] = static_cast<char>(c);
+        }
+    }
 
 #if defined(__SSE2__)
     // A bit per member among the 16 bytes at `p`.

@@ -1,5 +1,6 @@
 #include "settings/ini.h"
 
+#include <initializer_list>
 #include <vector>
 
 #include "platform/textfile.h"
@@ -100,55 +101,78 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
     return fallback.substr(0, 254);
 }
 
+namespace {
+
+// A line end would split the entry and make its tail a line of its own.
+bool AnyHasLineEnd(std::initializer_list<const std::string*> texts) {
+    for (const std::string* s : texts) {
+        if (s->find_first_of("\r\n") != std::string::npos) return true;
+    }
+    return false;
+}
+
+// New lines follow the file's own line endings; a new file gets LF.
+std::string LineEnding(const std::vector<Line>& lines) {
+    for (const Line& l : lines) {
+        if (!l.ending.empty()) return l.ending;
+    }
+    return "\n";
+}
+
+// Where a new entry of the section goes: after its last entry.
+struct SectionPlace {
+    bool found = false;
+    std::size_t insert_at = 0;
+};
+
+// Replaces the key's entry in the first section of that name; true when
+// it was there. Otherwise `place` tells where the section's entries end.
+bool ReplaceEntry(std::vector<Line>& lines, const std::string& section, const std::string& key,
+                  const std::string& entry, SectionPlace& place) {
+    std::string want_section = Lower(section), want_key = Lower(key), current, k;
+    bool in_section = false;
+    std::string_view v;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (SectionOf(lines[i].text, current)) {
+            if (in_section) break;
+            in_section = current == want_section;
+            if (in_section) place = {true, i + 1};
+        } else if (in_section) {
+            if (EntryOf(lines[i].text, k, v) && k == want_key) {
+                lines[i].text = entry;
+                return true;
+            }
+            if (!Strip(lines[i].text).empty()) place.insert_at = i + 1;
+        }
+    }
+    return false;
+}
+
+// Adds the entry after the section's last one, or a new section at the end.
+void AddEntry(std::vector<Line>& lines, const SectionPlace& place, const std::string& section,
+              const std::string& entry, const std::string& eol) {
+    if (!lines.empty() && lines.back().ending.empty()) lines.back().ending = eol;
+    if (place.found) {
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(place.insert_at), Line{entry, eol});
+    } else {
+        lines.push_back({"[" + section + "]", eol});
+        lines.push_back({entry, eol});
+    }
+}
+
+}  // namespace
+
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& path) {
-    // A line end would split the entry and make its tail a line of its own.
-    for (const std::string* s : {&section, &key, &value}) {
-        if (s->find_first_of("\r\n") != std::string::npos) return false;
-    }
+    if (AnyHasLineEnd({&section, &key, &value})) return false;
     std::string data;
     bool exists = ReadFile(path, data);
     if (!exists && FileExists(path)) return false;  // there, but unreadable
     std::vector<Line> lines = SplitLines(data);
-    // New lines follow the file's own line endings; a new file gets LF.
-    std::string eol = "\n";
-    for (const Line& l : lines) {
-        if (!l.ending.empty()) {
-            eol = l.ending;
-            break;
-        }
-    }
-    std::string want_section = Lower(section), want_key = Lower(key), current, k;
+    std::string eol = LineEnding(lines);
     std::string entry = key + "=" + value;
-    bool in_section = false, found_section = false, done = false;
-    std::size_t insert_at = 0;  // after the last entry of the section
-    std::string_view v;
-    for (std::size_t i = 0; i < lines.size() && !done; ++i) {
-        if (SectionOf(lines[i].text, current)) {
-            if (in_section) break;
-            in_section = current == want_section;
-            if (in_section) {
-                found_section = true;
-                insert_at = i + 1;
-            }
-        } else if (in_section) {
-            if (EntryOf(lines[i].text, k, v) && k == want_key) {
-                lines[i].text = entry;
-                done = true;
-            } else if (!Strip(lines[i].text).empty()) {
-                insert_at = i + 1;
-            }
-        }
-    }
-    if (!done) {
-        if (!lines.empty() && lines.back().ending.empty()) lines.back().ending = eol;
-        if (found_section) {
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insert_at), Line{entry, eol});
-        } else {
-            lines.push_back({"[" + section + "]", eol});
-            lines.push_back({entry, eol});
-        }
-    }
+    SectionPlace place;
+    if (!ReplaceEntry(lines, section, key, entry, place)) AddEntry(lines, place, section, entry, eol);
     std::string out;
     for (const Line& l : lines) out += l.text + l.ending;
     if (out == data) return true;  // nothing changes: leave the file alone

@@ -201,6 +201,9 @@ TEST(FormulaOperators, ArraysLiftAndExpand) {
         {"{55,66}+{1,1;1,1}", "{56,67;56,67}"},
         {"{1;2}+{10,20,30;40,50,60}", "{11,21,31;42,52,62}"},
         {"{1,2}+{1;2;3}", "{2,3;3,4;4,5}"},
+        // Wider and taller arrays repeat their last column and last row.
+        {"{1,2;3,4}+{10,20,30;40,50,60}", "{11,22,32;43,54,64}"},
+        {"{1,2;3,4}+{10,20;30,40;50,60}", "{11,22;33,44;53,64}"},
         {"{1,2}+{1,2,3;4,5,6;7,8,9}",
          "{2,4,#Value not defined;#Value not defined,#Value not defined,#Value not defined;#Value not defined,#Value "
          "not defined,#Value not defined}"},
@@ -495,6 +498,15 @@ TEST(FormulaFunctions, LookupAndReference) {
         {"index({1,2,3;4,5,6},2,0)", "{2;5}"},
         {"index({1,2,3;4,5,6},2,1,0,1)", "{2,3}"},
         {"index({1,2},\"a\",1)", "#Bad index"},
+        // At the last column or row, and one past it.
+        {"index({1,2;3,4},2,1)", "2"},
+        {"index({1,2;3,4},1,3)", "#Bad index"},
+        {"index({1,2;3,4},2,1,0,1)", "2"},
+        {"index({1,2;3,4},3,1,0,1)", "#Bad index"},
+        {"index({1,2,3;4,5,6},2,1,2,1)", "{2,3}"},
+        {"index({1,2,3;4,5,6},2,1,3,1)", "#Bad index"},
+        {"index({1,2;3,4;5,6},1,2,1,2)", "{3;5}"},
+        {"index({1,2;3,4;5,6},1,2,1,3)", "#Bad index"},
         {"lookup(3,A1A5,H1H5)", "5"},
         {"lookup(\"ban^#\",B1B5,A1A5)", "#Lookup"},
         {"lookup(\"ap^#\",B1B5,A1A5)", "1"},

@@ -2,7 +2,11 @@
 // writers that give the same bytes, reports and answers with it as without.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <set>
 
 #include "export/row_layout.h"
@@ -66,6 +70,75 @@ TEST(RowsAhead, EveryRowOnceInOrder) {
         }
         EXPECT_EQ(got, want) << c.first << ".." << c.last << " by " << c.block;
         for (int row = c.first; row <= end; ++row) EXPECT_EQ(laid[static_cast<std::size_t>(row)].load(), 1) << row;
+    }
+}
+
+// The second thread goes exactly as far ahead of the writer as it may,
+// RowsAhead::kSlots blocks past the writer's block and not one further (a
+// block further would take the slot of the block the writer reads). The
+// writer moves on only once the thread has stopped to wait for it, so
+// the bound is checked every time, not by chance.
+TEST(RowsAhead, SecondThreadStopsExactlyAtItsBound) {
+    const struct {
+        int block_rows;
+        std::vector<int> writer_blocks;  // the blocks the writer goes to, in turn
+    } cases[] = {
+        {1, {0, 1, 2, 3}},       // one block at a time
+        {3, {0, 2, 7, 8}},       // a few blocks at a time, up to all it holds
+        {2, {0, 1, 12, 13}},     // past all it holds: the writer lays a block itself
+    };
+    constexpr int kBlocks = 40;  // more than the writer and the thread ever reach
+    for (const auto& c : cases) {
+        struct Stop {
+            int untaken, writing, furthest;  // furthest: the last block the thread laid
+        };
+        std::mutex m;
+        std::condition_variable cv;
+        std::vector<Stop> stops;
+        bool watched = false;
+        int furthest = -1;
+        auto lay_there = [&](LaidBlock& b, int last) {
+            {
+                // Nothing is laid until the thread's stops are watched.
+                std::unique_lock lock(m);
+                cv.wait(lock, [&] { return watched; });
+                furthest = std::max(furthest, (b.first - 1) / c.block_rows);
+            }
+            for (int row = b.first; row <= last; ++row) b.Add(LineOf(row), 0);
+        };
+        auto lay_here = [](LaidBlock& b, int last) {
+            for (int row = b.first; row <= last; ++row) b.Add(LineOf(row), 0);
+        };
+        RowsAhead ahead(1, kBlocks * c.block_rows, c.block_rows, lay_there, lay_here);
+        ahead.WhenWaiting([&](int untaken, int writing) {
+            std::lock_guard lock(m);
+            stops.push_back({untaken, writing, furthest});
+            cv.notify_all();
+        });
+        {
+            std::lock_guard lock(m);
+            watched = true;
+        }
+        cv.notify_all();
+        // Waits until the thread stops to wait for the writer at `block`.
+        auto stopped_for = [&](int block) {
+            std::unique_lock lock(m);
+            return cv.wait_for(lock, std::chrono::seconds(60),
+                               [&] { return !stops.empty() && stops.back().writing == block; });
+        };
+        ASSERT_TRUE(stopped_for(-1)) << "before the writer's first row, by " << c.block_rows;
+        for (int block : c.writer_blocks) {
+            const LaidBlock* laid = ahead.Find(1 + block * c.block_rows);
+            ASSERT_TRUE(stopped_for(block)) << "writer at block " << block << ", by " << c.block_rows;
+            if (laid != nullptr) {
+                EXPECT_EQ(laid->first, 1 + block * c.block_rows);
+            }
+        }
+        std::lock_guard lock(m);
+        for (const Stop& stop : stops) {
+            EXPECT_EQ(stop.untaken, stop.writing + RowsAhead::kSlots) << "writer at " << stop.writing;
+            EXPECT_EQ(stop.furthest, stop.writing + RowsAhead::kSlots - 1) << "writer at " << stop.writing;
+        }
     }
 }
 
