@@ -188,6 +188,8 @@ void DocumentModel::Reset() {
     NumRows = 0;
     NumCols = 0;
     SourceFile.reset();
+    Linked.reset();
+    IsCustomFunctionSheet = false;
     Cells = CellGrid(MaxNumCols);
     ResetOptions(*this);
     RawOptions.clear();

@@ -15,6 +15,8 @@
 
 namespace tw {
 
+class LinkedDocuments;  // document/linked_documents.h
+
 // The grid of cell texts, Cells(column, row): columns 1 to MaxNumCols,
 // rows -3 to max(1, NumRows). Rows -3 to 0 hold a column's name, width,
 // third field and start position; rows 1 on hold the cell texts.
@@ -139,6 +141,12 @@ struct DocumentModel {
     // The file the document was read from, so that nothing is ever
     // written over it; empty until a file is opened.
     std::optional<FileIdentity> SourceFile;
+    // The documents this one's formulas refer to, loaded with it; null
+    // when it refers to none.
+    std::shared_ptr<LinkedDocuments> Linked;
+    // A document of FUNCTION(...) cells: its number cells are statements
+    // of custom functions, shown as written rather than computed.
+    bool IsCustomFunctionSheet = false;
 
     // The options with a global of the design, set from the option
     // table (OptionKeys below) as the file is read.

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string_view>
 
+#include "document/linked_documents.h"
 #include "document/numbers.h"
 #include "document/report.h"
 #include "document/text.h"
@@ -40,6 +41,16 @@ public:
         if (!status.Succeeded() && !own_words_.empty()) status.description = own_words_;
         Status closing = Close();
         return status.Succeeded() ? closing : status;
+    }
+
+    // What the document's formulas need beside it: the documents they
+    // name, and whether its own cells are statements of custom functions.
+    void LoadLinked() {
+        MarkCustomFunctions();
+        doc_.Linked = LinkedDocuments::LoadFor(doc_, std::string(Trim(name_)), text_ ? text_->View() : "");
+    }
+    void MarkCustomFunctions() {
+        doc_.IsCustomFunctionSheet = HoldsCustomFunctions(doc_, text_ ? text_->View() : std::string_view());
     }
 
 private:
@@ -226,7 +237,41 @@ std::string CaptionFor(const DocumentModel& doc, const std::string& FileName) {
 }
 
 Status ReadPipeDreamFile(Platform& sys, WindowHooks& window, DocumentModel& doc, const std::string& FileName) {
-    return Reader(sys, window, doc, FileName).Run();
+    Reader reader(sys, window, doc, FileName);
+    Status status = reader.Run();
+    if (status.Succeeded() && doc.IsPipeDreamFile) reader.LoadLinked();
+    return status;
+}
+
+namespace {
+
+// Services for reading a supporting document: nothing is shown or asked.
+struct Unseen final : MessageBox, InputBox, Process, Pointer, WindowHooks {
+    MsgResult Show(const std::string&, MsgButtons buttons, MsgIcon) override {
+        return buttons == MsgButtons::AbortRetryIgnore ? MsgResult::Abort
+                                                       : (buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::OK);
+    }
+    std::string Ask(const std::string&, const std::string&, const std::string&) override { return ""; }
+    std::string ProgramFolder() override { return "."; }
+    std::string SettingsFolder() override { return "."; }
+    std::string CurrentFolder() override { return "."; }
+    void ChangeFolder(const std::string&) override {}
+    std::string LongDate() override { return ""; }
+    std::string DateTimeText() override { return ""; }
+    void SetHourglass(bool) override {}
+    void SetCaption(const std::string&) override {}
+    void ClearSurface() override {}
+};
+
+}  // namespace
+
+bool ReadSupportingFile(DocumentModel& doc, const std::string& FileName) {
+    Unseen unseen;
+    Platform quiet{unseen, unseen, unseen, unseen};
+    Reader reader(quiet, unseen, doc, FileName);
+    if (!reader.Run().Succeeded() || !doc.IsPipeDreamFile) return false;
+    reader.MarkCustomFunctions();
+    return true;
 }
 
 }  // namespace tw

@@ -14,7 +14,13 @@ namespace tw {
 // surrounding blanks removed) and sets the window caption. Failures are
 // reported to the user; whatever was read before a failure stays loaded.
 // Returns Failed when the reading was left on a failure.
+// The documents it refers to are loaded with it (document/linked_documents.h).
 Status ReadPipeDreamFile(Platform& sys, WindowHooks& window, DocumentModel& doc, const std::string& FileName);
+
+// Reads a document that another refers to: nothing is shown or asked, and
+// what it refers to in turn is left to the caller. False when it was not
+// read whole.
+bool ReadSupportingFile(DocumentModel& doc, const std::string& FileName);
 
 // The caption the window shows for a loaded file.
 std::string CaptionFor(const DocumentModel& doc, const std::string& FileName);

@@ -17,7 +17,9 @@ std::string_view Trim(std::string_view s) {
 
 }  // namespace
 
-DocumentSource::DocumentSource(const DocumentModel& doc) : doc_(doc) {
+DocumentSource::DocumentSource(const DocumentModel& doc, bool statements)
+    : doc_(doc), shown_as_statements_(doc.IsCustomFunctionSheet && !statements) {
+    if (doc.Linked) LinkTo(doc.Linked.get(), doc.Linked->RootFolder());
     for (std::string_view value : doc.OptionLines("ND")) {
         std::size_t comma = value.find(',');
         if (comma == std::string::npos) continue;
@@ -77,6 +79,11 @@ CellInput DocumentSource::Cell(int sheet_col, int row) const {
         return in;
     }
     CellConstructs c = ParseCellConstructs(raw);
+    if (c.is_number && shown_as_statements_) {
+        in.kind = CellInput::Kind::Text;
+        in.text = "..." + c.content;
+        return in;
+    }
     if (c.is_number) {
         in.kind = CellInput::Kind::Formula;
         in.text = std::move(c.content);
@@ -93,6 +100,30 @@ std::optional<std::string> DocumentSource::NameDefinition(std::string_view name)
     auto it = names_.find(Lower(name));
     if (it == names_.end()) return std::nullopt;
     return it->second;
+}
+
+}  // namespace tw::formula
+
+namespace tw::formula {
+
+void DocumentSource::LinkTo(LinkedDocuments* linked, std::string folder) {
+    linked_ = linked;
+    folder_ = std::move(folder);
+}
+
+Value DocumentSource::ExternalCells(std::string_view doc, CellRange range) const {
+    if (!linked_) return CellSource::ExternalCells(doc, range);
+    return linked_->Cells(folder_, doc, range);
+}
+
+Value DocumentSource::ExternalName(std::string_view doc, std::string_view name) const {
+    if (!linked_) return CellSource::ExternalName(doc, name);
+    return linked_->Name(folder_, doc, name);
+}
+
+Value DocumentSource::CallFunction(std::string_view doc, std::string_view name, std::vector<Value>& args) const {
+    if (!linked_ || doc.empty()) return CellSource::CallFunction(doc, name, args);
+    return linked_->Call(folder_, doc, name, args);
 }
 
 }  // namespace tw::formula

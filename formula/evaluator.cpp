@@ -262,6 +262,13 @@ void Evaluator::PreScan(const Formula& f, int node, int depth) {
             for (int r = r2; r >= n.a.row; --r) PushIfNeeded(c, r, cur_cell_);
         return;
     }
+    case Node::Kind::External: {
+        // Only the arguments of a call into another document are cells of this one.
+        const Node& inner = f.node(f.kid(n, 0));
+        if (inner.kind == Node::Kind::Call)
+            for (int k = inner.kid_count; k-- > 0;) PreScan(f, f.kid(inner, k), depth);
+        return;
+    }
     case Node::Kind::Name:
         if (depth < kMaxNameDepth)
             if (const Formula* nf = NameFormula(n.text)) {
@@ -513,7 +520,7 @@ Value Evaluator::Eval(const Formula& f, int index) {
         }
         return Value::Reference({n.a.col, n.a.row, n.b.col, n.b.row});
     case Node::Kind::Name: return EvalName(n.text);
-    case Node::Kind::External: return Value::Error(ErrorCode::FileNotLoaded);
+    case Node::Kind::External: return EvalExternal(f, n);
     case Node::Kind::Unary: return ApplyUnary(n.op, EvalDeref(f, f.kid(n, 0)));
     case Node::Kind::Binary: {
         Value a = EvalDeref(f, f.kid(n, 0));
@@ -574,7 +581,7 @@ Value Evaluator::EvalArray(const Formula& f, const Node& n) {
 }
 
 Value Evaluator::EvalCall(const Formula& f, const Node& n) {
-    if (!n.fn) return Value::Error(ErrorCode::CustomFunctionNotDefined);
+    if (!n.fn) return EvalOtherCall(f, n, {});
     const FunctionSpec& fn = *n.fn;
     struct PopFrame {
         std::vector<Frame>& frames;

@@ -38,6 +38,17 @@ public:
         (void)name;
         return std::nullopt;
     }
+    // References into other documents and calls of custom functions, for
+    // whatever holds the documents loaded with this one. `doc` is the name
+    // in brackets as written. A block comes back as an array, one cell as
+    // its value (an error in it as "Propagated"). Without other documents
+    // every one gives "File not loaded".
+    virtual Value ExternalCells(std::string_view doc, CellRange range) const;
+    virtual Value ExternalName(std::string_view doc, std::string_view name) const;
+    // Calls the custom function `name` with its arguments computed: one of
+    // the custom function sheet `doc`, or with `doc` empty a function the
+    // formula names that is not built in.
+    virtual Value CallFunction(std::string_view doc, std::string_view name, std::vector<Value>& args) const;
 };
 
 class Evaluator final : public CallContext {
@@ -179,6 +190,10 @@ private:
     NameEntry& NameOf(const std::string& name, int depth = 0);
     const Formula* NameFormula(const std::string& name) { return NameOf(name).formula.get(); }
     Value EvalCall(const Formula& f, const Node& n);
+    // A reference, name or call into another document, and a call of a
+    // function that is not built in: both left to the source.
+    Value EvalExternal(const Formula& f, const Node& n);
+    Value EvalOtherCall(const Formula& f, const Node& n, std::string_view doc);
     Value EvalArray(const Formula& f, const Node& n);
 };
 

@@ -207,6 +207,7 @@ private:
         if (c == '"') return ParseString();
         if (c == '{') return ParseArray();
         if (c == '[') return ParseExternal();
+        if (c == '@') return ParseParameter();
         if (IsDigit(c) || (c == '.' && IsDigit(PeekRaw(1)))) return ParseNumberOrDate();
         if (c == '$' || IsAlpha(c) || c == '_') return ParseWord();
         Fail();
@@ -390,22 +391,32 @@ private:
         return Add(std::move(n), kids);
     }
 
-    // "[doc]A1", "[doc]A1B2" or "[doc]name": read, but never resolved.
+    // "[doc]A1", "[doc]A1B2", "[doc]name" or "[doc]function(...)": the
+    // reference, name or call is the node's one kid, read as it would be
+    // in the document it names.
     int ParseExternal() {
         std::size_t close = s_.find(']', pos_);
         if (close == std::string_view::npos) Fail();
+        std::string doc(s_.substr(pos_ + 1, close - pos_ - 1));
+        pos_ = close + 1;
+        char c = PeekRaw();
+        if (c != '$' && !IsAlpha(c) && c != '_') Fail();
+        int inner = ParseWord();
         Node n;
         n.kind = Node::Kind::External;
-        n.text = std::string(s_.substr(pos_ + 1, close - pos_ - 1));
-        pos_ = close + 1;
-        CellRef a, b;
-        std::size_t end = 0;
-        if (MatchRef(a, end)) {
-            pos_ = end;
-            if (MatchRef(b, end)) pos_ = end;
-        } else {
-            while (IsIdent(PeekRaw())) ++pos_;
-        }
+        n.text = std::move(doc);
+        return Add(std::move(n), {inner});
+    }
+
+    // "@name": a parameter of the custom function that is running.
+    int ParseParameter() {
+        std::size_t start = ++pos_;
+        while (IsIdent(PeekRaw())) ++pos_;
+        if (pos_ == start) Fail();
+        Node n;
+        n.kind = Node::Kind::Name;
+        n.text = "@";
+        for (std::size_t i = start; i < pos_; ++i) n.text += Lower(s_[i]);
         return Add(std::move(n));
     }
 };

@@ -44,8 +44,8 @@ struct Node {
         Constant,  // number, string or date in `value`
         Ref,       // cell `a`
         Range,     // block `a` to `b`
-        Name,      // `text`, lower case
-        External,  // a reference into another document: always an error
+        Name,      // `text`, lower case; "@name" is a custom function's parameter
+        External,  // kid 0 (a reference, name or call) in the document named `text`
         Unary,     // `op` on kid 0
         Binary,    // kid 0 `op` kid 1
         Call,      // `fn` with the kids as arguments; `text` is the name

@@ -49,8 +49,14 @@ constexpr std::string_view kErrorNames[] = {
     "Value not defined",
     "Bad cell",
     "Memory full",
+    "Bad target for GOTO",
+    "Local parameter not declared",
+    "More than 1 file loaded",
+    "No RESULT in custom function",
+    "Wrongly nested IF ELSE ELSEIF ENDIF",
+    "Wrongly nested loop",
 };
-static_assert(std::size(kErrorNames) == static_cast<std::size_t>(ErrorCode::MemoryFull) + 1);
+static_assert(std::size(kErrorNames) == static_cast<std::size_t>(ErrorCode::WronglyNestedLoop) + 1);
 
 const std::string kEmpty;
 const Array kNoArray;

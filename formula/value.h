@@ -60,6 +60,12 @@ enum class ErrorCode : std::uint8_t {
     ValueNotDefined,
     BadCell,
     MemoryFull,
+    BadGotoTarget,
+    LocalParameterNotDeclared,
+    MoreThanOneFileLoaded,
+    NoResult,
+    WronglyNestedIf,
+    WronglyNestedLoop,
 };
 
 // "Divide by zero", "Circular reference", ...
