@@ -2,13 +2,17 @@
 // with hooks that record what it asks of the window.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QScrollBar>
 
 #include "document/layouts.h"
 #include "platform/qt/qt_canvas.h"
+#include "settings/settings.h"
 #include "support.h"
 #include "viewer/find.h"
 #include "viewer/find_bar.h"
+#include "viewer/go_to_row.h"
+#include "viewer/layout_switch.h"
 #include "viewer/selection.h"
 
 namespace tw {
@@ -86,6 +90,76 @@ TEST(WindowParts, SelectionFollowsTheMouseOverTheRowsDrawn) {
         EXPECT_EQ(selection.First(), c.first) << c.mouse;
         EXPECT_EQ(selection.Last(), c.last) << c.mouse;
         EXPECT_EQ(redraws, c.redraws) << c.mouse;
+    }
+}
+
+// Go to Row asks until it has a row number or is cancelled, and brings
+// the row to the top even past where the bar stops for a full last page.
+TEST(WindowParts, GoToRowAsksForARowAndShowsIt) {
+    test::Fixture f;
+    std::string text = "%CO:A,12,72%";
+    for (int r = 1; r <= 60; ++r) text += "row " + std::to_string(r) + "\n";
+    f.Load(text);
+    const struct {
+        std::vector<std::string> answers;
+        bool usable;
+        int value, asked, focused;
+        const char* last_prompt;
+    } cases[] = {
+        {{"25"}, true, 25, 1, 1, "Go to row (1-60):"},
+        {{""}, true, 1, 1, 0, "Go to row (1-60):"},
+        {{"abc", "7"}, true, 7, 2, 1, "\"abc\" is not a row number. Go to row (1-60):"},
+        {{"58"}, true, 58, 1, 1, "Go to row (1-60):"},
+        {{"999"}, true, 60, 1, 1, "Go to row (1-60):"},
+        {{"0"}, true, 1, 1, 1, "Go to row (1-60):"},
+        {{"2.5"}, true, 2, 1, 1, "Go to row (1-60):"},
+        {{}, false, 1, 0, 0, ""},
+    };
+    for (const auto& c : cases) {
+        QScrollBar rows;
+        FitRowBar(rows, 60, 10);
+        f.fp.input.asked.clear();
+        f.fp.input.answers.assign(c.answers.begin(), c.answers.end());
+        int focused = 0;
+        GoToRow go(
+            f.fp.input, f.doc, rows, [&] { return c.usable; }, [&] { ++focused; });
+        go.Ask();
+        const std::string first = c.answers.empty() ? "" : c.answers[0];
+        EXPECT_EQ(rows.value(), c.value) << first;
+        EXPECT_EQ(static_cast<int>(f.fp.input.asked.size()), c.asked) << first;
+        EXPECT_EQ(focused, c.focused) << first;
+        if (!f.fp.input.asked.empty()) EXPECT_EQ(f.fp.input.asked.back().prompt, c.last_prompt) << first;
+    }
+}
+
+// The layout switch turns to the other layout, ticks its menu entry,
+// remembers the choice for the next start and makes the cells afresh.
+TEST(WindowParts, LayoutSwitchTurnsRemembersAndRemakesTheCells) {
+    test::Fixture f;
+    f.Load("%CO:A,12,72%%V%1+2\nplain text\n");
+    QAction entry(nullptr);
+    entry.setCheckable(true);
+    std::vector<std::string> calls;
+    LayoutSwitch layouts(
+        f.fp.sys, f.doc, entry, [&] { calls.push_back("switching"); }, [&] { calls.push_back("switched"); });
+    layouts.ReadSetting();
+    ASSERT_EQ(layouts.Current(), Layout::Plain);
+    EXPECT_EQ(layouts.Shown().Marked(1, 1), "%V%1+2");
+    const struct {
+        Layout now;
+        bool checked;
+        const char* cell;
+    } steps[] = {{Layout::PipeDream, true, "3"}, {Layout::Plain, false, "%V%1+2"}, {Layout::PipeDream, true, "3"}};
+    for (const auto& s : steps) {
+        calls.clear();
+        layouts.Switch();
+        EXPECT_EQ(layouts.Current(), s.now);
+        EXPECT_EQ(entry.isChecked(), s.checked);
+        EXPECT_EQ(calls, (std::vector<std::string>{"switching", "switched"}));
+        EXPECT_EQ(layouts.ShownIfMade(), nullptr);
+        EXPECT_NE(layouts.Shown().Marked(1, 1).find(s.cell), std::string::npos) << layouts.Shown().Marked(1, 1);
+        EXPECT_EQ(layouts.Shown().Marked(1, 2), "plain text");
+        EXPECT_EQ(ReadLayoutSetting(f.fp.process), s.now);
     }
 }
 
