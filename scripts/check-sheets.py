@@ -39,6 +39,8 @@ OTHER_ERRORS = {
 LO_KINDS = {532: {"DIV0"}, 503: {"NUM"}, 523: {"NUM"}, 502: {"NUM", "VALUE"}, 519: {"VALUE"}, 504: {"VALUE"},
             524: {"REF"}, 525: {"NAME"}, 32767: {"NA"}, 522: {"VALUE"}}
 EXCEL_KINDS = {"#DIV/0!": "DIV0", "#NUM!": "NUM", "#VALUE!": "VALUE", "#REF!": "REF", "#NAME?": "NAME", "#N/A": "NA"}
+# The documents whose number cells' shown text is compared with Calc's.
+FORMAT_EXAMPLES = ("financial", "maths-maths", "maths-mod", "stats-statistic", "date")
 ISO = re.compile(r"^(?:(-?\d{4})-(\d\d)-(\d\d))?T?(?:(\d\d):(\d\d):(\d\d))?$")
 
 
@@ -197,6 +199,13 @@ def main():
                     frozen = res.stderr.decode(errors="replace").strip()
             rows = list(csv.reader(io.StringIO(open(os.path.join(out, name + ".csv"), encoding="utf-8",
                                                     newline="").read())))
+            # The text each cell shows in the PipeDream layout, for the
+            # number formats.
+            shown = []
+            if any(k in name for k in FORMAT_EXAMPLES):
+                run([exe, "--convert-to", "txt", "--layout", "pipedream", "--outdir", out, doc])
+                text = open(os.path.join(out, name + ".txt"), "rb").read().decode("cp1252", errors="replace")
+                shown = [line.split("\t") for line in text.split("\r\n")]
             ods, xlsx = os.path.join(out, name + ".ods"), os.path.join(out, name + ".xlsx")
             # The ODS's parts are well-formed XML.
             with zipfile.ZipFile(ods) as z:
@@ -228,6 +237,7 @@ def main():
                     break
                 volatile |= more
             for fmt, path in (("ods", ods), ("xlsx", xlsx)):
+                formats = [0]
                 book = None
                 try:
                     book = calc.load(path)
@@ -248,8 +258,17 @@ def main():
                         checks += 1
                         if not compare(field, got):
                             bad.append("%s%d: %r in Calc, %r in the CSV" % (col_name(c), r + 1, got, field))
+                        elif got[0] == "number" and r < len(shown) and c < len(shown[r]):
+                            want = shown[r][c].strip()
+                            seen = sheet.getCellByPosition(c, r).getString().strip()
+                            checks += 1
+                            formats[0] += 1
+                            if seen != want:
+                                bad.append("%s%d: Calc shows %r, PipeDream %r" % (col_name(c), r + 1, seen, want))
                 book.close(True)
                 mismatches["Calc " + fmt] = bad
+                if formats[0]:
+                    print("%-32s %3d number cells' shown text compared in Calc (%s)" % (name, formats[0], fmt))
             # openpyxl: every formula and cached value.
             formulas = openpyxl.load_workbook(xlsx).worksheets[0]
             values = openpyxl.load_workbook(xlsx, data_only=True).worksheets[0]
