@@ -149,6 +149,53 @@ TEST(SaveAs, AWritersFailureIsReportedByTheWriter) {
     EXPECT_EQ(win.fp.msg.Texts(), std::vector<std::string>{"Error 76 'Path not found' at line 1 in WriteFileTxt"});
 }
 
+#ifdef TARNWICK_SPREADSHEETS
+TEST(SaveAs, WorkbooksFollowTheOtherEntries) {
+    Window win;
+    win.OpenFileMenu();
+    EXPECT_FALSE(win.w->mnuSaveAsOds->isEnabled());
+    EXPECT_FALSE(win.w->mnuSaveAsXlsx->isEnabled());
+    std::string doc = win.File("MARKS.PD", "%CO:A,8,0%%V%6\n%V%a1*7\n");
+    win.Load(doc);
+    win.OpenFileMenu();
+    EXPECT_TRUE(win.w->mnuSaveAsOds->isEnabled());
+    EXPECT_TRUE(win.w->mnuSaveAsXlsx->isEnabled());
+    const QList<QAction*> file = win.w->mnuFile->actions();
+    EXPECT_EQ(file.indexOf(win.w->mnuSaveAsOds), file.indexOf(win.w->mnuSaveAsCsv) + 1);
+    EXPECT_EQ(file.indexOf(win.w->mnuSaveAsXlsx), file.indexOf(win.w->mnuSaveAsCsv) + 2);
+    EXPECT_EQ(win.w->mnuSaveAsOds->text(), "Save As &Spreadsheet (ODS)...");
+    EXPECT_EQ(win.w->mnuSaveAsXlsx->text(), "Save As Excel &Workbook (XLSX)...");
+    const struct {
+        int index;
+        const char* title;
+        const char* filter;
+        const char* ext;
+        const char* magic;  // the first bytes of the file
+    } entries[] = {
+        {4, "Save As Spreadsheet (ODS)", "OpenDocument Spreadsheet (*.ods)|*.ods", "ods", "PK\x03\x04"},
+        {5, "Save As Excel Workbook (XLSX)", "Excel Workbook (*.xlsx)|*.xlsx", "xlsx", "PK\x03\x04"},
+    };
+    for (const auto& e : entries) {
+        std::string out = win.dir / (std::string("MARKS.") + e.ext);
+        win.dialog.answers = {out};
+        win.w->mnuSaveAs_Click(e.index);
+        const auto& shown = win.dialog.shown.back();
+        EXPECT_EQ(shown.title, e.title);
+        EXPECT_EQ(shown.filter, e.filter);
+        EXPECT_EQ(shown.default_ext, e.ext);
+        EXPECT_EQ(shown.file_name, win.dir / "MARKS");
+        EXPECT_EQ(ReadFile(out).substr(0, 4), e.magic) << out;
+    }
+    // The sheet takes the file's name; the ODS starts with its mimetype.
+    EXPECT_NE(ReadFile(win.dir / "MARKS.ods").find("mimetypeapplication/vnd.oasis.opendocument.spreadsheet"),
+              std::string::npos);
+    EXPECT_TRUE(win.fp.msg.shown.empty());
+    win.dialog.answers = {win.dir / "no-folder/x.ods"};
+    win.w->mnuSaveAs_Click(4);
+    EXPECT_EQ(win.fp.msg.Texts(), std::vector<std::string>{"Error 76 'Path not found' in WriteFileOds"});
+}
+#endif
+
 TEST(RecentFiles, LoadingRecordsAndTheEntriesReload) {
     Window win;
     std::string a = win.File("a.pd", "%OP%DEA\n%CO:A,8,0%x\n");

@@ -8,6 +8,10 @@
 #include "document/text.h"
 #include "export/csv_export.h"
 #include "export/html_export.h"
+#ifdef TARNWICK_SPREADSHEETS
+#include "export/ods_export.h"
+#include "export/xlsx_export.h"
+#endif
 #include "export/rtf_export.h"
 #include "export/save_as.h"
 #include "export/text_export.h"
@@ -26,12 +30,18 @@ namespace {
 
 // The fourth Save As entry: the computed values, for a spreadsheet.
 constexpr SaveAsEntry kSaveAsCsv = {"Save As CSV", "CSV (*.csv)|*.csv", "csv"};
+// The fifth and sixth: workbooks whose formulas stay live.
+constexpr SaveAsEntry kSaveAsOds = {"Save As Spreadsheet (ODS)", "OpenDocument Spreadsheet (*.ods)|*.ods", "ods"};
+constexpr SaveAsEntry kSaveAsXlsx = {"Save As Excel Workbook (XLSX)", "Excel Workbook (*.xlsx)|*.xlsx", "xlsx"};
 
 }  // namespace
 
 void frmQuillon::mnuFile_Click() {
     for (QAction* a : mnuSaveAs) a->setEnabled(doc_.IsPipeDreamFile);
     mnuSaveAsCsv->setEnabled(doc_.IsPipeDreamFile);
+    for (QAction* a : {mnuSaveAsOds, mnuSaveAsXlsx}) {
+        if (a) a->setEnabled(doc_.IsPipeDreamFile);
+    }
     mnuFilePrint->setEnabled(doc_.IsPipeDreamFile);
 }
 
@@ -43,7 +53,10 @@ void frmQuillon::mnuSaveAs_Click(int index) {
         std::string selected;
         if (QListWidgetItem* item = List1->currentItem())
             selected = item->data(Qt::UserRole).toByteArray().toStdString();
-        const SaveAsEntry& entry = index == 3 ? kSaveAsCsv : kSaveAsEntries[static_cast<std::size_t>(index)];
+        const SaveAsEntry& entry = index == 3   ? kSaveAsCsv
+                                   : index == 4 ? kSaveAsOds
+                                   : index == 5 ? kSaveAsXlsx
+                                                : kSaveAsEntries[static_cast<std::size_t>(index)];
         CommonDialog& d = services_.CMDialog1;
         trap.Step([&] { d.FileName = ProposedSaveName(RecentPath(*this, 1), selected); });
         d.DialogTitle = entry.title;
@@ -73,6 +86,20 @@ void frmQuillon::mnuSaveAs_Click(int index) {
         }
         case 1: WriteFileTxt(sys_, doc_, path, cells.get()); break;
         case 2: WriteFileHTML(sys_, doc_, path, cells.get()); break;
+#ifdef TARNWICK_SPREADSHEETS
+        case 4:
+        case 5: {
+            // The sheet is named after the document's file when it has no title.
+            Status s = index == 4 ? WriteFileOds(doc_, path, RecentPath(*this, 1))
+                                  : WriteFileXlsx(doc_, path, RecentPath(*this, 1));
+            if (s.kind == Status::Kind::Failed) {
+                sys_.msg.Show("Error " + std::to_string(s.number) + " '" + s.description + "' in " +
+                                  (index == 4 ? "WriteFileOds" : "WriteFileXlsx"),
+                              MsgButtons::OK, MsgIcon::Warning);
+            }
+            break;
+        }
+#endif
         default: WriteFileCsv(sys_, doc_, path); break;  // values, in either layout
         }
     });

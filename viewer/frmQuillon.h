@@ -153,6 +153,9 @@ public:
     QAction* mnuFileListFile;
     std::array<QAction*, 3> mnuSaveAs;
     QAction* mnuSaveAsCsv;
+    // The workbooks, when the program is built with their libraries.
+    QAction* mnuSaveAsOds = nullptr;
+    QAction* mnuSaveAsXlsx = nullptr;
     QAction* mnuFilePrint;
     std::array<QAction*, 5> mnuFileOld;
     QAction* mnuFileExit;
