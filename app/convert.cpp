@@ -23,10 +23,8 @@
 #include "document/reader.h"
 #include "export/csv_export.h"
 #include "export/html_export.h"
-#ifdef TARNWICK_SPREADSHEETS
 #include "export/ods_export.h"
 #include "export/xlsx_export.h"
-#endif
 #include "export/rtf_export.h"
 #include "export/text_export.h"
 #include "platform/atomic_output.h"
@@ -122,7 +120,6 @@ std::unique_ptr<ShownCells> Shown(const Conversion& c) {
 Status WriteTxt(Conversion& c, const std::string& out) { return WriteFileTxt(c.sys, c.doc, out, Shown(c).get()); }
 Status WriteHtm(Conversion& c, const std::string& out) { return WriteFileHTML(c.sys, c.doc, out, Shown(c).get()); }
 Status WriteCsv(Conversion& c, const std::string& out) { return WriteFileCsv(c.sys, c.doc, out); }
-#ifdef TARNWICK_SPREADSHEETS
 // A workbook names its sheet after the file when the document has no
 // title, and says how many formulas could only be kept as values.
 template <Status (*write)(const DocumentModel&, const std::string&, const std::string&, SheetReport*)>
@@ -132,7 +129,6 @@ Status WriteWorkbook(Conversion& c, const std::string& out) {
     if (s.Succeeded()) c.warning = report.frozen_text;
     return s;
 }
-#endif
 // The screen font and the printer's paper, which every RTF file states.
 void MeasureForRtf(Conversion& c) {
     if (!c.metrics) {
@@ -210,10 +206,8 @@ const Format kFormats[] = {
     {{{"htm", ".htm"}, {"html", ".html"}}, "an HTML page", false, false, WriteHtm},
     {{{"pdf", ".pdf"}, {}}, "printed to a PDF file with the page layout, header and footer", true, true, WritePdf},
     {{{"csv", ".csv"}, {}}, "comma-separated values, number cells computed", false, false, WriteCsv},
-#ifdef TARNWICK_SPREADSHEETS
     {{{"ods", ".ods"}, {}}, "an OpenDocument spreadsheet, formulas live", false, true, WriteWorkbook<WriteFileOds>},
     {{{"xlsx", ".xlsx"}, {}}, "an Excel workbook, formulas live", false, true, WriteWorkbook<WriteFileXlsx>},
-#endif
 };
 
 struct Options {

@@ -149,7 +149,6 @@ TEST(SaveAs, AWritersFailureIsReportedByTheWriter) {
     EXPECT_EQ(win.fp.msg.Texts(), std::vector<std::string>{"Error 76 'Path not found' at line 1 in WriteFileTxt"});
 }
 
-#ifdef TARNWICK_SPREADSHEETS
 TEST(SaveAs, WorkbooksFollowTheOtherEntries) {
     Window win;
     win.OpenFileMenu();
@@ -194,7 +193,6 @@ TEST(SaveAs, WorkbooksFollowTheOtherEntries) {
     win.w->mnuSaveAs_Click(4);
     EXPECT_EQ(win.fp.msg.Texts(), std::vector<std::string>{"Error 76 'Path not found' in WriteFileOds"});
 }
-#endif
 
 TEST(RecentFiles, LoadingRecordsAndTheEntriesReload) {
     Window win;

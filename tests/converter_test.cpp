@@ -881,13 +881,8 @@ TEST(ConverterFormats, UsageNamesAndExtensionsAllComeFromTheOneTable) {
             EXPECT_EQ(ReadFile(out / (std::string("welcome") + ext)).rfind(kMagic.at(f.names[0].name), 0), 0u);
         }
     }
-#ifdef TARNWICK_SPREADSHEETS
     EXPECT_EQ(count, 8);
     EXPECT_EQ(names, "rtf, txt, htm, html, pdf, csv, ods or xlsx");
-#else
-    EXPECT_EQ(count, 6);
-    EXPECT_EQ(names, "rtf, txt, htm, html, pdf or csv");
-#endif
     EXPECT_EQ(FindFormat("pdq"), nullptr);
     EXPECT_EQ(unknown.err,
               "tarnwick: unknown format 'pdq': use " + names + "\nTry 'tarnwick --help' for more information.\n");
@@ -1220,12 +1215,10 @@ TEST(Converter, OnATerminalTheOutputStandsAloneAndBinaryIsRefused) {
          2,
          "tarnwick: will not write pdf to a terminal: redirect standard output to a file or a pipe, or leave out "
          "--stdout\r\nTry 'tarnwick --help' for more information.\r\n"},
-#ifdef TARNWICK_SPREADSHEETS
         {{"--convert-to", "xlsx", doc, "--stdout"},
          2,
          "tarnwick: will not write xlsx to a terminal: redirect standard output to a file or a pipe, or leave out "
          "--stdout\r\nTry 'tarnwick --help' for more information.\r\n"},
-#endif
     };
     for (const Case& c : cases) {
         int status = -1;
@@ -1234,7 +1227,6 @@ TEST(Converter, OnATerminalTheOutputStandsAloneAndBinaryIsRefused) {
     }
 }
 
-#ifdef TARNWICK_SPREADSHEETS
 TEST(Converter, WorkbooksSayInOneLineWhichFormulasWereKeptAsValues) {
     TempDir dir, scratch;
     std::string sheet = dir.Write("sheet.pd", "%CO:A,8,8%%V%2\n%V%reverse(\"ab\")\n%V%[other]a1\n%V%a1*2\n");
@@ -1249,7 +1241,6 @@ TEST(Converter, WorkbooksSayInOneLineWhichFormulasWereKeptAsValues) {
         EXPECT_TRUE(std::filesystem::exists(scratch / (std::string("letter.") + format)));
     }
 }
-#endif
 
 TEST(Converter, HelpAndTheNoDisplayHintNameWhatTheyShould) {
     TempDir scratch;

@@ -8,10 +8,8 @@
 #include "document/text.h"
 #include "export/csv_export.h"
 #include "export/html_export.h"
-#ifdef TARNWICK_SPREADSHEETS
 #include "export/ods_export.h"
 #include "export/xlsx_export.h"
-#endif
 #include "export/rtf_export.h"
 #include "export/save_as.h"
 #include "export/text_export.h"
@@ -86,7 +84,6 @@ void frmQuillon::mnuSaveAs_Click(int index) {
         }
         case 1: WriteFileTxt(sys_, doc_, path, cells.get()); break;
         case 2: WriteFileHTML(sys_, doc_, path, cells.get()); break;
-#ifdef TARNWICK_SPREADSHEETS
         case 4:
         case 5: {
             // The sheet is named after the document's file when it has no title.
@@ -99,7 +96,6 @@ void frmQuillon::mnuSaveAs_Click(int index) {
             }
             break;
         }
-#endif
         default: WriteFileCsv(sys_, doc_, path); break;  // values, in either layout
         }
     });

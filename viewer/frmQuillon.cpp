@@ -152,11 +152,9 @@ void frmQuillon::createActions() {
     for (int i = 0; i < 3; ++i) mnuSaveAs[i] = action(saveCaptions[i], saveKeys[i], [this, i] { mnuSaveAs_Click(i); });
     // Enabled for PipeDream documents only, like the three above.
     mnuSaveAsCsv = action("Save As &CSV...", nullptr, [this] { mnuSaveAs_Click(3); });
-#ifdef TARNWICK_SPREADSHEETS
     // "x" is Exit's key in this menu: the workbook takes "w".
     mnuSaveAsOds = action("Save As &Spreadsheet (ODS)...", nullptr, [this] { mnuSaveAs_Click(4); });
     mnuSaveAsXlsx = action("Save As Excel &Workbook (XLSX)...", nullptr, [this] { mnuSaveAs_Click(5); });
-#endif
     mnuFilePrint = action("&Print...", "Ctrl+P", [this] { mnuFilePrint_Click(); });
     for (int i = 0; i < 5; ++i) {
         if (i == 0) {
