@@ -535,6 +535,90 @@ bool AddPart(zip_t* za, const char* name, TempPart& part) {
 
 Status Failed(int number) { return Status::Failed(number, ErrorDescription(number)); }
 
+// The four parts of the document, written as the walk goes.
+struct Parts {
+    TempPart content, styles, meta, manifest;
+};
+
+Status WriteParts(Parts& parts, SheetWalk& walk, const DocumentModel& doc) {
+    if (!parts.content.f || !parts.styles.f || !parts.meta.f || !parts.manifest.f) return Failed(kErrDiskFull);
+    // The styles are known only once every cell has been seen.
+    if (!WriteContent(parts.content.f, walk) || !WriteStyles(parts.styles.f, walk, doc) ||
+        !WriteMeta(parts.meta.f, doc) || !WriteManifest(parts.manifest.f)) {
+        return Failed(kErrDiskFull);
+    }
+    return Status::Done();
+}
+
+// The mimetype comes first and is stored as it is, so that a reader knows
+// the file by its first bytes; the other parts follow, compressed.
+bool AddParts(zip_t* za, Parts& parts) {
+    zip_source_t* mime = zip_source_buffer(za, kMime, std::char_traits<char>::length(kMime), 0);
+    if (!mime) return false;
+    zip_int64_t mime_index = zip_file_add(za, "mimetype", mime, 0);
+    if (mime_index < 0) {
+        zip_source_free(mime);
+        return false;
+    }
+    return zip_set_file_compression(za, static_cast<zip_uint64_t>(mime_index), ZIP_CM_STORE, 0) == 0 &&
+           AddPart(za, "content.xml", parts.content) && AddPart(za, "styles.xml", parts.styles) &&
+           AddPart(za, "meta.xml", parts.meta) && AddPart(za, "META-INF/manifest.xml", parts.manifest);
+}
+
+// The archive built in memory: the buffer holding it, or null with `failed` set.
+zip_source_t* Archive(Parts& parts, Status& failed) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_t* za = buffer ? zip_open_from_source(buffer, ZIP_TRUNCATE, &error) : nullptr;
+    zip_error_fini(&error);
+    if (!za) {
+        if (buffer) zip_source_free(buffer);
+        failed = Failed(kErrOutOfMemory);
+        return nullptr;
+    }
+    zip_source_keep(buffer);
+    if (!AddParts(za, parts) || zip_close(za) != 0) {
+        zip_discard(za);
+        zip_source_free(buffer);
+        failed = Failed(kErrDiskFull);
+        return nullptr;
+    }
+    return buffer;
+}
+
+// All `n` bytes at `p` to the file `fd`.
+Status WriteAll(int fd, const char* p, zip_int64_t n) {
+    while (n > 0) {
+        ssize_t w = ::write(fd, p, static_cast<std::size_t>(n));
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return Failed(errno == ENOSPC || errno == EFBIG ? kErrDiskFull : kErrDeviceIO);
+        p += w;
+        n -= w;
+    }
+    return Status::Done();
+}
+
+// The archive in `buffer` copied to the file `fd`; the buffer is freed.
+Status CopyArchive(zip_source_t* buffer, int fd) {
+    if (zip_source_open(buffer) != 0) {
+        zip_source_free(buffer);
+        return Failed(kErrOutOfMemory);
+    }
+    Status written = Status::Done();
+    char chunk[65536];
+    for (;;) {
+        zip_int64_t n = zip_source_read(buffer, chunk, sizeof chunk);
+        if (n < 0) written = Failed(kErrOutOfMemory);
+        if (n <= 0) break;
+        written = WriteAll(fd, chunk, n);
+        if (!written.Succeeded()) break;
+    }
+    zip_source_close(buffer);
+    zip_source_free(buffer);
+    return written;
+}
+
 }  // namespace
 
 Status WriteFileOds(const DocumentModel& doc, const std::string& path, const std::string& file_name,
@@ -546,68 +630,12 @@ Status WriteFileOds(const DocumentModel& doc, const std::string& path, const std
         return Status::Failed(e);
     }
     SheetWalk walk(doc, file_name, Dialect::OpenFormula);
-    TempPart content, styles, meta, manifest;
-    if (!content.f || !styles.f || !meta.f || !manifest.f) return Failed(kErrDiskFull);
-    // The styles are known only once every cell has been seen.
-    if (!WriteContent(content.f, walk) || !WriteStyles(styles.f, walk, doc) || !WriteMeta(meta.f, doc) ||
-        !WriteManifest(manifest.f)) {
-        return Failed(kErrDiskFull);
-    }
-    // The archive is built in memory, then copied to the file.
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
-    zip_t* za = buffer ? zip_open_from_source(buffer, ZIP_TRUNCATE, &error) : nullptr;
-    zip_error_fini(&error);
-    if (!za) {
-        if (buffer) zip_source_free(buffer);
-        return Failed(kErrOutOfMemory);
-    }
-    zip_source_keep(buffer);
-    // The mimetype comes first and is stored as it is, so that a reader
-    // knows the file by its first bytes.
-    zip_source_t* mime = zip_source_buffer(za, kMime, std::char_traits<char>::length(kMime), 0);
-    zip_int64_t mime_index = mime ? zip_file_add(za, "mimetype", mime, 0) : -1;
-    bool ok =
-        mime_index >= 0 && zip_set_file_compression(za, static_cast<zip_uint64_t>(mime_index), ZIP_CM_STORE, 0) == 0;
-    if (!ok && mime && mime_index < 0) zip_source_free(mime);
-    ok = ok && AddPart(za, "content.xml", content) && AddPart(za, "styles.xml", styles) &&
-         AddPart(za, "meta.xml", meta) && AddPart(za, "META-INF/manifest.xml", manifest);
-    if (!ok || zip_close(za) != 0) {
-        zip_discard(za);
-        zip_source_free(buffer);
-        return Failed(kErrDiskFull);
-    }
-    Status written = Status::Done();
-    if (zip_source_open(buffer) != 0) {
-        zip_source_free(buffer);
-        return Failed(kErrOutOfMemory);
-    }
-    char chunk[65536];
-    for (;;) {
-        zip_int64_t n = zip_source_read(buffer, chunk, sizeof chunk);
-        if (n < 0) {
-            written = Failed(kErrOutOfMemory);
-            break;
-        }
-        if (n == 0) break;
-        const char* p = chunk;
-        while (n > 0) {
-            ssize_t w = ::write(out.Fd(), p, static_cast<std::size_t>(n));
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) {
-                written = Failed(errno == ENOSPC || errno == EFBIG ? kErrDiskFull : kErrDeviceIO);
-                n = 0;
-                break;
-            }
-            p += w;
-            n -= w;
-        }
-        if (!written.Succeeded()) break;
-    }
-    zip_source_close(buffer);
-    zip_source_free(buffer);
-    if (!written.Succeeded()) return written;
+    Parts parts;
+    if (Status s = WriteParts(parts, walk, doc); !s.Succeeded()) return s;
+    Status failed;
+    zip_source_t* buffer = Archive(parts, failed);
+    if (!buffer) return failed;
+    if (Status s = CopyArchive(buffer, out.Fd()); !s.Succeeded()) return s;
     try {
         out.Commit();
     } catch (const VbError& e) {

@@ -2,11 +2,12 @@
 
 #include <unordered_set>
 
+#include "document/cell_text.h"
 #include "document/markup.h"
+#include "document/number_format.h"
+#include "document/sheet_source.h"
 #include "document/text.h"
 #include "export/csv_export.h"
-#include "export/text_export.h"
-#include "formula/document_source.h"
 #include "formula/evaluator.h"
 #include "formula/parser.h"
 
@@ -45,16 +46,31 @@ std::string_view TargetError(ErrorCode code) {
     }
 }
 
-std::string SheetNameFor(const DocumentModel& doc, std::string_view file_name) {
-    std::string source = doc.OptDE;
-    if (source.find_first_not_of(' ') == std::string::npos) {
-        std::string_view base = file_name.substr(file_name.find_last_of('/') + 1);
-        std::size_t dot = base.find_last_of('.');
-        if (dot != std::string_view::npos && dot > 0) base = base.substr(0, dot);
-        source = std::string(base);
+namespace {
+
+// The document's title, else its file name without folder and extension.
+std::string SheetNameSource(const DocumentModel& doc, std::string_view file_name) {
+    if (doc.OptDE.find_first_not_of(' ') != std::string::npos) return doc.OptDE;
+    std::string_view base = file_name.substr(file_name.find_last_of('/') + 1);
+    std::size_t dot = base.find_last_of('.');
+    if (dot != std::string_view::npos && dot > 0) base = base.substr(0, dot);
+    return std::string(base);
+}
+
+// Cuts `name` after 31 characters, not inside a UTF-8 sequence.
+void KeepCharacters(std::string& name, std::size_t most) {
+    std::size_t chars = 0, i = 0;
+    for (; i < name.size(); ++i) {
+        if ((static_cast<unsigned char>(name[i]) & 0xC0) != 0x80 && ++chars > most) break;
     }
+    name.resize(i);
+}
+
+}  // namespace
+
+std::string SheetNameFor(const DocumentModel& doc, std::string_view file_name) {
     std::string name;
-    for (char c : Cp1252ToUtf8(source)) {
+    for (char c : Cp1252ToUtf8(SheetNameSource(doc, file_name))) {
         if (std::string_view("[]*?:/\\").find(c) != std::string_view::npos) continue;
         if (static_cast<unsigned char>(c) < 0x20) continue;
         name += c;
@@ -62,12 +78,7 @@ std::string SheetNameFor(const DocumentModel& doc, std::string_view file_name) {
     // A quote may not open or close it; blanks round it are noise.
     while (!name.empty() && (name.front() == '\'' || name.front() == ' ')) name.erase(0, 1);
     while (!name.empty() && (name.back() == '\'' || name.back() == ' ')) name.pop_back();
-    // 31 characters, not cutting a UTF-8 sequence.
-    std::size_t chars = 0, i = 0;
-    for (; i < name.size(); ++i) {
-        if ((static_cast<unsigned char>(name[i]) & 0xC0) != 0x80 && ++chars > 31) break;
-    }
-    name.resize(i);
+    KeepCharacters(name, 31);
     return name.empty() ? "Sheet1" : name;
 }
 
@@ -110,8 +121,7 @@ int SheetWalk::ColumnWidth(int sheet_col) const {
 void SheetWalk::DefineNames() {
     // A name that is a cell or a block becomes the workbook's; any other
     // keeps the formulas using it as values.
-    for (const auto& [key, value] : doc_.RawOptions) {
-        if (key != "ND") continue;
+    for (std::string_view value : doc_.OptionLines("ND")) {
         std::size_t comma = value.find(',');
         if (comma == std::string::npos) continue;
         std::string name = Trim(value.substr(0, comma));
@@ -206,14 +216,10 @@ void SheetWalk::Text(std::string_view raw, SheetCell& cell) {
     cell.runs = std::move(sink.runs);
 }
 
-void SheetWalk::Number(std::string_view raw, int field, int row, SheetCell& cell) {
-    CellConstructs c = ParseCellConstructs(raw);
-    SheetStyle style;
-    style.align = c.align;
-    style.format = formula::CellNumberFormat(defaults_, doc_, c);
-    Value v = engine_->eval.CellValue(field, row);
-    const bool array = v.IsArray();
-    if (array) v = v.array().items.empty() ? Value() : v.array().items[0];
+namespace {
+
+// A computed value as the cell's, with what its format shows.
+void PutValue(const Value& v, SheetCell& cell, SheetStyle& style) {
     switch (v.type()) {
     case Value::Type::Number:
         cell.kind = SheetCell::Kind::Number;
@@ -241,6 +247,19 @@ void SheetWalk::Number(std::string_view raw, int field, int row, SheetCell& cell
         break;
     default: cell.kind = SheetCell::Kind::Text; break;
     }
+}
+
+}  // namespace
+
+void SheetWalk::Number(std::string_view raw, int field, int row, SheetCell& cell) {
+    CellConstructs c = ParseCellConstructs(raw);
+    SheetStyle style;
+    style.align = c.align;
+    style.format = formula::CellNumberFormat(defaults_, doc_, c);
+    Value v = engine_->eval.CellValue(field, row);
+    const bool array = v.IsArray();
+    if (array) v = v.array().items.empty() ? Value() : v.array().items[0];
+    PutValue(v, cell, style);
     cell.style = StyleOf(style);
     formula::ParseFormulaInto(c.content, engine_->parsed);
     if (IsConstant(engine_->parsed) && cell.kind != SheetCell::Kind::Error) return;

@@ -321,41 +321,47 @@ private:
         return s + "}";
     }
 
-    std::string Call(const Node& n) {
-        const FunctionRow* row = nullptr;
-        bool known = false;
+    // The row of the table for a call of `n`'s name and argument count;
+    // `known` says whether the table has the name at all.
+    static const FunctionRow* RowFor(const Node& n, bool& known) {
+        known = false;
         for (const FunctionRow& r : kRows) {
             if (r.name != n.text) continue;
             known = true;
-            if (r.args == -1 || r.args == n.kid_count) {
-                row = &r;
-                break;
-            }
+            if (r.args == -1 || r.args == n.kid_count) return &r;
         }
-        if (!n.fn) return Freeze("custom function " + n.text);
-        if (!known && n.text.rfind("c_", 0) == 0) return Freeze(n.text + ": complex numbers have no counterpart");
-        if (!known && n.text[0] == 'd') return Freeze(n.text + ": its conditions are PipeDream formulas");
-        if (!known) return Freeze(n.text + ": no counterpart");
-        if (!row) return Freeze(n.text + " with " + std::to_string(n.kid_count) + " arguments");
+        return nullptr;
+    }
+
+    // Why the call cannot be written live, or "" when it can.
+    std::string WhyNot(const Node& n, const FunctionRow* row, bool known) const {
+        if (!n.fn) return "custom function " + n.text;
+        if (!known && n.text.rfind("c_", 0) == 0) return n.text + ": complex numbers have no counterpart";
+        if (!known && n.text[0] == 'd') return n.text + ": its conditions are PipeDream formulas";
+        if (!known) return n.text + ": no counterpart";
+        if (!row) return n.text + " with " + std::to_string(n.kid_count) + " arguments";
         if (row->range_arg > 0 && row->range_arg <= n.kid_count) {
             Node::Kind k = f_.node(f_.kid(n, row->range_arg - 1)).kind;
             if (k != Node::Kind::Range && k != Node::Kind::ArrayLit && k != Node::Kind::Name) {
-                return Freeze(n.text + " of what is not a range");
+                return n.text + " of what is not a range";
             }
         }
-        std::string_view tmpl = d_ == Dialect::Excel && !row->xlsx.empty() ? row->xlsx : row->ods;
-        if (tmpl.empty()) return Freeze(n.text + ": " + std::string(row->why));
-        std::vector<std::string> args;
-        for (int k = 0; k < n.kid_count; ++k) args.push_back(Operand(f_.kid(n, k)));
+        return "";
+    }
+
+    // The row's template filled in: ";" the separator, "%1".."%9" an
+    // argument, "%*" all of them.
+    std::string Fill(std::string_view tmpl, const std::vector<std::string>& args) const {
         std::string s;
         for (std::size_t i = 0; i < tmpl.size(); ++i) {
             char c = tmpl[i];
+            const bool code = c == '%' && i + 1 < tmpl.size();
             if (c == ';') {
                 s += Sep();
-            } else if (c == '%' && i + 1 < tmpl.size() && tmpl[i + 1] == '*') {
+            } else if (code && tmpl[i + 1] == '*') {
                 for (std::size_t k = 0; k < args.size(); ++k) s += (k ? Sep() : "") + args[k];
                 ++i;
-            } else if (c == '%' && i + 1 < tmpl.size() && IsDigit(tmpl[i + 1])) {
+            } else if (code && IsDigit(tmpl[i + 1])) {
                 std::size_t k = static_cast<std::size_t>(tmpl[++i] - '1');
                 if (k < args.size()) s += args[k];
             } else {
@@ -363,6 +369,17 @@ private:
             }
         }
         return s;
+    }
+
+    std::string Call(const Node& n) {
+        bool known = false;
+        const FunctionRow* row = RowFor(n, known);
+        if (std::string why = WhyNot(n, row, known); !why.empty()) return Freeze(why);
+        std::string_view tmpl = d_ == Dialect::Excel && !row->xlsx.empty() ? row->xlsx : row->ods;
+        if (tmpl.empty()) return Freeze(n.text + ": " + std::string(row->why));
+        std::vector<std::string> args;
+        for (int k = 0; k < n.kid_count; ++k) args.push_back(Operand(f_.kid(n, k)));
+        return Fill(tmpl, args);
     }
 
     std::string Emit(int i) {
@@ -403,27 +420,39 @@ private:
 
 std::span<const FunctionRow> FunctionRows() { return kRows; }
 
+namespace {
+
+// Letters then digits read as a cell (up to XFD and beyond in some
+// readers); R and C alone, or followed by digits, as R1C1 references.
+bool ReadsAsCell(std::string_view name) {
+    std::size_t letters = 0;
+    while (letters < name.size() && IsAlpha(name[letters])) ++letters;
+    bool digits_only = letters < name.size();
+    for (std::size_t i = letters; i < name.size(); ++i) digits_only = digits_only && IsDigit(name[i]);
+    if (digits_only && letters <= 4) return true;
+    char first = static_cast<char>(name[0] | 0x20);
+    return (first == 'r' || first == 'c') && (name.size() == 1 || (letters == 1 && digits_only));
+}
+
+// A word the targets read as something else: a truth value or a function.
+bool IsReserved(std::string_view name) {
+    std::string lower;
+    for (char c : name) lower += static_cast<char>(IsAlpha(c) ? (c | 0x20) : c);
+    if (lower == "true" || lower == "false") return true;
+    for (const FunctionRow& r : kRows) {
+        if (r.name == lower) return true;
+    }
+    return formula::FindFunction(lower) != nullptr;
+}
+
+}  // namespace
+
 bool NameIsDefinable(std::string_view name) {
     if (name.empty() || name.size() > 255 || !IsAlpha(name[0])) return false;
     for (char c : name) {
         if (!IsAlpha(c) && !IsDigit(c) && c != '_') return false;
     }
-    // Letters then digits read as a cell (up to XFD and beyond in some
-    // readers); R and C alone, or followed by digits, as R1C1 references.
-    std::size_t letters = 0;
-    while (letters < name.size() && IsAlpha(name[letters])) ++letters;
-    bool digits_only = letters < name.size();
-    for (std::size_t i = letters; i < name.size(); ++i) digits_only = digits_only && IsDigit(name[i]);
-    if (digits_only && letters <= 4) return false;
-    char first = static_cast<char>(name[0] | 0x20);
-    if ((first == 'r' || first == 'c') && (name.size() == 1 || (letters == 1 && digits_only))) return false;
-    std::string lower;
-    for (char c : name) lower += static_cast<char>(IsAlpha(c) ? (c | 0x20) : c);
-    if (lower == "true" || lower == "false") return false;
-    for (const FunctionRow& r : kRows) {
-        if (r.name == lower) return false;
-    }
-    return formula::FindFunction(lower) == nullptr;
+    return !ReadsAsCell(name) && !IsReserved(name);
 }
 
 std::string ReferenceText(const CellRef& a, const CellRef& b, Dialect d, bool absolute, std::string_view sheet) {

@@ -128,7 +128,9 @@ TEST(WindowParts, GoToRowAsksForARowAndShowsIt) {
         EXPECT_EQ(rows.value(), c.value) << first;
         EXPECT_EQ(static_cast<int>(f.fp.input.asked.size()), c.asked) << first;
         EXPECT_EQ(focused, c.focused) << first;
-        if (!f.fp.input.asked.empty()) EXPECT_EQ(f.fp.input.asked.back().prompt, c.last_prompt) << first;
+        if (!f.fp.input.asked.empty()) {
+            EXPECT_EQ(f.fp.input.asked.back().prompt, c.last_prompt) << first;
+        }
     }
 }
 
