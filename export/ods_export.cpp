@@ -526,11 +526,14 @@ bool AddPart(zip_t* za, const char* name, TempPart& part) {
     zip_source_t* src = zip_source_filep_create(part.f, 0, -1, nullptr);
     if (!src) return false;
     part.f = nullptr;  // the source closes it
-    if (zip_file_add(za, name, src, ZIP_FL_ENC_UTF_8) < 0) {
+    zip_int64_t index = zip_file_add(za, name, src, ZIP_FL_ENC_UTF_8);
+    if (index < 0) {
         zip_source_free(src);
         return false;
     }
-    return true;
+    // The fastest deflate: the best one took half the time of a long sheet
+    // and saves little on XML this repetitive.
+    return zip_set_file_compression(za, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 1) == 0;
 }
 
 Status Failed(int number) { return Status::Failed(number, ErrorDescription(number)); }
