@@ -506,32 +506,12 @@ struct CustomSheet::Impl final : CallContext {
             return fn.impl(*this, none);
         }
         std::vector<Value> args;
-        bool lift = false;
-        int acols = 1, arows = 1;
         for (int k = 0; k < n.kid_count; ++k) {
-            std::uint32_t bit = Arg(std::min(k, 31));
             Value v = Eval(f, f.kid(n, k));
-            if (!(fn.reference_args & bit)) v = Deref(v);
-            if (v.IsArray() && !(fn.whole_args & bit)) {
-                lift = true;
-                acols = std::max(acols, v.array().cols);
-                arows = std::max(arows, v.array().rows);
-            }
+            if (!(fn.reference_args & Arg(std::min(k, 31)))) v = Deref(v);
             args.push_back(std::move(v));
         }
-        if (!lift) return fn.impl(*this, args);
-        Array out(acols, arows);
-        std::vector<Value> one(args.size());
-        for (int r = 0; r < arows; ++r)
-            for (int c = 0; c < acols; ++c) {
-                for (std::size_t k = 0; k < args.size(); ++k) {
-                    std::uint32_t bit = Arg(std::min(static_cast<int>(k), 31));
-                    bool each = args[k].IsArray() && !(fn.whole_args & bit);
-                    one[k] = each ? ExpandedAt(args[k], c, r, acols, arows) : args[k];
-                }
-                out.at(c, r) = fn.impl(*this, one);
-            }
-        return Value::MakeArray(std::move(out));
+        return CallLifted(fn, *this, args);
     }
 
     // ---- CallContext, for the built-in functions ----

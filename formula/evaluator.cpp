@@ -595,31 +595,36 @@ Value Evaluator::EvalCall(const Formula& f, const Node& n) {
     }
     std::vector<Value> args;
     args.reserve(static_cast<std::size_t>(n.kid_count));
-    bool lift = false;
-    int cols = 1, rows = 1;
     for (int k = 0; k < n.kid_count; ++k) {
-        std::uint32_t bit = Arg(std::min(k, 31));
         Value v = Eval(f, f.kid(n, k));
-        if (!(fn.reference_args & bit)) v = Deref(v);
-        if (v.IsArray() && !(fn.whole_args & bit)) {
-            lift = true;
-            cols = std::max(cols, v.array().cols);
-            rows = std::max(rows, v.array().rows);
-        }
+        if (!(fn.reference_args & Arg(std::min(k, 31)))) v = Deref(v);
         args.push_back(std::move(v));
     }
-    if (!lift) return fn.impl(*this, args);
+    return CallLifted(fn, *this, args);
+}
+
+Value CallLifted(const FunctionSpec& fn, CallContext& ctx, std::vector<Value>& args) {
+    auto each = [&fn](const Value& v, std::size_t k) {
+        return v.IsArray() && !(fn.whole_args & Arg(std::min(static_cast<int>(k), 31)));
+    };
+    bool lift = false;
+    int cols = 1, rows = 1;
+    for (std::size_t k = 0; k < args.size(); ++k) {
+        if (!each(args[k], k)) continue;
+        lift = true;
+        cols = std::max(cols, args[k].array().cols);
+        rows = std::max(rows, args[k].array().rows);
+    }
+    if (!lift) return fn.impl(ctx, args);
     // A function of single values given arrays is applied element by element.
     Array out(cols, rows);
     std::vector<Value> one(args.size());
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c) {
             for (std::size_t k = 0; k < args.size(); ++k) {
-                std::uint32_t bit = Arg(std::min(static_cast<int>(k), 31));
-                one[k] =
-                    (args[k].IsArray() && !(fn.whole_args & bit)) ? ExpandedAt(args[k], c, r, cols, rows) : args[k];
+                one[k] = each(args[k], k) ? ExpandedAt(args[k], c, r, cols, rows) : args[k];
             }
-            out.at(c, r) = fn.impl(*this, one);
+            out.at(c, r) = fn.impl(ctx, one);
         }
     return Value::MakeArray(std::move(out));
 }

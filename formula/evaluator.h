@@ -220,4 +220,9 @@ int SortOrder(const Value& a, const Value& b);
 // where the other size agrees, "Value not defined" elsewhere.
 Value ExpandedAt(const Value& a, int col, int row, int cols, int rows);
 
+// Calls `fn` with `args` (evaluated, references taken where `fn` takes
+// them): once, or, where an argument it takes as a single value is an
+// array, once per element, the results making an array.
+Value CallLifted(const FunctionSpec& fn, CallContext& ctx, std::vector<Value>& args);
+
 }  // namespace tw::formula
