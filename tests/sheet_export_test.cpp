@@ -196,10 +196,10 @@ TEST(SheetFormula, EveryRowIsTriedAndEveryFunctionHasARow) {
     for (Group g : {formula::MathFunctions, formula::TrigFunctions, formula::StatsFunctions, formula::StringFunctions,
                     formula::LookupFunctions, formula::MiscFunctions, formula::MatrixFunctions,
                     formula::DateTimeFunctions, formula::FinancialFunctions}) {
-        for (const formula::FunctionSpec& spec : g()) {
+        for (const formula::FunctionSpec& fn : g()) {
             bool row = false;
-            for (const FunctionRow& r : FunctionRows()) row = row || r.name == spec.name;
-            EXPECT_TRUE(row) << spec.name << " has no row";
+            for (const FunctionRow& r : FunctionRows()) row = row || r.name == fn.name;
+            EXPECT_TRUE(row) << fn.name << " has no row";
         }
     }
 }
