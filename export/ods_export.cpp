@@ -639,16 +639,7 @@ Status WriteFileOds(const DocumentModel& doc, const std::string& path, const std
     zip_source_t* buffer = Archive(parts, failed);
     if (!buffer) return failed;
     if (Status s = CopyArchive(buffer, out.Fd()); !s.Succeeded()) return s;
-    try {
-        out.Commit();
-    } catch (const VbError& e) {
-        return Status::Failed(e);
-    }
-    if (report) {
-        report->frozen = walk.FrozenCount();
-        report->frozen_text = walk.FrozenReport();
-    }
-    return Status::Done();
+    return CommitWorkbook(out, walk, report);
 }
 
 }  // namespace tw

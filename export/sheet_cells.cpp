@@ -8,8 +8,10 @@
 #include "document/sheet_source.h"
 #include "document/text.h"
 #include "export/csv_export.h"
+#include "export/ods_export.h"
 #include "formula/evaluator.h"
 #include "formula/parser.h"
+#include "platform/atomic_output.h"
 
 namespace tw {
 
@@ -302,6 +304,19 @@ std::string SheetWalk::FrozenReport() const {
         first = false;
     }
     return s;
+}
+
+Status CommitWorkbook(AtomicOutput& out, const SheetWalk& walk, SheetReport* report) {
+    try {
+        out.Commit();
+    } catch (const VbError& e) {
+        return Status::Failed(e);
+    }
+    if (report) {
+        report->frozen = walk.FrozenCount();
+        report->frozen_text = walk.FrozenReport();
+    }
+    return Status::Done();
 }
 
 }  // namespace tw

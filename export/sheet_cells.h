@@ -10,6 +10,7 @@
 
 #include "document/constructs.h"
 #include "document/model.h"
+#include "document/status.h"
 #include "export/sheet_formula.h"
 #include "formula/format.h"
 
@@ -99,5 +100,12 @@ private:
     std::vector<DefinedName> names_;
     std::map<std::string, int> frozen_;  // reason -> cells
 };
+
+class AtomicOutput;
+struct SheetReport;
+
+// The last step of both workbook writers: the file takes its name, and
+// the report says how many formulas `walk` kept as values only.
+Status CommitWorkbook(AtomicOutput& out, const SheetWalk& walk, SheetReport* report);
 
 }  // namespace tw

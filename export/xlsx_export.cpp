@@ -198,16 +198,7 @@ Status WriteFileXlsx(const DocumentModel& doc, const std::string& path, const st
         workbook_define_name(wb, n.name.c_str(), target.c_str());
     }
     if (workbook_close(wb) != LXW_NO_ERROR) return Failed(kErrDiskFull);
-    try {
-        out.Commit();
-    } catch (const VbError& e) {
-        return Status::Failed(e);
-    }
-    if (report) {
-        report->frozen = walk.FrozenCount();
-        report->frozen_text = walk.FrozenReport();
-    }
-    return Status::Done();
+    return CommitWorkbook(out, walk, report);
 }
 
 }  // namespace tw
