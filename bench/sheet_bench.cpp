@@ -5,6 +5,7 @@
 //
 //   build/bench/sheet_bench TARNWICK [runs] [rows]
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <sys/stat.h>
 
@@ -62,6 +63,6 @@ int main(int argc, char** argv) {
     } else {
         std::printf("LibreOffice: not run (soffice missing or failed)\n");
     }
-    bench::RunCommand("rm -rf " + dir);
+    if (!std::getenv("SHEET_BENCH_KEEP")) bench::RunCommand("rm -rf " + dir);
     return 0;
 }
