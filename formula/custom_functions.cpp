@@ -188,6 +188,10 @@ ErrorCode UndefinedCallError(std::string_view name) {
                                       : ErrorCode::CustomFunctionNotDefined;
 }
 
+ErrorCode UndefinedNameError(std::string_view name) {
+    return IsControlWord(Lower(name)) ? ErrorCode::ControlFunctionOutsideCustomFunction : ErrorCode::NameNotDefined;
+}
+
 struct CustomSheet::Impl final : CallContext {
     explicit Impl(const CellSource& s) : src(s), cols(std::max(0, s.Cols())), rows(std::max(0, s.Rows())) {}
 
@@ -261,23 +265,14 @@ struct CustomSheet::Impl final : CallContext {
         } else if (n.kind == Node::Kind::Call) {
             if (n.text == "function") s.kind = Kind::Function;
             if (n.text == "for") s.kind = Kind::For, s.cond = s.formula.root;
+            // The parser leaves IF with one argument unbound, as it does
+            // the other statements with a condition.
             if (n.kid_count == 1 && !n.fn) {
+                if (n.text == "if") s.kind = Kind::If;
                 if (n.text == "elseif") s.kind = Kind::ElseIf;
                 if (n.text == "while") s.kind = Kind::While;
                 if (n.text == "until") s.kind = Kind::Until;
                 if (s.kind != Kind::Expr) s.cond = s.formula.kid(n, 0);
-            }
-        } else if (n.kind == Node::Kind::Error) {
-            // IF with one argument opens a block; as a function it takes
-            // two or three, so the parser refuses it and it is read here.
-            std::string_view t = Trim(in.text);
-            if (t.size() > 2 && Lower(t.substr(0, 2)) == "if" && Trim(t.substr(2)).starts_with('(')) {
-                Formula cond = ParseFormula(t.substr(2));
-                if (cond.node(cond.root).kind != Node::Kind::Error) {
-                    s.formula = std::move(cond);
-                    s.kind = Kind::If;
-                    s.cond = s.formula.root;
-                }
             }
         }
         if (s.kind == Kind::Expr && s.cond < 0) s.cond = s.formula.root;

@@ -48,6 +48,8 @@ bool IsFunctionFormula(std::string_view formula);
 // The error a call of `name` gives where no custom function of that name
 // is at hand: the control statements have their own.
 ErrorCode UndefinedCallError(std::string_view name);
+// The same for a bare name no definition gives ("endif", "next").
+ErrorCode UndefinedNameError(std::string_view name);
 
 // Runs the functions of one custom function sheet. Each call runs on a
 // stack of frames of its own, never the C++ stack, so that a function

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <unordered_set>
 
+#include "formula/custom_functions.h"
+
 namespace tw::formula {
 
 namespace {
@@ -486,7 +488,7 @@ Evaluator::NameEntry& Evaluator::NameOf(const std::string& name, int depth) {
 Value Evaluator::EvalName(const std::string& name) {
     NameEntry& entry = NameOf(name);
     const Formula* f = entry.formula.get();
-    if (!f) return Value::Error(ErrorCode::NameNotDefined);
+    if (!f) return Value::Error(UndefinedNameError(name));
     if (entry.kept) return *entry.kept;
     if (name_depth_ >= kMaxNameDepth || --name_budget_ < 0) return Value::Error(ErrorCode::StackOverflow);
     ++name_depth_;

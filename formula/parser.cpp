@@ -353,6 +353,10 @@ private:
 
     int Call(const FunctionSpec* fn, std::string name, const std::vector<int>& args) {
         int count = static_cast<int>(args.size());
+        // IF with one argument is the statement of a custom function
+        // sheet: left unbound here, it computes to the error for a control
+        // statement used outside one.
+        if (count == 1 && name == "if") fn = nullptr;
         if (fn && (count < fn->min_args || (fn->max_args >= 0 && count > fn->max_args))) Fail();
         Node n;
         n.kind = Node::Kind::Call;

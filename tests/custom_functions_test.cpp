@@ -290,6 +290,10 @@ TEST(CustomFunctions, ErrorsInOrdinaryDocuments) {
     } cases[] = {
         {"result(1)", ErrorCode::ControlFunctionOutsideCustomFunction},
         {"while(1)", ErrorCode::ControlFunctionOutsideCustomFunction},
+        {"if(1)", ErrorCode::ControlFunctionOutsideCustomFunction},
+        {"endif", ErrorCode::ControlFunctionOutsideCustomFunction},
+        {"1+next", ErrorCode::ControlFunctionOutsideCustomFunction},
+        {"nothing_here", ErrorCode::NameNotDefined},
         {"my_own(1,2)", ErrorCode::CustomFunctionNotDefined},
         {"[elsewhere]A1", ErrorCode::FileNotLoaded},
         {"[elsewhere]A1B4", ErrorCode::FileNotLoaded},
