@@ -45,6 +45,13 @@ bool AppendCellText(std::string_view text, std::string& fields, std::string& out
     return true;
 }
 
+std::string CodesToText(std::string_view text) {
+    std::string out;
+    PlainText sink(out);
+    ControlPassTo(text, LonePercent::Keep, sink);
+    return out;
+}
+
 std::string CellToText(std::string_view text) {
     std::string fields, out;
     AppendCellText(text, fields, out);

@@ -14,6 +14,7 @@
 #include "document/numbers.h"
 #include "document/sheet_source.h"
 #include "document/text.h"
+#include "formula/dates.h"
 #include "formula/evaluator.h"
 #include "formula/format.h"
 
@@ -158,6 +159,14 @@ public:
         return s != nullptr && s->aligned;
     }
     int PageBreak(int row) const override { return RowPageBreak(doc_, row); }
+
+    std::string Filled(std::string_view content) const override {
+        std::string date;
+        if (context_.today != 0) date = formula::FormatDateTime({true, false, context_.today, 0}, defaults_.dates);
+        std::string out;
+        FieldPass(Expand(content).marked, FieldForms{{}, date, doc_.OptDE}, out);
+        return out;
+    }
 
     void SetDeferred(bool deferred) const override {
         deferred_ = deferred;
@@ -437,6 +446,9 @@ ShownContext ContextFor(std::string_view path) {
     char buf[8] = "";
     if (localtime_r(&now, &local) != nullptr) std::strftime(buf, sizeof buf, "%H:%M", &local);
     context.time = buf;
+    if (local.tm_year != 0 || local.tm_mday != 0) {
+        context.today = formula::DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    }
     return context;
 }
 

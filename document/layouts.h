@@ -2,6 +2,7 @@
 // and the PipeDream layout, cells as PipeDream laid them out.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,8 +22,9 @@ std::optional<Layout> LayoutFromName(std::string_view name);
 
 // What the PipeDream layout's text fields take from outside the document.
 struct ShownContext {
-    std::string leaf_name;  // "@L@": the document's file name without its folder
-    std::string time;       // "@N@": the time the output is made, as "hh:mm"
+    std::string leaf_name;   // "@L@": the document's file name without its folder
+    std::string time;        // "@N@": the time the output is made, as "hh:mm"
+    std::int64_t today = 0;  // "@D@" where the layout fills it: the day number, 0 when unknown
 };
 
 // The page break a row asks for: the lines that must be left on the page

@@ -4,6 +4,12 @@
 
 namespace tw {
 
+std::string ShownCells::Filled(std::string_view content) const {
+    std::string out;
+    FieldPass(content, FieldForms{}, out);
+    return out;
+}
+
 namespace {
 
 // Collects exactly the pieces the page's cell drawing prints, so offsets

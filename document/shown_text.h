@@ -37,6 +37,10 @@ public:
         (void)row;
         return false;
     }
+    // A cell's content with every field filled in as this layout fills
+    // it, uncut, for outputs that have no pages (a workbook's cells): the
+    // page number shows nothing there. Codes stay in place.
+    virtual std::string Filled(std::string_view content) const;
     // The lines a row's page break asks to be left on the page for the row
     // to stay on it (0: a new page in any case); -1 when it has none.
     virtual int PageBreak(int row) const {

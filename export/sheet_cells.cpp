@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "document/cell_text.h"
+#include "document/layouts.h"
 #include "document/markup.h"
 #include "document/number_format.h"
 #include "document/sheet_source.h"
@@ -98,6 +99,7 @@ SheetWalk::SheetWalk(const DocumentModel& doc, std::string_view file_name, Diale
       dialect_(dialect),
       name_(SheetNameFor(doc, file_name)),
       engine_(std::make_unique<Engine>(doc)),
+      file_name_(file_name),
       defaults_(formula::DocumentNumberFormat(doc)) {
     styles_.push_back(SheetStyle{});
     DefineNames();
@@ -199,7 +201,12 @@ bool IsConstant(const formula::Formula& f) {
 
 void SheetWalk::Text(std::string_view raw, SheetCell& cell) {
     CellConstructs c = ParseCellConstructs(raw);
-    std::string text = CellToText(c.content);
+    // Fields show what the PipeDream layout fills them with.
+    if (c.content.find('@') != std::string::npos) {
+        if (!fields_) fields_ = MakeShownCells(doc_, Layout::PipeDream, ContextFor(file_name_));
+        c.content = fields_->Filled(c.content);
+    }
+    std::string text = CodesToText(c.content);
     cell.kind = SheetCell::Kind::Text;
     cell.text = Cp1252ToUtf8(text);
     SheetStyle style;

@@ -10,6 +10,7 @@
 
 #include "document/constructs.h"
 #include "document/model.h"
+#include "document/shown_text.h"
 #include "document/status.h"
 #include "export/sheet_formula.h"
 #include "formula/format.h"
@@ -95,6 +96,8 @@ private:
     Dialect dialect_;
     std::string name_;
     std::unique_ptr<Engine> engine_;
+    std::string file_name_;
+    std::unique_ptr<ShownCells> fields_;  // the PipeDream layout, for text cells with fields
     formula::NumberFormat defaults_;
     std::vector<SheetStyle> styles_;
     std::vector<DefinedName> names_;

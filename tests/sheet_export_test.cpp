@@ -323,6 +323,9 @@ TEST(SheetCells, ValuesFormulasAndCommentsOfEachKindOfCell) {
          "50% off \xE2\x82\xAC"
          "5",
          "", ""},
+        {"fields filled as the PipeDream layout fills them",
+         "%OP%DETitle\n%CO:A,8,8%@L@ @T@ @A2@ p@P@ x@@\n%V%%D1%1/3\n", 1, 1, K::Text, 0, "doc.pd Title 0.3 p x@", "",
+         ""},
         // Columns stand at their names' places, whatever the file's order.
         {"column A stored second", "%CO:B,8,8%%V%a1+1\n%CO:A,8,8%%V%4\n", 1, 2, K::Number, 5, "", "A1+1", ""},
         {"an array's first element, kept", "%CO:A,8,8%%V%{7,8}\n", 1, 1, K::Number, 7, "", "", "PipeDream: {7,8}"},
