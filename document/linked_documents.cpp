@@ -8,8 +8,8 @@
 #include "document/constructs.h"
 #include "document/model.h"
 #include "document/reader.h"
-#include "formula/custom_functions.h"
 #include "document/sheet_source.h"
+#include "formula/custom_functions.h"
 #include "formula/evaluator.h"
 
 namespace tw {
@@ -143,17 +143,18 @@ struct LinkedDocuments::Entry {
     std::unique_ptr<formula::Evaluator> eval;
     std::unique_ptr<formula::DocumentSource> statements;
     std::unique_ptr<formula::CustomSheet> functions;
-    bool busy = false;
+    bool calling = false;  // one of its functions is running
 };
 
 namespace {
 
-struct Busy {
+// A custom function sheet runs one call at a time.
+struct Calling {
     bool& flag;
-    explicit Busy(bool& f) : flag(f) { flag = true; }
-    ~Busy() { flag = false; }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
+    explicit Calling(bool& f) : flag(f) { flag = true; }
+    ~Calling() { flag = false; }
+    Calling(const Calling&) = delete;
+    Calling& operator=(const Calling&) = delete;
 };
 
 // Every document name the document's number cells and names mention.
@@ -180,6 +181,7 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
+LinkedDocuments::LinkedDocuments() : root_(std::make_unique<Entry>()) {}
 LinkedDocuments::~LinkedDocuments() = default;
 
 std::shared_ptr<LinkedDocuments> LinkedDocuments::LoadFor(const DocumentModel& doc, const std::string& path,
@@ -187,6 +189,9 @@ std::shared_ptr<LinkedDocuments> LinkedDocuments::LoadFor(const DocumentModel& d
     if (bytes.find('[') == std::string_view::npos) return nullptr;
     std::shared_ptr<LinkedDocuments> set(new LinkedDocuments());
     set->root_folder_ = FolderOf(path);
+    std::error_code ec;
+    set->root_id_ = fs::weakly_canonical(path, ec).string();
+    if (ec) set->root_id_ = path;
     set->LoadReferences(doc, set->root_folder_, bytes);
     return set;
 }
@@ -228,6 +233,8 @@ LinkedDocuments::Entry* LinkedDocuments::Open(const std::string& path) {
     std::error_code ec;
     std::string id = fs::weakly_canonical(path, ec).string();
     if (ec) id = path;
+    // The document these were loaded for is not read again.
+    if (id == root_id_) return root_.get();
     auto it = entries_.find(id);
     if (it != entries_.end()) return it->second.get();
     if (entries_.size() >= kMaxDocuments) return nullptr;
@@ -258,30 +265,29 @@ std::vector<std::string> LinkedDocuments::Paths() const {
     return out;
 }
 
+formula::Evaluator* LinkedDocuments::Engine(Entry* e, Value& refused) {
+    refused = Value::Error(ErrorCode::FileNotLoaded);
+    if (!e) return nullptr;
+    if (e != root_.get()) return e->eval.get();
+    // Only a computation that began in the document itself reaches it.
+    return links_.asks.empty() ? nullptr : links_.asks.front().asker;
+}
+
 Value LinkedDocuments::Cells(const std::string& folder, std::string_view name, CellRange range) {
     Entry* e = Find(folder, name);
-    if (!e) return Value::Error(ErrorCode::FileNotLoaded);
-    // A document whose computation is under way gives what it has done.
-    bool busy = e->busy;
-    std::optional<Busy> mark;
-    if (!busy) mark.emplace(e->busy);
+    Value refused;
+    formula::Evaluator* eval = Engine(e, refused);
+    if (!eval) return refused;
     auto one = [&](int c, int r) {
-        Value v;
-        if (!busy) {
-            v = e->eval->CellValue(c, r);
-        } else if (std::optional<Value> done = e->eval->ValueIfComputed(c, r)) {
-            v = *done;
-        } else {
-            v = Value::Error(ErrorCode::CircularReference);
-        }
+        Value v = eval->CellValue(c, r);
         // A cycle through the documents is reported in each of its cells,
         // as a cycle within one document is.
         if (v.IsError() && v.error() != ErrorCode::CircularReference) return Value::Error(ErrorCode::Propagated);
         return v;
     };
     if (range.IsCell()) return one(range.c1, range.r1);
-    int c2 = std::min(range.c2, std::max(e->cells->Cols(), range.c1));
-    int r2 = std::min(range.r2, std::max(e->cells->Rows(), range.r1));
+    int c2 = std::min(range.c2, std::max(eval->SheetCols(), range.c1));
+    int r2 = std::min(range.r2, std::max(eval->SheetRows(), range.r1));
     if (static_cast<double>(c2 - range.c1 + 1) * (r2 - range.r1 + 1) > 1e6) return Value::Error(ErrorCode::OutOfRange);
     formula::Array a(c2 - range.c1 + 1, r2 - range.r1 + 1);
     for (int c = range.c1; c <= c2; ++c)
@@ -290,22 +296,21 @@ Value LinkedDocuments::Cells(const std::string& folder, std::string_view name, C
 }
 
 Value LinkedDocuments::Name(const std::string& folder, std::string_view name, std::string_view defined) {
-    Entry* e = Find(folder, name);
-    if (!e) return Value::Error(ErrorCode::FileNotLoaded);
-    if (e->busy) return Value::Error(ErrorCode::CircularReference);
-    if (!e->cells->NameDefinition(formula::Lower(defined))) return Value::Error(ErrorCode::NameNotDefined);
-    Busy mark(e->busy);
-    return e->eval->EvaluateFormula(defined, 1, 1);
+    Value refused;
+    formula::Evaluator* eval = Engine(Find(folder, name), refused);
+    if (!eval) return refused;
+    return eval->EvaluateFormula(defined, 1, 1);
 }
 
 Value LinkedDocuments::Call(const std::string& folder, std::string_view name, std::string_view function,
                             std::vector<Value>& args) {
     Entry* e = Find(folder, name);
-    if (!e) return Value::Error(ErrorCode::FileNotLoaded);
+    Value refused;
+    if (!Engine(e, refused)) return refused;
     if (!e->functions || !e->functions->Defines(function)) return Value::Error(formula::UndefinedCallError(function));
     // A sheet's functions calling back into it through another sheet.
-    if (e->busy) return Value::Error(ErrorCode::CircularReference);
-    Busy mark(e->busy);
+    if (e->calling) return Value::Error(ErrorCode::CircularReference);
+    Calling mark(e->calling);
     return e->functions->Call(function, std::move(args));
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "formula/evaluator.h"
 #include "formula/value.h"
 
 namespace tw {
@@ -53,25 +54,32 @@ public:
 
     // What a document in `folder` gets for a reference to the document
     // `name`: its cells, a name it defines, a call of one of its custom
-    // functions. A document that is not there gives "File not loaded";
-    // one whose computation is under way (a circle of documents) gives
-    // its cells that are done and "Circular reference" for the rest.
+    // functions. A document that is not there gives "File not loaded". The
+    // document these were loaded for answers with the engine that asked
+    // first, so that its cells have one value wherever they are read.
     formula::Value Cells(const std::string& folder, std::string_view name, formula::CellRange range);
     formula::Value Name(const std::string& folder, std::string_view name, std::string_view defined);
     formula::Value Call(const std::string& folder, std::string_view name, std::string_view function,
                         std::vector<formula::Value>& args);
+    // What the engines of these documents share while they compute.
+    formula::Linkage& Links() { return links_; }
 
     // Bounds on what one document loads.
     static constexpr std::size_t kMaxDocuments = 64;
 
 private:
-    LinkedDocuments() = default;
+    LinkedDocuments();
     struct Entry;
     Entry* Find(const std::string& folder, std::string_view name);
     Entry* Open(const std::string& path);
+    // The engine that answers for `e`, or the error a reference to it gives.
+    formula::Evaluator* Engine(Entry* e, formula::Value& refused);
     void LoadReferences(const DocumentModel& doc, const std::string& folder, std::string_view bytes);
 
     std::string root_folder_;
+    std::string root_id_;
+    std::unique_ptr<Entry> root_;  // the document these were loaded for
+    formula::Linkage links_;
     std::map<std::string, std::unique_ptr<Entry>> entries_;  // by canonical path; null: not readable
     std::map<std::string, Entry*> resolved_;                 // folder + "\n" + name
 };

@@ -10,9 +10,9 @@
 
 #include "document/layouts.h"
 #include "document/linked_documents.h"
+#include "document/sheet_source.h"
 #include "export/csv_export.h"
 #include "export/sink.h"
-#include "document/sheet_source.h"
 #include "formula/parser.h"
 #include "real_documents.h"
 #include "support.h"
@@ -121,9 +121,74 @@ TEST(LinkedDocuments, ACircleOfThreeLoadsOnceAndReportsItsCycle) {
     dir.Write("c.pd", Doc({"[a]A1", "[b]A2+1"}));
     Loaded a(dir / "a.pd");
     ASSERT_TRUE(a.f.doc.Linked);
-    // b, c and a once more, as the document b and c refer to.
-    EXPECT_EQ(a.f.doc.Linked->Loaded(), 3u);
+    // b and c; a, which they refer to, is the document opened.
+    EXPECT_EQ(a.f.doc.Linked->Loaded(), 2u);
+    EXPECT_EQ(a.f.doc.Linked->Paths(), (std::vector<std::string>{dir / "b.pd", dir / "c.pd"}));
     EXPECT_EQ(a.Csv(), "Circular reference\r\n7\r\n9\r\n17\r\n");
+}
+
+// Documents written to a folder, the first opened: its cells as CSV.
+struct Set {
+    const char* what;
+    std::vector<std::pair<const char*, std::string>> docs;
+    const char* csv;
+};
+
+void RunSets(const std::vector<Set>& sets) {
+    for (const Set& set : sets) {
+        SCOPED_TRACE(set.what);
+        TempDir dir;
+        for (const auto& [name, bytes] : set.docs) dir.Write(name, bytes);
+        Loaded opened(dir / set.docs.front().first);
+        EXPECT_EQ(opened.Csv(), set.csv);
+    }
+}
+
+// A document that a document it refers to refers back to is computed on
+// demand; only a cycle of cells is circular, in each of its cells.
+TEST(LinkedDocuments, ReferencesBackComputeAndCyclesAreCircular) {
+    RunSets({
+        {"back to a cell not yet computed", {{"a.pd", Doc({"[b]A1", "5"})}, {"b.pd", Doc({"[a]A2+1"})}}, "6\r\n5\r\n"},
+        {"back and forth twice",
+         {{"a.pd", Doc({"[b]A1*10", "[b]A2", "3"})}, {"b.pd", Doc({"[a]A2+1", "[a]A3+1"})}},
+         "50\r\n4\r\n3\r\n"},
+        {"a block read back", {{"a.pd", Doc({"[b]A1", "1", "2"})}, {"b.pd", Doc({"sum([a]A2A3)"})}}, "3\r\n1\r\n2\r\n"},
+        {"a name read back",
+         {{"a.pd", Doc({"[b]twice", "4"})}, {"b.pd", "%OP%NDtwice,[a]A2*2\n" + Doc({})}},
+         "8\r\n4\r\n"},
+        {"a cycle",
+         {{"a.pd", Doc({"[b]A1", "A1+1"})}, {"b.pd", Doc({"[a]A1+1"})}},
+         "Circular reference\r\nPropagated\r\n"},
+        {"a cycle closed within the document",
+         {{"a.pd", Doc({"[b]A1", "A1+1", "A2"})}, {"b.pd", Doc({"[a]A2"})}},
+         "Circular reference\r\nCircular reference\r\nPropagated\r\n"},
+        {"a cycle through a name",
+         {{"a.pd", Doc({"[b]loop", "2"})}, {"b.pd", "%OP%NDloop,[a]A1\n" + Doc({})}},
+         "Circular reference\r\n2\r\n"},
+    });
+}
+
+// A chain of references back and forth deeper than the documents may
+// reach into one another ends in an error value, not a crash; its cells
+// nearer the end compute.
+TEST(LinkedDocuments, ALongChainBetweenDocumentsEndsInAnError) {
+    constexpr int kRows = 5000;  // 10,000 references, half in each document
+    std::vector<std::string> a, b;
+    for (int row = 1; row <= kRows; ++row) {
+        std::string next = std::to_string(row + 1);
+        a.push_back(row == kRows ? "1" : "[b]A" + std::to_string(row) + "+1");
+        b.push_back("[a]A" + next);
+    }
+    TempDir dir;
+    dir.Write("a.pd", Doc(a));
+    dir.Write("b.pd", Doc(b));
+    Loaded opened(dir / "a.pd");
+    formula::DocumentSource source(opened.f.doc);
+    formula::Evaluator eval(source);
+    EXPECT_EQ(formula::Describe(eval.CellValue(1, 1)),
+              formula::Describe(formula::Value::Error(formula::ErrorCode::Propagated)));
+    EXPECT_EQ(eval.CellValue(1, kRows - 10), formula::Value::Number(11));
+    EXPECT_TRUE(opened.f.doc.Linked->Links().asks.empty());
 }
 
 TEST(LinkedDocuments, WhatIsMissingGivesFileNotLoaded) {
