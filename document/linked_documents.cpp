@@ -30,23 +30,28 @@ bool SameFolded(std::string_view a, std::string_view b) {
     return true;
 }
 
-// The entry of `folder` named `want` in either case; an exact match wins.
-std::string MatchEntry(const fs::path& folder, std::string_view want, bool directory) {
+// The entries of `folder` named `want` in either case, in byte order.
+std::vector<std::string> MatchEntries(const fs::path& folder, std::string_view want, bool directory) {
+    std::vector<std::string> found;
     std::error_code ec;
-    if (fs::path exact = folder / std::string(want);
-        directory ? fs::is_directory(exact, ec) : fs::is_regular_file(exact, ec))
-        return std::string(want);
-    std::string found;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string leaf = it->path().filename().string();
         if (!SameFolded(leaf, want)) continue;
         std::error_code kind;
-        if (directory ? it->is_directory(kind) : it->is_regular_file(kind)) {
-            // Of several that differ only in case, the first in byte order.
-            if (found.empty() || leaf < found) found = leaf;
-        }
+        if (directory ? it->is_directory(kind) : it->is_regular_file(kind)) found.push_back(std::move(leaf));
     }
+    std::sort(found.begin(), found.end());
     return found;
+}
+
+// Whether `file`, its links followed, lies within `base`.
+bool Within(const fs::path& base, const fs::path& file) {
+    std::error_code ec;
+    fs::path real = fs::weakly_canonical(file, ec);
+    fs::path root = fs::weakly_canonical(base, ec);
+    if (ec) return false;
+    auto [b, r] = std::mismatch(root.begin(), root.end(), real.begin(), real.end());
+    return b == root.end();
 }
 
 // The bracketed document names of a formula, outside its strings.
@@ -94,28 +99,31 @@ std::optional<std::vector<std::string>> LinkedNameParts(std::string_view name) {
     return parts;
 }
 
-std::string FindLinkedFile(const std::string& folder, const std::vector<std::string>& parts) {
-    if (parts.empty()) return {};
-    fs::path at = folder.empty() ? fs::path(".") : fs::path(folder);
+std::vector<std::string> FindLinkedFiles(const std::string& folder, const std::vector<std::string>& parts) {
+    std::vector<std::string> found;
+    if (parts.empty()) return found;
+    fs::path base = folder.empty() ? fs::path(".") : fs::path(folder);
+    std::vector<fs::path> at{base};
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-        std::string sub = MatchEntry(at, parts[i], true);
-        if (sub.empty()) return {};
-        at /= sub;
+        std::vector<fs::path> next;
+        for (const fs::path& dir : at)
+            for (const std::string& sub : MatchEntries(dir, parts[i], true)) next.push_back(dir / sub);
+        at.swap(next);
     }
+    std::vector<fs::path> seen;  // one file under two names is one document
     const std::string& leaf = parts.back();
-    for (const std::string& want : {leaf, leaf + ".pd"}) {
-        std::string file = MatchEntry(at, want, false);
-        if (file.empty()) continue;
-        // A link out of the folder (a symbolic one) is refused like a name that leaves it.
-        std::error_code ec;
-        fs::path real = fs::weakly_canonical(at / file, ec);
-        fs::path base = fs::weakly_canonical(folder.empty() ? fs::path(".") : fs::path(folder), ec);
-        if (ec) return {};
-        auto [b, r] = std::mismatch(base.begin(), base.end(), real.begin(), real.end());
-        if (b != base.end()) return {};
-        return (at / file).string();
-    }
-    return {};
+    for (const fs::path& dir : at)
+        for (const std::string& want : {leaf, leaf + ".pd"})
+            for (const std::string& file : MatchEntries(dir, want, false)) {
+                // A link out of the folder (a symbolic one) is refused like a name that leaves it.
+                if (!Within(base, dir / file)) continue;
+                std::error_code ec;
+                fs::path id = fs::weakly_canonical(dir / file, ec);
+                if (std::find(seen.begin(), seen.end(), id) != seen.end()) continue;
+                seen.push_back(id);
+                found.push_back((dir / file).string());
+            }
+    return found;
 }
 
 bool HoldsCustomFunctions(const DocumentModel& doc, std::string_view bytes) {
@@ -181,7 +189,7 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-LinkedDocuments::LinkedDocuments() : root_(std::make_unique<Entry>()) {}
+LinkedDocuments::LinkedDocuments() : root_(std::make_unique<Entry>()), ambiguous_(std::make_unique<Entry>()) {}
 LinkedDocuments::~LinkedDocuments() = default;
 
 std::shared_ptr<LinkedDocuments> LinkedDocuments::LoadFor(const DocumentModel& doc, const std::string& path,
@@ -222,8 +230,9 @@ LinkedDocuments::Entry* LinkedDocuments::Find(const std::string& folder, std::st
     if (hit != resolved_.end()) return hit->second;
     Entry* e = nullptr;
     if (std::optional<std::vector<std::string>> parts = LinkedNameParts(name)) {
-        std::string file = FindLinkedFile(folder, *parts);
-        if (!file.empty()) e = Open(file);
+        std::vector<std::string> files = FindLinkedFiles(folder, *parts);
+        if (files.size() > 1) e = ambiguous_.get();
+        else if (files.size() == 1) e = Open(files.front());
     }
     resolved_[key] = e;
     return e;
@@ -266,8 +275,8 @@ std::vector<std::string> LinkedDocuments::Paths() const {
 }
 
 formula::Evaluator* LinkedDocuments::Engine(Entry* e, Value& refused) {
-    refused = Value::Error(ErrorCode::FileNotLoaded);
-    if (!e) return nullptr;
+    refused = Value::Error(e == ambiguous_.get() ? ErrorCode::MoreThanOneFileLoaded : ErrorCode::FileNotLoaded);
+    if (!e || e == ambiguous_.get()) return nullptr;
     if (e != root_.get()) return e->eval.get();
     // Only a computation that began in the document itself reaches it.
     return links_.asks.empty() ? nullptr : links_.asks.front().asker;

@@ -63,30 +63,38 @@ TEST(LinkedDocuments, FindsFilesInEitherCase) {
     TempDir dir;
     fs::create_directories(dir / "CF_sheets");
     fs::create_directories(dir / "folder.pd");
-    for (const char* f : {"GCD.pd", "CF_sheets/c_GCD.pd", "CF_sheets/c_W.R", "plain", "Both", "both.pd"})
+    fs::create_directories(dir / "Two/x");
+    fs::create_directories(dir / "two");
+    for (const char* f : {"GCD.pd", "CF_sheets/c_GCD.pd", "CF_sheets/c_W.R", "plain", "Both", "both.pd", "Two/doc",
+                          "two/DOC.pd", "Two/x/once"})
         dir.Write(f, "x");
+    fs::create_symlink("plain", dir / "Plain.pd");  // the same document again
     struct Case {
         Parts parts;
-        const char* found;  // below the folder; "" for none
+        std::vector<std::string> found;  // below the folder
     } cases[] = {
-        {{"GCD"}, "GCD.pd"},
-        {{"gcd"}, "GCD.pd"},
-        {{"GCD.pd"}, "GCD.pd"},  // a dot within a part, as c_W/R gives
-        {{"gcd.pd"}, "GCD.pd"},
-        {{"cf_SHEETS", "C_gcd"}, "CF_sheets/c_GCD.pd"},
-        {{"CF_sheets", "c_w.r"}, "CF_sheets/c_W.R"},
-        {{"plain"}, "plain"},
-        {{"PLAIN"}, "plain"},
-        {{"Both"}, "Both"},  // the name as written before the name with ".pd"
-        {{"missing"}, ""},
-        {{"CF_sheets"}, ""},  // a folder is no document
-        {{"folder"}, ""},
-        {{"nowhere", "c_GCD"}, ""},
+        {{"GCD"}, {"GCD.pd"}},
+        {{"gcd"}, {"GCD.pd"}},
+        {{"GCD.pd"}, {"GCD.pd"}},  // a dot within a part, as c_W/R gives
+        {{"gcd.pd"}, {"GCD.pd"}},
+        {{"cf_SHEETS", "C_gcd"}, {"CF_sheets/c_GCD.pd"}},
+        {{"CF_sheets", "c_w.r"}, {"CF_sheets/c_W.R"}},
+        {{"plain"}, {"plain"}},
+        {{"PLAIN"}, {"plain"}},
+        // Names RISC OS could not tell apart: every one, whatever its case.
+        {{"Both"}, {"Both", "both.pd"}},
+        {{"two", "doc"}, {"Two/doc", "two/DOC.pd"}},
+        {{"TWO", "x", "once"}, {"Two/x/once"}},
+        {{"missing"}, {}},
+        {{"CF_sheets"}, {}},  // a folder is no document
+        {{"folder"}, {}},
+        {{"nowhere", "c_GCD"}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.parts));
-        std::string found = FindLinkedFile(dir.path(), c.parts);
-        EXPECT_EQ(found, *c.found ? dir / c.found : std::string());
+        std::vector<std::string> want;
+        for (const std::string& f : c.found) want.push_back(dir / f);
+        EXPECT_EQ(FindLinkedFiles(dir.path(), c.parts), want);
     }
 }
 
@@ -94,7 +102,7 @@ TEST(LinkedDocuments, RefusesLinksOutOfTheFolder) {
     TempDir outside, dir;
     outside.Write("secret.pd", "%OP%DE\n%CO:A,12,72%%V%42\n");
     fs::create_symlink(outside / "secret.pd", dir / "secret.pd");
-    EXPECT_EQ(FindLinkedFile(dir.path(), {"secret"}), "");
+    EXPECT_TRUE(FindLinkedFiles(dir.path(), {"secret"}).empty());
 }
 
 // The document's CSV, read from `path` as the converter reads it.
@@ -189,6 +197,23 @@ TEST(LinkedDocuments, ALongChainBetweenDocumentsEndsInAnError) {
               formula::Describe(formula::Value::Error(formula::ErrorCode::Propagated)));
     EXPECT_EQ(eval.CellValue(1, kRows - 10), formula::Value::Number(11));
     EXPECT_TRUE(opened.f.doc.Linked->Links().asks.empty());
+}
+
+// A name in brackets that stands for two files of the folder.
+TEST(LinkedDocuments, ANameOfTwoDocumentsIsRefused) {
+    const std::string refs = Doc({"[turnover]A1", "[TURNOVER]A1+1", "[turnover]total", "[turnover]fn(1)",
+                                  "set_value([turnover]A1,1)", "[other]A1"});
+    const char* csv =
+        "More than 1 file loaded\r\nMore than 1 file loaded\r\nMore than 1 file loaded\r\n"
+        "More than 1 file loaded\r\nMore than 1 file loaded\r\n3\r\n";
+    RunSets({
+        {"two cases",
+         {{"a.pd", refs}, {"turnover", Doc({"1"})}, {"Turnover.pd", Doc({"2"})}, {"Other", Doc({"3"})}},
+         csv},
+        {"with and without .pd",
+         {{"a.pd", refs}, {"turnover", Doc({"1"})}, {"turnover.pd", Doc({"2"})}, {"other.PD", Doc({"3"})}},
+         csv},
+    });
 }
 
 TEST(LinkedDocuments, WhatIsMissingGivesFileNotLoaded) {
