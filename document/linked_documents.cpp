@@ -323,4 +323,16 @@ Value LinkedDocuments::Call(const std::string& folder, std::string_view name, st
     return e->functions->Call(function, std::move(args));
 }
 
+Value LinkedDocuments::SetCells(const std::string& folder, std::string_view name, CellRange range, const Value& v) {
+    Entry* e = Find(folder, name);
+    Value refused;
+    formula::Evaluator* eval = Engine(e, refused);
+    if (!eval) return refused;
+    formula::SpreadOver(range, eval->SheetCols(), eval->SheetRows(), v, [&](int c, int r, const Value& one) {
+        if (e->functions) e->functions->SetCell(c, r, one);
+        else eval->SetValue(c, r, one);
+    });
+    return v;
+}
+
 }  // namespace tw

@@ -63,6 +63,11 @@ public:
     formula::Value Name(const std::string& folder, std::string_view name, std::string_view defined);
     formula::Value Call(const std::string& folder, std::string_view name, std::string_view function,
                         std::vector<formula::Value>& args);
+    // SET_VALUE aimed at cells of the document `name`: those that hold no
+    // formula take the value.
+    formula::Value SetCells(const std::string& folder, std::string_view name, formula::CellRange range,
+                            const formula::Value& v);
+
     // What the engines of these documents share while they compute.
     formula::Linkage& Links() { return links_; }
 

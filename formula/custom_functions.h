@@ -68,6 +68,8 @@ public:
     // element. A call that runs past its bounds gives "Stack overflow".
     Value Call(std::string_view name, std::vector<Value> args);
     bool Defines(std::string_view name) const;
+    // SET_VALUE from another document.
+    void SetCell(int col, int row, const Value& v);
 
     // Statements one call may run, and all calls of the document together:
     // a loop that never ends stops at the first, and a sheet of such calls

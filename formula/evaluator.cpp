@@ -229,6 +229,17 @@ Value Evaluator::CellValue(int col, int row, CellInput* read) {
     return GetState(col, row) == kDone ? Stored(col, row) : Value();
 }
 
+bool Evaluator::SetValue(int col, int row, const Value& v) {
+    if (!InSheet(col, row)) return false;
+    State st = GetState(col, row);
+    if (st == kPending || st == kInProgress) return false;
+    CellInput in = source_.Cell(col, row);
+    double n;
+    if (in.kind == CellInput::Kind::Formula && !PlainNumber(in.text, n)) return false;
+    Store(col, row, v);
+    return true;
+}
+
 std::optional<Value> Evaluator::ValueIfComputed(int col, int row) {
     if (!InSheet(col, row)) return Value();
     State st = GetState(col, row);
@@ -669,6 +680,8 @@ Value Evaluator::EvalArray(const Formula& f, const Node& n) {
 
 Value Evaluator::EvalCall(const Formula& f, const Node& n) {
     if (!n.fn) return EvalOtherCall(f, n, {});
+    if (n.text == "set_value" && n.kid_count == 2 && f.node(f.kid(n, 0)).kind == Node::Kind::External)
+        return SetOutside(f, n);
     const FunctionSpec& fn = *n.fn;
     struct PopFrame {
         std::vector<Frame>& frames;
@@ -782,6 +795,14 @@ Value ExpandedAt(const Value& v, int col, int row, int cols, int rows) {
     if (a.rows == rows && col >= a.cols) return a.at(a.cols - 1, row);
     if (a.cols == cols && row >= a.rows) return a.at(col, a.rows - 1);
     return Value::Error(ErrorCode::ValueNotDefined);
+}
+
+void SpreadOver(CellRange rg, int cols, int rows, const Value& v,
+                const std::function<void(int, int, const Value&)>& set) {
+    rg.c2 = std::min(rg.c2, cols);
+    rg.r2 = std::min(rg.r2, rows);
+    for (int c = rg.c1; c <= rg.c2; ++c)
+        for (int r = rg.r1; r <= rg.r2; ++r) set(c, r, ExpandedAt(v, c - rg.c1, r - rg.r1, rg.Cols(), rg.Rows()));
 }
 
 int CompareText(std::string_view a, std::string_view b) {

@@ -67,6 +67,8 @@ public:
     // the custom function sheet `doc`, or with `doc` empty a function the
     // formula names that is not built in.
     virtual Value CallFunction(std::string_view doc, std::string_view name, std::vector<Value>& args) const;
+    // SET_VALUE aimed at cells of another document: the value it gives.
+    virtual Value SetExternalCells(std::string_view doc, CellRange range, const Value& v) const;
     // What this document shares with the documents loaded with it; null
     // when there are none.
     virtual Linkage* Links() const { return nullptr; }
@@ -95,6 +97,10 @@ public:
     // under way, with the same check for cycles. A cell that is itself
     // under way closes a cycle through the documents: its cells show
     // "Circular reference", each in its own document.
+
+    // SET_VALUE from another document: a blank, text or constant cell
+    // takes `v`; a cell with a formula keeps it. False when it kept it.
+    bool SetValue(int col, int row, const Value& v);
 
     // The value of a cell when it is at hand without computing formulas
     // (a text or blank cell, a plain number, a cell computed before);
@@ -235,6 +241,8 @@ private:
     // function that is not built in: both left to the source.
     Value EvalExternal(const Formula& f, const Node& n);
     Value EvalOtherCall(const Formula& f, const Node& n, std::string_view doc);
+    // SET_VALUE whose target is a reference into another document.
+    Value SetOutside(const Formula& f, const Node& n);
     Value EvalArray(const Formula& f, const Node& n);
 };
 
@@ -260,6 +268,12 @@ int SortOrder(const Value& a, const Value& b);
 // expanded to: a single value everywhere, the last column or row repeated
 // where the other size agrees, "Value not defined" elsewhere.
 Value ExpandedAt(const Value& a, int col, int row, int cols, int rows);
+
+// SET_VALUE's spread of `v` over the block `target`, cut to a sheet of
+// `cols` x `rows`: `set` gets each cell with its element as ExpandedAt
+// gives it.
+void SpreadOver(CellRange target, int cols, int rows, const Value& v,
+                const std::function<void(int, int, const Value&)>& set);
 
 // Calls `fn` with `args` (evaluated, references taken where `fn` takes
 // them): once, or, where an argument it takes as a single value is an

@@ -17,6 +17,10 @@ Value CellSource::CallFunction(std::string_view doc, std::string_view name, std:
     return Value::Error(UndefinedCallError(name));
 }
 
+Value CellSource::SetExternalCells(std::string_view, CellRange, const Value&) const {
+    return Value::Error(ErrorCode::FileNotLoaded);
+}
+
 // One question to another document, told to the documents loaded with
 // this one for as long as it is open: which cell of this one asked.
 class Evaluator::Asking {
@@ -71,6 +75,17 @@ Value Evaluator::EvalOtherCall(const Formula& f, const Node& n, std::string_view
     if (doc.empty()) return source_.CallFunction(doc, n.text, args);
     Asking asking(*this);
     return asking([&] { return source_.CallFunction(doc, n.text, args); });
+}
+
+Value Evaluator::SetOutside(const Formula& f, const Node& n) {
+    const Node& target = f.node(f.kid(n, 0));
+    const Node& inner = f.node(f.kid(target, 0));
+    Value v = EvalDeref(f, f.kid(n, 1));
+    if (inner.kind != Node::Kind::Ref && inner.kind != Node::Kind::Range) return v;
+    Asking asking(*this);
+    return asking([&] {
+        return source_.SetExternalCells(target.text, {inner.a.col, inner.a.row, inner.b.col, inner.b.row}, v);
+    });
 }
 
 }  // namespace tw::formula

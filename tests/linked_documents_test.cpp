@@ -199,6 +199,28 @@ TEST(LinkedDocuments, ALongChainBetweenDocumentsEndsInAnError) {
     EXPECT_TRUE(opened.f.doc.Linked->Links().asks.empty());
 }
 
+// SET_VALUE aimed at another document sets its cells that hold no
+// formula, in the engine that computes it: for the document opened, its own.
+TEST(LinkedDocuments, SetValueReachesOtherDocuments) {
+    const std::string lib = Doc({R"(function("put","x"))", "set_value([data]A1,@x)", "result([data]A1+1)"});
+    RunSets({
+        {"a constant",
+         {{"a.pd", Doc({"set_value([b]A1,42)", "[b]A1", "[b]A2"})}, {"b.pd", Doc({"5", "A1*2"})}},
+         "42\r\n42\r\n84\r\n"},
+        {"a blank cell", {{"a.pd", Doc({"set_value([b]A2,7)", "[b]A2"})}, {"b.pd", Doc({"5", ""})}}, "7\r\n7\r\n"},
+        {"a formula is kept",
+         {{"a.pd", Doc({"set_value([b]A2,1)", "[b]A2"})}, {"b.pd", Doc({"5", "A1*2"})}},
+         "1\r\n10\r\n"},
+        {"a document not there", {{"a.pd", Doc({"set_value([nowhere]A1,1)"})}}, "File not loaded\r\n"},
+        {"the document opened",
+         {{"a.pd", Doc({"[b]A1", "1", "A2"})}, {"b.pd", Doc({"set_value([a]A2,9)"})}},
+         "9\r\n9\r\n9\r\n"},
+        {"from a custom function",
+         {{"a.pd", Doc({"[lib]put(4)", "[data]A1"})}, {"lib.pd", lib}, {"data.pd", Doc({"0"})}},
+         "5\r\n4\r\n"},
+    });
+}
+
 // A name in brackets that stands for two files of the folder.
 TEST(LinkedDocuments, ANameOfTwoDocumentsIsRefused) {
     const std::string refs = Doc({"[turnover]A1", "[TURNOVER]A1+1", "[turnover]total", "[turnover]fn(1)",
