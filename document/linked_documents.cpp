@@ -288,7 +288,7 @@ Value LinkedDocuments::Cells(const std::string& folder, std::string_view name, C
     formula::Evaluator* eval = Engine(e, refused);
     if (!eval) return refused;
     auto one = [&](int c, int r) {
-        Value v = eval->CellValue(c, r);
+        Value v = e->functions ? e->functions->CellValue(c, r) : eval->CellValue(c, r);
         // A cycle through the documents is reported in each of its cells,
         // as a cycle within one document is.
         if (v.IsError() && v.error() != ErrorCode::CircularReference) return Value::Error(ErrorCode::Propagated);

@@ -59,6 +59,7 @@ public:
     // a name that stands for more than one "More than 1 file loaded". The
     // document these were loaded for answers with the engine that asked
     // first, so that its cells have one value wherever they are read.
+    // A cell of a custom function sheet reads as its statement left it.
     formula::Value Cells(const std::string& folder, std::string_view name, formula::CellRange range);
     formula::Value Name(const std::string& folder, std::string_view name, std::string_view defined);
     formula::Value Call(const std::string& folder, std::string_view name, std::string_view function,

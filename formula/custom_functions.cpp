@@ -913,6 +913,8 @@ struct CustomSheet::Impl final : CallContext {
 CustomSheet::CustomSheet(const CellSource& sheet) : impl_(std::make_unique<Impl>(sheet)) {}
 CustomSheet::~CustomSheet() = default;
 
+Value CustomSheet::CellValue(int col, int row) { return impl_->ReadCell(col, row); }
+
 void CustomSheet::SetCell(int col, int row, const Value& v) {
     if (col >= 1 && col <= impl_->cols && row >= 1 && row <= impl_->rows) impl_->values[Impl::Id(col, row)] = v;
 }

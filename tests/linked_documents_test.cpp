@@ -182,59 +182,54 @@ TEST(LinkedDocuments, ReferencesBackComputeAndCyclesAreCircular) {
 TEST(LinkedDocuments, ALongChainBetweenDocumentsEndsInAnError) {
     constexpr int kRows = 5000;  // 10,000 references, half in each document
     std::vector<std::string> a, b;
-    for (int row = 1; row <= kRows; ++row) {
-        std::string next = std::to_string(row + 1);
-        a.push_back(row == kRows ? "1" : "[b]A" + std::to_string(row) + "+1");
-        b.push_back("[a]A" + next);
+    for (int row = 1; row < kRows; ++row) {
+        a.push_back("[b]A" + std::to_string(row) + "+1");
+        b.push_back("[a]A" + std::to_string(row + 1));
     }
+    a.push_back("1");
     TempDir dir;
     dir.Write("a.pd", Doc(a));
     dir.Write("b.pd", Doc(b));
     Loaded opened(dir / "a.pd");
     formula::DocumentSource source(opened.f.doc);
     formula::Evaluator eval(source);
-    EXPECT_EQ(formula::Describe(eval.CellValue(1, 1)),
-              formula::Describe(formula::Value::Error(formula::ErrorCode::Propagated)));
+    EXPECT_EQ(eval.CellValue(1, 1), formula::Value::Error(formula::ErrorCode::Propagated));
     EXPECT_EQ(eval.CellValue(1, kRows - 10), formula::Value::Number(11));
     EXPECT_TRUE(opened.f.doc.Linked->Links().asks.empty());
 }
 
-// SET_VALUE aimed at another document sets its cells that hold no
-// formula, in the engine that computes it: for the document opened, its own.
-TEST(LinkedDocuments, SetValueReachesOtherDocuments) {
-    const std::string lib = Doc({R"(function("put","x"))", "set_value([data]A1,@x)", "result([data]A1+1)"});
+// SET_VALUE sets cells of other documents that hold no formula, in the
+// engine that computes them: for the document opened, its own. A name of
+// two files is refused, and a custom function sheet's cells hold what its
+// statements left there.
+TEST(LinkedDocuments, WhatOtherDocumentsGiveAndTake) {
+    const std::string lib =
+        Doc({R"(function("put","x"))", "set_value([data]A1,@x)", "@x*2", "result([data]A1+1)", "7"});
+    const std::string refs = Doc({"[turnover]A1", "[TURNOVER]total", "set_value([turnover]A1,1)", "[other]A1"});
+    const char* refused = "More than 1 file loaded\r\nMore than 1 file loaded\r\nMore than 1 file loaded\r\n3\r\n";
     RunSets({
-        {"a constant",
+        {"set: a constant",
          {{"a.pd", Doc({"set_value([b]A1,42)", "[b]A1", "[b]A2"})}, {"b.pd", Doc({"5", "A1*2"})}},
          "42\r\n42\r\n84\r\n"},
-        {"a blank cell", {{"a.pd", Doc({"set_value([b]A2,7)", "[b]A2"})}, {"b.pd", Doc({"5", ""})}}, "7\r\n7\r\n"},
-        {"a formula is kept",
+        {"set: a formula is kept",
          {{"a.pd", Doc({"set_value([b]A2,1)", "[b]A2"})}, {"b.pd", Doc({"5", "A1*2"})}},
          "1\r\n10\r\n"},
-        {"a document not there", {{"a.pd", Doc({"set_value([nowhere]A1,1)"})}}, "File not loaded\r\n"},
-        {"the document opened",
+        {"set: a document not there", {{"a.pd", Doc({"set_value([nowhere]A1,1)"})}}, "File not loaded\r\n"},
+        {"set: the document opened",
          {{"a.pd", Doc({"[b]A1", "1", "A2"})}, {"b.pd", Doc({"set_value([a]A2,9)"})}},
          "9\r\n9\r\n9\r\n"},
-        {"from a custom function",
+        {"set: from a custom function",
          {{"a.pd", Doc({"[lib]put(4)", "[data]A1"})}, {"lib.pd", lib}, {"data.pd", Doc({"0"})}},
          "5\r\n4\r\n"},
-    });
-}
-
-// A name in brackets that stands for two files of the folder.
-TEST(LinkedDocuments, ANameOfTwoDocumentsIsRefused) {
-    const std::string refs = Doc({"[turnover]A1", "[TURNOVER]A1+1", "[turnover]total", "[turnover]fn(1)",
-                                  "set_value([turnover]A1,1)", "[other]A1"});
-    const char* csv =
-        "More than 1 file loaded\r\nMore than 1 file loaded\r\nMore than 1 file loaded\r\n"
-        "More than 1 file loaded\r\nMore than 1 file loaded\r\n3\r\n";
-    RunSets({
         {"two cases",
          {{"a.pd", refs}, {"turnover", Doc({"1"})}, {"Turnover.pd", Doc({"2"})}, {"Other", Doc({"3"})}},
-         csv},
+         refused},
         {"with and without .pd",
          {{"a.pd", refs}, {"turnover", Doc({"1"})}, {"turnover.pd", Doc({"2"})}, {"other.PD", Doc({"3"})}},
-         csv},
+         refused},
+        {"a custom function sheet's cells before and after a call",
+         {{"a.pd", Doc({"[lib]A5", "[lib]A3", "[lib]put(4)", "[lib]A3"})}, {"lib.pd", lib}, {"data.pd", Doc({"0"})}},
+         "7\r\n\r\n5\r\n8\r\n"},
     });
 }
 
