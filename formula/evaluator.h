@@ -92,11 +92,11 @@ public:
     // itself is not recorded.
     Value EvaluateFormula(std::string_view text, int col, int row);
 
-    // Both may be asked while a computation is under way, by a document
-    // this one refers to: the cell is then computed on top of the work
-    // under way, with the same check for cycles. A cell that is itself
-    // under way closes a cycle through the documents: its cells show
-    // "Circular reference", each in its own document.
+    // CellValue and EvaluateFormula may be asked while a computation is
+    // under way, by a document this one refers to: the cell is then
+    // computed on top of the work under way, with the same check for
+    // cycles. A cell that is itself under way closes a cycle through the
+    // documents: its cells show "Circular reference", each in its own.
 
     // SET_VALUE from another document: a blank, text or constant cell
     // takes `v`; a cell with a formula keeps it. False when it kept it.
