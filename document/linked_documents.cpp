@@ -8,8 +8,8 @@
 #include "document/constructs.h"
 #include "document/model.h"
 #include "document/reader.h"
-#include "formula/custom_functions.h"
 #include "document/sheet_source.h"
+#include "formula/custom_functions.h"
 #include "formula/evaluator.h"
 
 namespace tw {
@@ -30,23 +30,28 @@ bool SameFolded(std::string_view a, std::string_view b) {
     return true;
 }
 
-// The entry of `folder` named `want` in either case; an exact match wins.
-std::string MatchEntry(const fs::path& folder, std::string_view want, bool directory) {
+// The entries of `folder` named `want` in either case, in byte order.
+std::vector<std::string> MatchEntries(const fs::path& folder, std::string_view want, bool directory) {
+    std::vector<std::string> found;
     std::error_code ec;
-    if (fs::path exact = folder / std::string(want);
-        directory ? fs::is_directory(exact, ec) : fs::is_regular_file(exact, ec))
-        return std::string(want);
-    std::string found;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string leaf = it->path().filename().string();
         if (!SameFolded(leaf, want)) continue;
         std::error_code kind;
-        if (directory ? it->is_directory(kind) : it->is_regular_file(kind)) {
-            // Of several that differ only in case, the first in byte order.
-            if (found.empty() || leaf < found) found = leaf;
-        }
+        if (directory ? it->is_directory(kind) : it->is_regular_file(kind)) found.push_back(std::move(leaf));
     }
+    std::sort(found.begin(), found.end());
     return found;
+}
+
+// Whether `file`, its links followed, lies within `base`.
+bool Within(const fs::path& base, const fs::path& file) {
+    std::error_code ec;
+    fs::path real = fs::weakly_canonical(file, ec);
+    fs::path root = fs::weakly_canonical(base, ec);
+    if (ec) return false;
+    auto [b, r] = std::mismatch(root.begin(), root.end(), real.begin(), real.end());
+    return b == root.end();
 }
 
 // The bracketed document names of a formula, outside its strings.
@@ -94,28 +99,31 @@ std::optional<std::vector<std::string>> LinkedNameParts(std::string_view name) {
     return parts;
 }
 
-std::string FindLinkedFile(const std::string& folder, const std::vector<std::string>& parts) {
-    if (parts.empty()) return {};
-    fs::path at = folder.empty() ? fs::path(".") : fs::path(folder);
+std::vector<std::string> FindLinkedFiles(const std::string& folder, const std::vector<std::string>& parts) {
+    std::vector<std::string> found;
+    if (parts.empty()) return found;
+    fs::path base = folder.empty() ? fs::path(".") : fs::path(folder);
+    std::vector<fs::path> at{base};
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-        std::string sub = MatchEntry(at, parts[i], true);
-        if (sub.empty()) return {};
-        at /= sub;
+        std::vector<fs::path> next;
+        for (const fs::path& dir : at)
+            for (const std::string& sub : MatchEntries(dir, parts[i], true)) next.push_back(dir / sub);
+        at.swap(next);
     }
+    std::vector<fs::path> seen;  // one file under two names is one document
     const std::string& leaf = parts.back();
-    for (const std::string& want : {leaf, leaf + ".pd"}) {
-        std::string file = MatchEntry(at, want, false);
-        if (file.empty()) continue;
-        // A link out of the folder (a symbolic one) is refused like a name that leaves it.
-        std::error_code ec;
-        fs::path real = fs::weakly_canonical(at / file, ec);
-        fs::path base = fs::weakly_canonical(folder.empty() ? fs::path(".") : fs::path(folder), ec);
-        if (ec) return {};
-        auto [b, r] = std::mismatch(base.begin(), base.end(), real.begin(), real.end());
-        if (b != base.end()) return {};
-        return (at / file).string();
-    }
-    return {};
+    for (const fs::path& dir : at)
+        for (const std::string& want : {leaf, leaf + ".pd"})
+            for (const std::string& file : MatchEntries(dir, want, false)) {
+                // A link out of the folder (a symbolic one) is refused like a name that leaves it.
+                if (!Within(base, dir / file)) continue;
+                std::error_code ec;
+                fs::path id = fs::weakly_canonical(dir / file, ec);
+                if (std::find(seen.begin(), seen.end(), id) != seen.end()) continue;
+                seen.push_back(id);
+                found.push_back((dir / file).string());
+            }
+    return found;
 }
 
 bool HoldsCustomFunctions(const DocumentModel& doc, std::string_view bytes) {
@@ -143,17 +151,18 @@ struct LinkedDocuments::Entry {
     std::unique_ptr<formula::Evaluator> eval;
     std::unique_ptr<formula::DocumentSource> statements;
     std::unique_ptr<formula::CustomSheet> functions;
-    bool busy = false;
+    bool calling = false;  // one of its functions is running
 };
 
 namespace {
 
-struct Busy {
+// A custom function sheet runs one call at a time.
+struct Calling {
     bool& flag;
-    explicit Busy(bool& f) : flag(f) { flag = true; }
-    ~Busy() { flag = false; }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
+    explicit Calling(bool& f) : flag(f) { flag = true; }
+    ~Calling() { flag = false; }
+    Calling(const Calling&) = delete;
+    Calling& operator=(const Calling&) = delete;
 };
 
 // Every document name the document's number cells and names mention.
@@ -180,6 +189,7 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
+LinkedDocuments::LinkedDocuments() : root_(std::make_unique<Entry>()), ambiguous_(std::make_unique<Entry>()) {}
 LinkedDocuments::~LinkedDocuments() = default;
 
 std::shared_ptr<LinkedDocuments> LinkedDocuments::LoadFor(const DocumentModel& doc, const std::string& path,
@@ -187,6 +197,9 @@ std::shared_ptr<LinkedDocuments> LinkedDocuments::LoadFor(const DocumentModel& d
     if (bytes.find('[') == std::string_view::npos) return nullptr;
     std::shared_ptr<LinkedDocuments> set(new LinkedDocuments());
     set->root_folder_ = FolderOf(path);
+    std::error_code ec;
+    set->root_id_ = fs::weakly_canonical(path, ec).string();
+    if (ec) set->root_id_ = path;
     set->LoadReferences(doc, set->root_folder_, bytes);
     return set;
 }
@@ -217,8 +230,9 @@ LinkedDocuments::Entry* LinkedDocuments::Find(const std::string& folder, std::st
     if (hit != resolved_.end()) return hit->second;
     Entry* e = nullptr;
     if (std::optional<std::vector<std::string>> parts = LinkedNameParts(name)) {
-        std::string file = FindLinkedFile(folder, *parts);
-        if (!file.empty()) e = Open(file);
+        std::vector<std::string> files = FindLinkedFiles(folder, *parts);
+        if (files.size() > 1) e = ambiguous_.get();
+        else if (files.size() == 1) e = Open(files.front());
     }
     resolved_[key] = e;
     return e;
@@ -228,6 +242,8 @@ LinkedDocuments::Entry* LinkedDocuments::Open(const std::string& path) {
     std::error_code ec;
     std::string id = fs::weakly_canonical(path, ec).string();
     if (ec) id = path;
+    // The document these were loaded for is not read again.
+    if (id == root_id_) return root_.get();
     auto it = entries_.find(id);
     if (it != entries_.end()) return it->second.get();
     if (entries_.size() >= kMaxDocuments) return nullptr;
@@ -258,30 +274,29 @@ std::vector<std::string> LinkedDocuments::Paths() const {
     return out;
 }
 
+formula::Evaluator* LinkedDocuments::Engine(Entry* e, Value& refused) {
+    refused = Value::Error(e == ambiguous_.get() ? ErrorCode::MoreThanOneFileLoaded : ErrorCode::FileNotLoaded);
+    if (!e || e == ambiguous_.get()) return nullptr;
+    if (e != root_.get()) return e->eval.get();
+    // Only a computation that began in the document itself reaches it.
+    return links_.asks.empty() ? nullptr : links_.asks.front().asker;
+}
+
 Value LinkedDocuments::Cells(const std::string& folder, std::string_view name, CellRange range) {
     Entry* e = Find(folder, name);
-    if (!e) return Value::Error(ErrorCode::FileNotLoaded);
-    // A document whose computation is under way gives what it has done.
-    bool busy = e->busy;
-    std::optional<Busy> mark;
-    if (!busy) mark.emplace(e->busy);
+    Value refused;
+    formula::Evaluator* eval = Engine(e, refused);
+    if (!eval) return refused;
     auto one = [&](int c, int r) {
-        Value v;
-        if (!busy) {
-            v = e->eval->CellValue(c, r);
-        } else if (std::optional<Value> done = e->eval->ValueIfComputed(c, r)) {
-            v = *done;
-        } else {
-            v = Value::Error(ErrorCode::CircularReference);
-        }
+        Value v = e->functions ? e->functions->CellValue(c, r) : eval->CellValue(c, r);
         // A cycle through the documents is reported in each of its cells,
         // as a cycle within one document is.
         if (v.IsError() && v.error() != ErrorCode::CircularReference) return Value::Error(ErrorCode::Propagated);
         return v;
     };
     if (range.IsCell()) return one(range.c1, range.r1);
-    int c2 = std::min(range.c2, std::max(e->cells->Cols(), range.c1));
-    int r2 = std::min(range.r2, std::max(e->cells->Rows(), range.r1));
+    int c2 = std::min(range.c2, std::max(eval->SheetCols(), range.c1));
+    int r2 = std::min(range.r2, std::max(eval->SheetRows(), range.r1));
     if (static_cast<double>(c2 - range.c1 + 1) * (r2 - range.r1 + 1) > 1e6) return Value::Error(ErrorCode::OutOfRange);
     formula::Array a(c2 - range.c1 + 1, r2 - range.r1 + 1);
     for (int c = range.c1; c <= c2; ++c)
@@ -290,23 +305,34 @@ Value LinkedDocuments::Cells(const std::string& folder, std::string_view name, C
 }
 
 Value LinkedDocuments::Name(const std::string& folder, std::string_view name, std::string_view defined) {
-    Entry* e = Find(folder, name);
-    if (!e) return Value::Error(ErrorCode::FileNotLoaded);
-    if (e->busy) return Value::Error(ErrorCode::CircularReference);
-    if (!e->cells->NameDefinition(formula::Lower(defined))) return Value::Error(ErrorCode::NameNotDefined);
-    Busy mark(e->busy);
-    return e->eval->EvaluateFormula(defined, 1, 1);
+    Value refused;
+    formula::Evaluator* eval = Engine(Find(folder, name), refused);
+    if (!eval) return refused;
+    return eval->EvaluateFormula(defined, 1, 1);
 }
 
 Value LinkedDocuments::Call(const std::string& folder, std::string_view name, std::string_view function,
                             std::vector<Value>& args) {
     Entry* e = Find(folder, name);
-    if (!e) return Value::Error(ErrorCode::FileNotLoaded);
+    Value refused;
+    if (!Engine(e, refused)) return refused;
     if (!e->functions || !e->functions->Defines(function)) return Value::Error(formula::UndefinedCallError(function));
     // A sheet's functions calling back into it through another sheet.
-    if (e->busy) return Value::Error(ErrorCode::CircularReference);
-    Busy mark(e->busy);
+    if (e->calling) return Value::Error(ErrorCode::CircularReference);
+    Calling mark(e->calling);
     return e->functions->Call(function, std::move(args));
+}
+
+Value LinkedDocuments::SetCells(const std::string& folder, std::string_view name, CellRange range, const Value& v) {
+    Entry* e = Find(folder, name);
+    Value refused;
+    formula::Evaluator* eval = Engine(e, refused);
+    if (!eval) return refused;
+    formula::SpreadOver(range, eval->SheetCols(), eval->SheetRows(), v, [&](int c, int r, const Value& one) {
+        if (e->functions) e->functions->SetCell(c, r, one);
+        else eval->SetValue(c, r, one);
+    });
+    return v;
 }
 
 }  // namespace tw

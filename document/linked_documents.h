@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "formula/evaluator.h"
 #include "formula/value.h"
 
 namespace tw {
@@ -23,10 +24,11 @@ struct DocumentModel;
 // a part that reads as "." or "..".
 std::optional<std::vector<std::string>> LinkedNameParts(std::string_view name);
 
-// The file those parts name below `folder`: each folder matched in
-// either case, the file as named or with ".pd" added, in either case
-// (a match in the same case first). Empty when there is none.
-std::string FindLinkedFile(const std::string& folder, const std::vector<std::string>& parts);
+// The files those parts may name below `folder`: each folder matched in
+// either case, the file as named or with ".pd" added, in either case, in
+// byte order. RISC OS names are blind to case and carry no ".pd", so more
+// than one of them means the name stands for more than one document.
+std::vector<std::string> FindLinkedFiles(const std::string& folder, const std::vector<std::string>& parts);
 
 // Whether the document holds FUNCTION(...) cells and so is a custom
 // function sheet. `bytes` is the file as read: a file without "unction("
@@ -53,25 +55,40 @@ public:
 
     // What a document in `folder` gets for a reference to the document
     // `name`: its cells, a name it defines, a call of one of its custom
-    // functions. A document that is not there gives "File not loaded";
-    // one whose computation is under way (a circle of documents) gives
-    // its cells that are done and "Circular reference" for the rest.
+    // functions. A document that is not there gives "File not loaded",
+    // a name that stands for more than one "More than 1 file loaded". The
+    // document these were loaded for answers with the engine that asked
+    // first, so that its cells have one value wherever they are read.
+    // A cell of a custom function sheet reads as its statement left it.
     formula::Value Cells(const std::string& folder, std::string_view name, formula::CellRange range);
     formula::Value Name(const std::string& folder, std::string_view name, std::string_view defined);
     formula::Value Call(const std::string& folder, std::string_view name, std::string_view function,
                         std::vector<formula::Value>& args);
+    // SET_VALUE aimed at cells of the document `name`: those that hold no
+    // formula take the value.
+    formula::Value SetCells(const std::string& folder, std::string_view name, formula::CellRange range,
+                            const formula::Value& v);
+
+    // What the engines of these documents share while they compute.
+    formula::Linkage& Links() { return links_; }
 
     // Bounds on what one document loads.
     static constexpr std::size_t kMaxDocuments = 64;
 
 private:
-    LinkedDocuments() = default;
+    LinkedDocuments();
     struct Entry;
     Entry* Find(const std::string& folder, std::string_view name);
     Entry* Open(const std::string& path);
+    // The engine that answers for `e`, or the error a reference to it gives.
+    formula::Evaluator* Engine(Entry* e, formula::Value& refused);
     void LoadReferences(const DocumentModel& doc, const std::string& folder, std::string_view bytes);
 
     std::string root_folder_;
+    std::string root_id_;
+    std::unique_ptr<Entry> root_;       // the document these were loaded for
+    std::unique_ptr<Entry> ambiguous_;  // what a name of several documents finds
+    formula::Linkage links_;
     std::map<std::string, std::unique_ptr<Entry>> entries_;  // by canonical path; null: not readable
     std::map<std::string, Entry*> resolved_;                 // folder + "\n" + name
 };

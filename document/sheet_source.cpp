@@ -126,4 +126,9 @@ Value DocumentSource::CallFunction(std::string_view doc, std::string_view name, 
     return linked_->Call(folder_, doc, name, args);
 }
 
+Value DocumentSource::SetExternalCells(std::string_view doc, CellRange range, const Value& v) const {
+    if (!linked_) return CellSource::SetExternalCells(doc, range, v);
+    return linked_->SetCells(folder_, doc, range, v);
+}
+
 }  // namespace tw::formula

@@ -44,6 +44,8 @@ public:
     Value ExternalCells(std::string_view doc, CellRange range) const override;
     Value ExternalName(std::string_view doc, std::string_view name) const override;
     Value CallFunction(std::string_view doc, std::string_view name, std::vector<Value>& args) const override;
+    Value SetExternalCells(std::string_view doc, CellRange range, const Value& v) const override;
+    Linkage* Links() const override { return linked_ ? &linked_->Links() : nullptr; }
 
     // The sheet column of a column of the model (from 1), and back; 0 for
     // a sheet column that no column of the document fills.

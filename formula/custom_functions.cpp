@@ -459,18 +459,7 @@ struct CustomSheet::Impl final : CallContext {
             names[s] = v;
             return v;
         }
-        if (name == "set_value" && n.kid_count == 2) {
-            Value target = Eval(f, f.kid(n, 0));
-            Value v = arg(1);
-            if (!target.IsReference()) return v;
-            CellRange rg = target.reference();
-            rg.c2 = std::min(rg.c2, cols);
-            rg.r2 = std::min(rg.r2, rows);
-            for (int c = rg.c1; c <= rg.c2; ++c)
-                for (int r = rg.r1; r <= rg.r2; ++r)
-                    values[Id(c, r)] = ExpandedAt(v, c - rg.c1, r - rg.r1, rg.Cols(), rg.Rows());
-            return v;
-        }
+        if (name == "set_value" && n.kid_count == 2) return SetValue(f, n);
         if (!IsControlWord(name)) {
             auto it = by_name.find(name);
             if (it != by_name.end()) {
@@ -487,6 +476,22 @@ struct CustomSheet::Impl final : CallContext {
         }
         if (!n.fn) return Value::Error(IsControlWord(name) ? ErrorCode::MistakeInFormula : UndefinedCallError(name));
         return EvalBuiltIn(f, n);
+    }
+
+    Value SetValue(const Formula& f, const Node& n) {
+        const Node& to = f.node(f.kid(n, 0));
+        if (to.kind == Node::Kind::External) {
+            const Node& in = f.node(f.kid(to, 0));
+            Value v = EvalDeref(f, f.kid(n, 1));
+            if (in.kind != Node::Kind::Ref && in.kind != Node::Kind::Range) return v;
+            return src.SetExternalCells(to.text, {in.a.col, in.a.row, in.b.col, in.b.row}, v);
+        }
+        Value target = Eval(f, f.kid(n, 0));
+        Value v = EvalDeref(f, f.kid(n, 1));
+        if (!target.IsReference()) return v;
+        SpreadOver(target.reference(), cols, rows, v,
+                   [this](int c, int r, const Value& one) { values[Id(c, r)] = one; });
+        return v;
     }
 
     Value EvalBuiltIn(const Formula& f, const Node& n) {
@@ -902,6 +907,12 @@ struct CustomSheet::Impl final : CallContext {
 
 CustomSheet::CustomSheet(const CellSource& sheet) : impl_(std::make_unique<Impl>(sheet)) {}
 CustomSheet::~CustomSheet() = default;
+
+Value CustomSheet::CellValue(int col, int row) { return impl_->ReadCell(col, row); }
+
+void CustomSheet::SetCell(int col, int row, const Value& v) {
+    if (col >= 1 && col <= impl_->cols && row >= 1 && row <= impl_->rows) impl_->values[Impl::Id(col, row)] = v;
+}
 
 bool CustomSheet::Defines(std::string_view name) const {
     impl_->Scan();

@@ -70,6 +70,11 @@ public:
     // element. A call that runs past its bounds gives "Stack overflow".
     Value Call(std::string_view name, std::vector<Value> args);
     bool Defines(std::string_view name) const;
+    // A cell of the sheet as its statement last left it: before any has
+    // run, a constant as itself, a text cell as its text, else blank.
+    Value CellValue(int col, int row);
+    // SET_VALUE from another document.
+    void SetCell(int col, int row, const Value& v);
 
     // Statements one call may run, and all calls of the document together:
     // a loop that never ends stops at the first, and a sheet of such calls

@@ -145,10 +145,73 @@ void Evaluator::Store(int col, int row, const Value& v) {
     }
 }
 
+// The state of the formula being computed, beside the stack.
+struct Evaluator::Level {
+    int col = 0, row = 0;
+    std::int64_t cell = -1;
+    std::vector<std::int64_t> missing;
+    std::vector<Frame> frames;
+    bool offset_mode = false;
+    int off_col = 0, off_row = 0, name_depth = 0;
+    std::vector<const Formula*> scanned;
+    // A formula the outer computation holds stays as it is: the inner one
+    // parses into shapes of its own.
+    std::unique_ptr<SharedFormulas> shared;
+    std::size_t base = 0, compacted = 0;
+};
+
+void Evaluator::SwapLevel(Level& l) {
+    std::swap(cur_col_, l.col);
+    std::swap(cur_row_, l.row);
+    std::swap(cur_cell_, l.cell);
+    std::swap(missing_, l.missing);
+    std::swap(frames_, l.frames);
+    std::swap(offset_mode_, l.offset_mode);
+    std::swap(off_col_, l.off_col);
+    std::swap(off_row_, l.off_row);
+    std::swap(name_depth_, l.name_depth);
+    std::swap(scanned_names_, l.scanned);
+    std::swap(shared_, l.shared);
+    std::swap(level_base_, l.base);
+    std::swap(compacted_size_, l.compacted);
+}
+
+// A computation asked for while another is under way (by a document that
+// the one under way refers to) puts the outer one's state aside and works
+// on the stack above it.
+class Evaluator::Nested {
+public:
+    explicit Nested(Evaluator& e) : e_(e), nested_(e.active_ > 0) {
+        if (nested_) {
+            saved_.shared = std::make_unique<SharedFormulas>();
+            saved_.base = saved_.compacted = e.stack_.size();
+            e.SwapLevel(saved_);
+        }
+        ++e.active_;
+    }
+    ~Nested() {
+        --e_.active_;
+        if (nested_) e_.SwapLevel(saved_);
+    }
+    Nested(const Nested&) = delete;
+    Nested& operator=(const Nested&) = delete;
+
+private:
+    Evaluator& e_;
+    bool nested_;
+    Level saved_;
+};
+
 Value Evaluator::CellValue(int col, int row, CellInput* read) {
     if (!InSheet(col, row)) return Value();
     State st = GetState(col, row);
     if (st == kDone) return Stored(col, row);
+    if (st == kInProgress) {
+        // Asked for by another document while it is under way here.
+        MarkCycleThrough(-1, Id(col, row));
+        return GetState(col, row) == kDone ? Stored(col, row) : Value::Error(ErrorCode::CircularReference);
+    }
+    Nested level(*this);
     CellInput in;
     if (st == kUnvisited) {
         // Text and blank cells are read afresh each time rather than kept.
@@ -166,6 +229,17 @@ Value Evaluator::CellValue(int col, int row, CellInput* read) {
     }
     RunStack(base, nullptr);
     return GetState(col, row) == kDone ? Stored(col, row) : Value();
+}
+
+bool Evaluator::SetValue(int col, int row, const Value& v) {
+    if (!InSheet(col, row)) return false;
+    State st = GetState(col, row);
+    if (st == kPending || st == kInProgress) return false;
+    CellInput in = source_.Cell(col, row);
+    double n;
+    if (in.kind == CellInput::Kind::Formula && !PlainNumber(in.text, n)) return false;
+    Store(col, row, v);
+    return true;
 }
 
 std::optional<Value> Evaluator::ValueIfComputed(int col, int row) {
@@ -187,6 +261,7 @@ std::optional<Value> Evaluator::ValueIfComputed(int col, int row) {
 
 bool Evaluator::ComputeUntil(int col, int row, std::chrono::steady_clock::time_point deadline) {
     if (!InSheet(col, row)) return true;
+    Nested level(*this);
     std::int64_t id = Id(col, row);
     if (suspended_ && suspended_target_ != id) AbandonStack();
     if (GetState(col, row) == kDone) return true;
@@ -213,16 +288,17 @@ void Evaluator::AbandonStack() {
 // back to the latest entry of each cell still waiting, so that its size
 // stays bounded by the cells that wait, not by the times they were asked.
 void Evaluator::CompactStack() {
+    // What lies below the innermost computation belongs to the outer ones.
     std::unordered_set<std::int64_t> seen;
     std::vector<Pending> kept;
-    for (std::size_t i = stack_.size(); i-- > 0;) {
+    for (std::size_t i = stack_.size(); i-- > level_base_;) {
         const Pending& p = stack_[i];
         if (GetState(ColOf(p.id), RowOf(p.id)) == kDone) continue;
         if (!seen.insert(p.id).second) continue;
         kept.push_back(p);
     }
-    std::reverse(kept.begin(), kept.end());
-    stack_.swap(kept);
+    stack_.resize(level_base_);
+    stack_.insert(stack_.end(), kept.rbegin(), kept.rend());
     compacted_size_ = stack_.size();
 }
 
@@ -285,9 +361,8 @@ void Evaluator::PreScan(const Formula& f, int node, int depth) {
     }
 }
 
-// Marks the cells from `from` back along the cells that asked for them
-// up to `to`: the cycle just closed.
-void Evaluator::MarkCycle(std::int64_t from, std::int64_t to) {
+bool Evaluator::MarkCycle(std::int64_t from, std::int64_t to) {
+    if (from < 0) return false;
     // The latest entry of each cell on the stack says who asked for it.
     std::size_t pos = stack_.size();
     std::int64_t x = from;
@@ -295,10 +370,29 @@ void Evaluator::MarkCycle(std::int64_t from, std::int64_t to) {
         while (pos > 0 && stack_[pos - 1].id != x) --pos;
         Store(ColOf(x), RowOf(x), Value::Error(ErrorCode::CircularReference));
         ++formulas_computed_;
-        if (x == to || pos == 0) return;
+        if (x == to) return true;
+        if (pos == 0) return false;
         x = stack_[pos - 1].parent;
-        if (x < 0) return;
+        if (x < 0) return false;
     }
+}
+
+// The cycle just closed at `to`, a cell of this document under way: from
+// `from` back to it, and where the way back leaves this computation for
+// the document that asked for it, on through the cells of each document
+// that asked, as far as `to`.
+void Evaluator::MarkCycleThrough(std::int64_t from, std::int64_t to) {
+    if (MarkCycle(from, to)) return;
+    Linkage* links = source_.Links();
+    if (!links) return;
+    for (std::size_t i = links->asks.size(); i-- > 0;) {
+        const Linkage::Ask& ask = links->asks[i];
+        if (ask.asker->MarkCycle(ask.cell, ask.asker == this ? to : -1)) return;
+    }
+}
+
+void Evaluator::AbortIfMarked() {
+    if (cur_cell_ >= 0 && GetState(ColOf(cur_cell_), RowOf(cur_cell_)) == kDone) throw CycleFound{};
 }
 
 void Evaluator::Compute(std::int64_t target) {
@@ -347,7 +441,7 @@ bool Evaluator::RunStack(std::size_t base, const std::chrono::steady_clock::time
             ++formulas_computed_;
             continue;
         }
-        const Formula& f = shared_.Get(in.text, c, r);
+        const Formula& f = shared_->Get(in.text, c, r);
         cur_col_ = c;
         cur_row_ = r;
         cur_cell_ = id;
@@ -382,9 +476,12 @@ Value Evaluator::ReadCell(int col, int row) {
     }
     std::int64_t id = Id(col, row);
     if (st == kInProgress) {
-        if (cur_cell_ < 0) return Value::Error(ErrorCode::CircularReference);
+        if (cur_cell_ < 0) {
+            MarkCycleThrough(-1, id);
+            return Value::Error(ErrorCode::CircularReference);
+        }
         if (!missing_.empty()) throw NeedCells{};
-        MarkCycle(cur_cell_, id);
+        MarkCycleThrough(cur_cell_, id);
         throw CycleFound{};
     }
     CellInput in = source_.Cell(col, row);
@@ -439,6 +536,7 @@ std::string Evaluator::FormulaText(int col, int row) {
 }
 
 Value Evaluator::EvaluateFormula(std::string_view text, int col, int row) {
+    Nested level(*this);
     Formula f = ParseFormula(text);
     for (int attempt = 0; attempt < 1000000; ++attempt) {
         cur_col_ = col;
@@ -584,6 +682,8 @@ Value Evaluator::EvalArray(const Formula& f, const Node& n) {
 
 Value Evaluator::EvalCall(const Formula& f, const Node& n) {
     if (!n.fn) return EvalOtherCall(f, n, {});
+    if (n.text == "set_value" && n.kid_count == 2 && f.node(f.kid(n, 0)).kind == Node::Kind::External)
+        return SetOutside(f, n);
     const FunctionSpec& fn = *n.fn;
     struct PopFrame {
         std::vector<Frame>& frames;
@@ -697,6 +797,14 @@ Value ExpandedAt(const Value& v, int col, int row, int cols, int rows) {
     if (a.rows == rows && col >= a.cols) return a.at(a.cols - 1, row);
     if (a.cols == cols && row >= a.rows) return a.at(col, a.rows - 1);
     return Value::Error(ErrorCode::ValueNotDefined);
+}
+
+void SpreadOver(CellRange rg, int cols, int rows, const Value& v,
+                const std::function<void(int, int, const Value&)>& set) {
+    rg.c2 = std::min(rg.c2, cols);
+    rg.r2 = std::min(rg.r2, rows);
+    for (int c = rg.c1; c <= rg.c2; ++c)
+        for (int r = rg.r1; r <= rg.r2; ++r) set(c, r, ExpandedAt(v, c - rg.c1, r - rg.r1, rg.Cols(), rg.Rows()));
 }
 
 int CompareText(std::string_view a, std::string_view b) {

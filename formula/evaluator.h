@@ -24,6 +24,24 @@ struct CellInput {
     std::string text;  // the text a text cell shows, or a number cell's formula
 };
 
+class Evaluator;
+
+// What the evaluators of documents computed together share: which of them
+// asked another for a cell, and for which of its own, while a computation
+// reaches into other documents. It bounds how deep they reach, gives the
+// document asked first (whose engine answers for it), and lets a cycle of
+// cells through several documents be marked in each of them.
+struct Linkage {
+    struct Ask {
+        Evaluator* asker;
+        std::int64_t cell;  // the asker's cell being computed; -1 for a name
+    };
+    std::vector<Ask> asks;
+    // Documents asked within one another at once; a reference past this
+    // gives "Stack overflow" rather than going deeper.
+    static constexpr std::size_t kMaxDepth = 100;
+};
+
 // The sheet the evaluator reads: cells by column and row (from 1), and
 // the names the document defines.
 class CellSource {
@@ -49,6 +67,11 @@ public:
     // the custom function sheet `doc`, or with `doc` empty a function the
     // formula names that is not built in.
     virtual Value CallFunction(std::string_view doc, std::string_view name, std::vector<Value>& args) const;
+    // SET_VALUE aimed at cells of another document: the value it gives.
+    virtual Value SetExternalCells(std::string_view doc, CellRange range, const Value& v) const;
+    // What this document shares with the documents loaded with it; null
+    // when there are none.
+    virtual Linkage* Links() const { return nullptr; }
 };
 
 class Evaluator final : public CallContext {
@@ -68,6 +91,16 @@ public:
     // Evaluates a formula as though it stood in cell (col, row), which
     // itself is not recorded.
     Value EvaluateFormula(std::string_view text, int col, int row);
+
+    // CellValue and EvaluateFormula may be asked while a computation is
+    // under way, by a document this one refers to: the cell is then
+    // computed on top of the work under way, with the same check for
+    // cycles. A cell that is itself under way closes a cycle through the
+    // documents: its cells show "Circular reference", each in its own.
+
+    // SET_VALUE from another document: a blank, text or constant cell
+    // takes `v`; a cell with a formula keeps it. False when it kept it.
+    bool SetValue(int col, int row, const Value& v);
 
     // The value of a cell when it is at hand without computing formulas
     // (a text or blank cell, a plain number, a cell computed before);
@@ -111,6 +144,9 @@ public:
 
 private:
     struct Chunk;
+    struct Level;
+    class Nested;
+    class Asking;
     struct Frame {
         const Formula* formula;
         int node;
@@ -144,7 +180,11 @@ private:
     std::unordered_map<std::string, NameEntry> names_;
     // The formula of the cell being computed, parsed once for all cells
     // of the same shape.
-    SharedFormulas shared_;
+    std::unique_ptr<SharedFormulas> shared_ = std::make_unique<SharedFormulas>();
+    // Computations under way, the outer ones waiting on another document
+    // that refers back to this one; the stack of the innermost starts here.
+    int active_ = 0;
+    std::size_t level_base_ = 0;
     std::vector<Frame> frames_;
     std::size_t result_bytes_ = 0;
     std::size_t result_limit_ = kResultMemoryLimit;
@@ -181,7 +221,14 @@ private:
     void PushIfNeeded(int col, int row, std::int64_t parent, const CellInput* known = nullptr);
     void ResetForFormula();
     bool Keepable(const Formula& f, int depth);
-    void MarkCycle(std::int64_t from, std::int64_t to);
+    // Marks the cells from `from` back along the cells that asked for them,
+    // up to `to` (true) or to the first cell of the innermost computation.
+    bool MarkCycle(std::int64_t from, std::int64_t to);
+    void MarkCycleThrough(std::int64_t from, std::int64_t to);
+    void SwapLevel(Level& level);
+    // Ends the formula being computed when its cell was marked, as part of
+    // a cycle through other documents, while it waited on one of them.
+    void AbortIfMarked();
     Value ReadCell(int col, int row);
 
     Value Eval(const Formula& f, int node);
@@ -194,6 +241,8 @@ private:
     // function that is not built in: both left to the source.
     Value EvalExternal(const Formula& f, const Node& n);
     Value EvalOtherCall(const Formula& f, const Node& n, std::string_view doc);
+    // SET_VALUE whose target is a reference into another document.
+    Value SetOutside(const Formula& f, const Node& n);
     Value EvalArray(const Formula& f, const Node& n);
 };
 
@@ -219,6 +268,12 @@ int SortOrder(const Value& a, const Value& b);
 // expanded to: a single value everywhere, the last column or row repeated
 // where the other size agrees, "Value not defined" elsewhere.
 Value ExpandedAt(const Value& a, int col, int row, int cols, int rows);
+
+// SET_VALUE's spread of `v` over the block `target`, cut to a sheet of
+// `cols` x `rows`: `set` gets each cell with its element as ExpandedAt
+// gives it.
+void SpreadOver(CellRange target, int cols, int rows, const Value& v,
+                const std::function<void(int, int, const Value&)>& set);
 
 // Calls `fn` with `args` (evaluated, references taken where `fn` takes
 // them): once, or, where an argument it takes as a single value is an

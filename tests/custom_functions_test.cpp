@@ -131,6 +131,23 @@ TEST(CustomFunctions, ControlStatements) {
     });
 }
 
+// A sheet's cells as another document reads them: what its statements
+// left there, and before they ran, constants and text as they stand.
+TEST(CustomFunctions, CellsAsOtherDocumentsReadThem) {
+    FormulaSheet sheet = Statements({R"(function("twice","x:number"))", "set_value(B1,@x*2)", "@x+1", "result(B1)"},
+                                    {"=5", "words", "=B1*3"});
+    CustomSheet functions(sheet);
+    auto cells = [&] {  // B1, B2, B3, A3
+        std::vector<Value> out;
+        for (auto [col, row] : {std::pair{2, 1}, {2, 2}, {2, 3}, {1, 3}}) out.push_back(functions.CellValue(col, row));
+        return out;
+    };
+    EXPECT_EQ(cells(), (std::vector<Value>{N(5), S("words"), Value(), Value()}));
+    EXPECT_EQ(functions.Call("twice", {N(4)}), N(8));
+    functions.SetCell(2, 2, N(3));  // SET_VALUE from another document
+    EXPECT_EQ(cells(), (std::vector<Value>{N(8), N(3), Value(), N(5)}));
+}
+
 TEST(CustomFunctions, CallsAndRecursion) {
     const std::vector<std::string> sheet = {
         R"(function("fact","arg_1"))",

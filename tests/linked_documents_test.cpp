@@ -10,9 +10,9 @@
 
 #include "document/layouts.h"
 #include "document/linked_documents.h"
+#include "document/sheet_source.h"
 #include "export/csv_export.h"
 #include "export/sink.h"
-#include "document/sheet_source.h"
 #include "formula/parser.h"
 #include "real_documents.h"
 #include "support.h"
@@ -63,30 +63,38 @@ TEST(LinkedDocuments, FindsFilesInEitherCase) {
     TempDir dir;
     fs::create_directories(dir / "CF_sheets");
     fs::create_directories(dir / "folder.pd");
-    for (const char* f : {"GCD.pd", "CF_sheets/c_GCD.pd", "CF_sheets/c_W.R", "plain", "Both", "both.pd"})
+    fs::create_directories(dir / "Two/x");
+    fs::create_directories(dir / "two");
+    for (const char* f : {"GCD.pd", "CF_sheets/c_GCD.pd", "CF_sheets/c_W.R", "plain", "Both", "both.pd", "Two/doc",
+                          "two/DOC.pd", "Two/x/once"})
         dir.Write(f, "x");
+    fs::create_symlink("plain", dir / "Plain.pd");  // the same document again
     struct Case {
         Parts parts;
-        const char* found;  // below the folder; "" for none
+        std::vector<std::string> found;  // below the folder
     } cases[] = {
-        {{"GCD"}, "GCD.pd"},
-        {{"gcd"}, "GCD.pd"},
-        {{"GCD.pd"}, "GCD.pd"},  // a dot within a part, as c_W/R gives
-        {{"gcd.pd"}, "GCD.pd"},
-        {{"cf_SHEETS", "C_gcd"}, "CF_sheets/c_GCD.pd"},
-        {{"CF_sheets", "c_w.r"}, "CF_sheets/c_W.R"},
-        {{"plain"}, "plain"},
-        {{"PLAIN"}, "plain"},
-        {{"Both"}, "Both"},  // the name as written before the name with ".pd"
-        {{"missing"}, ""},
-        {{"CF_sheets"}, ""},  // a folder is no document
-        {{"folder"}, ""},
-        {{"nowhere", "c_GCD"}, ""},
+        {{"GCD"}, {"GCD.pd"}},
+        {{"gcd"}, {"GCD.pd"}},
+        {{"GCD.pd"}, {"GCD.pd"}},  // a dot within a part, as c_W/R gives
+        {{"gcd.pd"}, {"GCD.pd"}},
+        {{"cf_SHEETS", "C_gcd"}, {"CF_sheets/c_GCD.pd"}},
+        {{"CF_sheets", "c_w.r"}, {"CF_sheets/c_W.R"}},
+        {{"plain"}, {"plain"}},
+        {{"PLAIN"}, {"plain"}},
+        // Names RISC OS could not tell apart: every one, whatever its case.
+        {{"Both"}, {"Both", "both.pd"}},
+        {{"two", "doc"}, {"Two/doc", "two/DOC.pd"}},
+        {{"TWO", "x", "once"}, {"Two/x/once"}},
+        {{"missing"}, {}},
+        {{"CF_sheets"}, {}},  // a folder is no document
+        {{"folder"}, {}},
+        {{"nowhere", "c_GCD"}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.parts));
-        std::string found = FindLinkedFile(dir.path(), c.parts);
-        EXPECT_EQ(found, *c.found ? dir / c.found : std::string());
+        std::vector<std::string> want;
+        for (const std::string& f : c.found) want.push_back(dir / f);
+        EXPECT_EQ(FindLinkedFiles(dir.path(), c.parts), want);
     }
 }
 
@@ -94,7 +102,7 @@ TEST(LinkedDocuments, RefusesLinksOutOfTheFolder) {
     TempDir outside, dir;
     outside.Write("secret.pd", "%OP%DE\n%CO:A,12,72%%V%42\n");
     fs::create_symlink(outside / "secret.pd", dir / "secret.pd");
-    EXPECT_EQ(FindLinkedFile(dir.path(), {"secret"}), "");
+    EXPECT_TRUE(FindLinkedFiles(dir.path(), {"secret"}).empty());
 }
 
 // The document's CSV, read from `path` as the converter reads it.
@@ -121,9 +129,108 @@ TEST(LinkedDocuments, ACircleOfThreeLoadsOnceAndReportsItsCycle) {
     dir.Write("c.pd", Doc({"[a]A1", "[b]A2+1"}));
     Loaded a(dir / "a.pd");
     ASSERT_TRUE(a.f.doc.Linked);
-    // b, c and a once more, as the document b and c refer to.
-    EXPECT_EQ(a.f.doc.Linked->Loaded(), 3u);
+    // b and c; a, which they refer to, is the document opened.
+    EXPECT_EQ(a.f.doc.Linked->Loaded(), 2u);
+    EXPECT_EQ(a.f.doc.Linked->Paths(), (std::vector<std::string>{dir / "b.pd", dir / "c.pd"}));
     EXPECT_EQ(a.Csv(), "Circular reference\r\n7\r\n9\r\n17\r\n");
+}
+
+// Documents written to a folder, the first opened: its cells as CSV.
+struct Set {
+    const char* what;
+    std::vector<std::pair<const char*, std::string>> docs;
+    const char* csv;
+};
+
+void RunSets(const std::vector<Set>& sets) {
+    for (const Set& set : sets) {
+        SCOPED_TRACE(set.what);
+        TempDir dir;
+        for (const auto& [name, bytes] : set.docs) dir.Write(name, bytes);
+        Loaded opened(dir / set.docs.front().first);
+        EXPECT_EQ(opened.Csv(), set.csv);
+    }
+}
+
+// A document that a document it refers to refers back to is computed on
+// demand; only a cycle of cells is circular, in each of its cells.
+TEST(LinkedDocuments, ReferencesBackComputeAndCyclesAreCircular) {
+    RunSets({
+        {"back to a cell not yet computed", {{"a.pd", Doc({"[b]A1", "5"})}, {"b.pd", Doc({"[a]A2+1"})}}, "6\r\n5\r\n"},
+        {"back and forth twice",
+         {{"a.pd", Doc({"[b]A1*10", "[b]A2", "3"})}, {"b.pd", Doc({"[a]A2+1", "[a]A3+1"})}},
+         "50\r\n4\r\n3\r\n"},
+        {"a block read back", {{"a.pd", Doc({"[b]A1", "1", "2"})}, {"b.pd", Doc({"sum([a]A2A3)"})}}, "3\r\n1\r\n2\r\n"},
+        {"a name read back",
+         {{"a.pd", Doc({"[b]twice", "4"})}, {"b.pd", "%OP%NDtwice,[a]A2*2\n" + Doc({})}},
+         "8\r\n4\r\n"},
+        {"a cycle",
+         {{"a.pd", Doc({"[b]A1", "A1+1"})}, {"b.pd", Doc({"[a]A1+1"})}},
+         "Circular reference\r\nPropagated\r\n"},
+        {"a cycle closed within the document",
+         {{"a.pd", Doc({"[b]A1", "A1+1", "A2"})}, {"b.pd", Doc({"[a]A2"})}},
+         "Circular reference\r\nCircular reference\r\nPropagated\r\n"},
+        {"a cycle through a name",
+         {{"a.pd", Doc({"[b]loop", "2"})}, {"b.pd", "%OP%NDloop,[a]A1\n" + Doc({})}},
+         "Circular reference\r\n2\r\n"},
+    });
+}
+
+// A chain of references back and forth deeper than the documents may
+// reach into one another ends in an error value, not a crash; its cells
+// nearer the end compute.
+TEST(LinkedDocuments, ALongChainBetweenDocumentsEndsInAnError) {
+    constexpr int kRows = 5000;  // 10,000 references, half in each document
+    std::vector<std::string> a, b;
+    for (int row = 1; row < kRows; ++row) {
+        a.push_back("[b]A" + std::to_string(row) + "+1");
+        b.push_back("[a]A" + std::to_string(row + 1));
+    }
+    a.push_back("1");
+    TempDir dir;
+    dir.Write("a.pd", Doc(a));
+    dir.Write("b.pd", Doc(b));
+    Loaded opened(dir / "a.pd");
+    formula::DocumentSource source(opened.f.doc);
+    formula::Evaluator eval(source);
+    EXPECT_EQ(eval.CellValue(1, 1), formula::Value::Error(formula::ErrorCode::Propagated));
+    EXPECT_EQ(eval.CellValue(1, kRows - 10), formula::Value::Number(11));
+    EXPECT_TRUE(opened.f.doc.Linked->Links().asks.empty());
+}
+
+// SET_VALUE sets cells of other documents that hold no formula, in the
+// engine that computes them: for the document opened, its own. A name of
+// two files is refused, and a custom function sheet's cells hold what its
+// statements left there.
+TEST(LinkedDocuments, WhatOtherDocumentsGiveAndTake) {
+    const std::string lib =
+        Doc({R"(function("put","x"))", "set_value([data]A1,@x)", "@x*2", "result([data]A1+1)", "7"});
+    const std::string refs = Doc({"[turnover]A1", "[TURNOVER]total", "set_value([turnover]A1,1)", "[other]A1"});
+    const char* refused = "More than 1 file loaded\r\nMore than 1 file loaded\r\nMore than 1 file loaded\r\n3\r\n";
+    RunSets({
+        {"set: a constant",
+         {{"a.pd", Doc({"set_value([b]A1,42)", "[b]A1", "[b]A2"})}, {"b.pd", Doc({"5", "A1*2"})}},
+         "42\r\n42\r\n84\r\n"},
+        {"set: a formula is kept",
+         {{"a.pd", Doc({"set_value([b]A2,1)", "[b]A2"})}, {"b.pd", Doc({"5", "A1*2"})}},
+         "1\r\n10\r\n"},
+        {"set: a document not there", {{"a.pd", Doc({"set_value([nowhere]A1,1)"})}}, "File not loaded\r\n"},
+        {"set: the document opened",
+         {{"a.pd", Doc({"[b]A1", "1", "A2"})}, {"b.pd", Doc({"set_value([a]A2,9)"})}},
+         "9\r\n9\r\n9\r\n"},
+        {"set: from a custom function",
+         {{"a.pd", Doc({"[lib]put(4)", "[data]A1"})}, {"lib.pd", lib}, {"data.pd", Doc({"0"})}},
+         "5\r\n4\r\n"},
+        {"two cases",
+         {{"a.pd", refs}, {"turnover", Doc({"1"})}, {"Turnover.pd", Doc({"2"})}, {"Other", Doc({"3"})}},
+         refused},
+        {"with and without .pd",
+         {{"a.pd", refs}, {"turnover", Doc({"1"})}, {"turnover.pd", Doc({"2"})}, {"other.PD", Doc({"3"})}},
+         refused},
+        {"a custom function sheet's cells before and after a call",
+         {{"a.pd", Doc({"[lib]A5", "[lib]A3", "[lib]put(4)", "[lib]A3"})}, {"lib.pd", lib}, {"data.pd", Doc({"0"})}},
+         "7\r\n\r\n5\r\n8\r\n"},
+    });
 }
 
 TEST(LinkedDocuments, WhatIsMissingGivesFileNotLoaded) {
