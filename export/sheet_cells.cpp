@@ -155,6 +155,10 @@ int SheetWalk::StyleOf(const SheetStyle& s) {
 
 void SheetWalk::Row(int row, std::vector<SheetCell>& out) {
     out.clear();
+    AppendRow(row, out);
+}
+
+void SheetWalk::AppendRow(int row, std::vector<SheetCell>& out) {
     const int fields = Cols();
     for (int field = 1; field <= fields; ++field) {
         int col = engine_->source.ModelColumn(field);

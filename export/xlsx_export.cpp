@@ -6,6 +6,7 @@
 #include "document/markup.h"
 #include "export/csv_export.h"
 #include "export/sheet_cells.h"
+#include "export/sheet_rows.h"
 #include "platform/atomic_output.h"
 #include "platform/errors.h"
 
@@ -46,14 +47,14 @@ std::string HeaderCode(std::string_view text) {
 
 class Book {
 public:
-    Book(lxw_workbook* wb, SheetWalk& walk) : wb_(wb), walk_(walk) {}
+    Book(lxw_workbook* wb, const std::vector<SheetStyle>& styles) : wb_(wb), styles_(styles) {}
 
     lxw_format* Format(int style) {
         if (style <= 0) return nullptr;
         if (static_cast<std::size_t>(style) >= formats_.size()) formats_.resize(static_cast<std::size_t>(style) + 1);
         lxw_format*& f = formats_[static_cast<std::size_t>(style)];
         if (f) return f;
-        const SheetStyle& s = walk_.Styles()[static_cast<std::size_t>(style)];
+        const SheetStyle& s = styles_[static_cast<std::size_t>(style)];
         f = workbook_add_format(wb_);
         std::string code = ExcelNumberFormat(s);
         if (code != "General") format_set_num_format(f, code.c_str());
@@ -124,7 +125,7 @@ private:
     }
 
     lxw_workbook* wb_;
-    SheetWalk& walk_;
+    const std::vector<SheetStyle>& styles_;
     std::vector<lxw_format*> formats_;
     lxw_format* runs_[32] = {};
 };
@@ -151,7 +152,7 @@ std::string ExcelNumberFormat(const SheetStyle& s) {
 }
 
 Status WriteFileXlsx(const DocumentModel& doc, const std::string& path, const std::string& file_name,
-                     SheetReport* report) {
+                     SheetReport* report, int ahead_rows) {
     AtomicOutput out;
     try {
         out.Open(path, AtomicOutput::Access::ByName);
@@ -167,7 +168,6 @@ Status WriteFileXlsx(const DocumentModel& doc, const std::string& path, const st
     if (!wb) return Failed(kErrOutOfMemory);
     lxw_worksheet* ws = workbook_add_worksheet(wb, walk.Name().c_str());
     if (!ws) ws = workbook_add_worksheet(wb, nullptr);
-    Book book(wb, walk);
     for (int c = 1; c <= walk.Cols(); ++c) {
         int width = walk.ColumnWidth(c);
         lxw_row_col_options hidden = {};
@@ -181,13 +181,16 @@ Status WriteFileXlsx(const DocumentModel& doc, const std::string& path, const st
                           std::max<int>(doc.OptBM, 0) * line);
     if (!doc.OptHE.empty()) worksheet_set_header(ws, HeaderCode(doc.OptHE).c_str());
     if (!doc.OptFO.empty()) worksheet_set_footer(ws, HeaderCode(doc.OptFO).c_str());
-    std::vector<SheetCell> cells;
-    const int last_row = std::min(walk.Rows(), 1048576);
-    for (int row = 1; row <= last_row; ++row) {
-        walk.Row(row, cells);
-        for (const SheetCell& c : cells) {
-            if (c.col > 16384) continue;
-            book.Cell(ws, static_cast<lxw_row_t>(row - 1), c);
+    {
+        // From here until the last row only `rows` uses the walk.
+        const int last_row = std::min(walk.Rows(), 1048576);
+        SheetRows rows(walk, last_row, ahead_rows);
+        Book book(wb, rows.Styles());
+        for (int row = 1; row <= last_row; ++row) {
+            for (const SheetCell& c : rows.Row(row)) {
+                if (c.col > 16384) continue;
+                book.Cell(ws, static_cast<lxw_row_t>(row - 1), c);
+            }
         }
     }
     for (const SheetWalk::DefinedName& n : walk.Names()) {
