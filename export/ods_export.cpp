@@ -5,8 +5,11 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <libxml/parser.h>
 #include <libxml/xmlwriter.h>
 #include <memory>
+#include <new>
+#include <span>
 #include <unistd.h>
 #include <zip.h>
 
@@ -40,10 +43,12 @@ std::string XmlSafe(std::string_view s) {
 // failed.
 class Xml {
 public:
-    explicit Xml(std::string& out) {
-        xmlOutputBufferPtr buf = xmlOutputBufferCreateIO(Append, nullptr, &out, nullptr);
+    // A document, or with `document` false a run of elements to stand in
+    // one.
+    explicit Xml(std::string& out, bool document = true) : out_(&out) {
+        xmlOutputBufferPtr buf = xmlOutputBufferCreateIO(Append, nullptr, &out_, nullptr);
         w_ = buf ? xmlNewTextWriter(buf) : nullptr;
-        ok_ = w_ && xmlTextWriterStartDocument(w_, "1.0", "UTF-8", nullptr) >= 0;
+        ok_ = w_ && (!document || xmlTextWriterStartDocument(w_, "1.0", "UTF-8", nullptr) >= 0);
     }
     ~Xml() {
         if (w_) xmlFreeTextWriter(w_);
@@ -52,6 +57,15 @@ public:
     Xml& operator=(const Xml&) = delete;
 
     bool Ok() const { return ok_; }
+    // What was written so far to its string; what follows to `out`.
+    void Into(std::string& out) {
+        Check(xmlTextWriterFlush(w_));
+        out_ = &out;
+    }
+    // Elements written elsewhere, standing here as they are.
+    void Elements(std::string_view xml) {
+        Check(xmlTextWriterWriteRawLen(w_, Cast(xml.data()), static_cast<int>(xml.size())));
+    }
     void Start(const char* name) { Check(xmlTextWriterStartElement(w_, Cast(name))); }
     void End() { Check(xmlTextWriterEndElement(w_)); }
     // An attribute whose value is `prefix` then `value`.
@@ -150,7 +164,7 @@ private:
         if (!text.empty()) Check(xmlTextWriterWriteRawLen(w_, Cast(text.data()), static_cast<int>(text.size())));
     }
     static int Append(void* out, const char* bytes, int n) {
-        static_cast<std::string*>(out)->append(bytes, static_cast<std::size_t>(n));
+        (*static_cast<std::string**>(out))->append(bytes, static_cast<std::size_t>(n));
         return n;
     }
     // Text Para writes as it stands: no blank at either end or beside
@@ -163,6 +177,7 @@ private:
         return true;
     }
     void Check(int rc) { ok_ = ok_ && w_ && rc >= 0; }
+    std::string* out_;
     xmlTextWriterPtr w_ = nullptr;
     bool ok_ = false;
     std::string scratch_;  // a value with the terminating zero libxml2 wants
@@ -607,6 +622,51 @@ private:
     bool made_ = false, ok_ = false;
 };
 
+// The rows of the table, a run of rows without cells as one element.
+struct RowWriter {
+    long long empty = 0;  // rows without cells not yet written
+
+    void Row(Xml& x, std::span<const SheetCell> cells) {
+        if (cells.empty()) {
+            ++empty;
+            return;
+        }
+        Repeated(x, "table:table-row", "table:number-rows-repeated", empty);
+        empty = 0;
+        x.Start("table:table-row");
+        int next = 1;
+        for (const SheetCell& c : cells) {
+            Repeated(x, "table:table-cell", "table:number-columns-repeated", c.col - next);
+            Cell(x, c);
+            next = c.col + 1;
+        }
+        x.End();
+    }
+};
+
+// Writes batches of rows on the second thread, the same way, with a
+// writer of its own.
+class RowRenderer {
+public:
+    void operator()(std::span<const std::span<const SheetCell>> rows, std::string& out) {
+        auto& [idle, x] = *state_;
+        if (!x) x = std::make_unique<Xml>(out, false);
+        else x->Into(out);
+        RowWriter writer;
+        for (std::span<const SheetCell> cells : rows) writer.Row(*x, cells);
+        x->Into(idle);                         // `out` is the writer's from here
+        if (!x->Ok()) throw std::bad_alloc();  // all libxml2 can fail of here
+    }
+
+private:
+    // The writer outlives no string it writes to.
+    struct State {
+        std::string idle;
+        std::unique_ptr<Xml> x;
+    };
+    std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
 // content.xml, its rows computed ahead of the XML as libzip deflates it.
 class ContentPart final : public Part {
 public:
@@ -614,7 +674,8 @@ public:
         : walk_(walk), x_(out_), walk_cols_(walk.Cols()), cols_(std::max(walk_cols_, 1)) {
         for (int c = 1; c <= cols_; ++c) widths_.push_back(walk.ColumnWidth(c));
         // From here until the last row only `rows_` uses the walk.
-        rows_ = std::make_unique<SheetRows>(walk, walk.Rows(), ahead_rows);
+        xmlInitParser();  // before a second thread uses libxml2
+        rows_ = std::make_unique<SheetRows>(walk, walk.Rows(), ahead_rows, RowRenderer());
     }
 
     // Once the part is read to its end: the looks its cells use.
@@ -629,7 +690,15 @@ private:
             Head();
             row_ = 1;
         } else if (row_ <= walk_.Rows()) {
-            for (int last = std::min(row_ + kRowsAStep - 1, walk_.Rows()); row_ <= last; ++row_) Row(rows_->Row(row_));
+            for (int last = std::min(row_ + kRowsAStep - 1, walk_.Rows()); row_ <= last;) {
+                SheetRows::Rendered batch;
+                if (rows_->RenderedFrom(row_, batch)) {
+                    Rendered(batch);
+                    row_ = batch.last + 1;
+                } else {
+                    rows_writer_.Row(x_, rows_->Row(row_++));
+                }
+            }
         } else {
             styles_ = rows_->Styles();
             rows_.reset();
@@ -677,21 +746,16 @@ private:
         }
     }
 
-    void Row(std::span<const SheetCell> cells) {
-        if (cells.empty()) {
-            ++empty_rows_;
+    // A batch of rows the second thread wrote.
+    void Rendered(const SheetRows::Rendered& batch) {
+        if (batch.first_filled == 0) {
+            rows_writer_.empty += batch.last - row_ + 1;
             return;
         }
-        Repeated(x_, "table:table-row", "table:number-rows-repeated", empty_rows_);
-        empty_rows_ = 0;
-        x_.Start("table:table-row");
-        int next = 1;
-        for (const SheetCell& c : cells) {
-            Repeated(x_, "table:table-cell", "table:number-columns-repeated", c.col - next);
-            Cell(x_, c);
-            next = c.col + 1;
-        }
-        x_.End();
+        rows_writer_.empty += batch.first_filled - row_;
+        Repeated(x_, "table:table-row", "table:number-rows-repeated", rows_writer_.empty);
+        x_.Elements(batch.text);
+        rows_writer_.empty = batch.last - batch.last_filled;
     }
 
     // The table's end and the names.
@@ -723,7 +787,7 @@ private:
     std::vector<int> widths_;
     std::unique_ptr<SheetRows> rows_;
     int row_ = 0;
-    long long empty_rows_ = 0;
+    RowWriter rows_writer_;
     bool ended_ = false;
     std::vector<SheetStyle> styles_;
 };

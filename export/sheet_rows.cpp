@@ -5,11 +5,12 @@
 
 namespace tw {
 
-SheetRows::SheetRows(SheetWalk& walk, int last, int batch_rows)
+SheetRows::SheetRows(SheetWalk& walk, int last, int batch_rows, Render render)
     : walk_(walk),
       last_(std::max(last, 0)),
       batch_rows_(std::max(batch_rows, 1)),
       batches_(batch_rows > 0 ? (last_ + batch_rows_ - 1) / batch_rows_ : 0),
+      render_(std::move(render)),
       styles_(walk.Styles()) {
     if (batches_ < 2) {
         batches_ = 0;
@@ -41,7 +42,16 @@ void SheetRows::Run() {
         // The slot is this thread's alone until `done_` passes it.
         std::exception_ptr failed;
         try {
-            Fill(slots_[k % kSlots], k * batch_rows_ + 1);
+            Batch& batch = slots_[k % kSlots];
+            Fill(batch, k * batch_rows_ + 1);
+            // With a batch besides the writer's waiting for it, the writer
+            // is the slower: this thread writes the batch too.
+            bool ahead = false;
+            if (render_) {
+                std::lock_guard lock(mutex_);
+                ahead = k - released_ >= 2;
+            }
+            if (ahead) RenderBatch(batch);
         } catch (...) {
             failed = std::current_exception();
         }
@@ -59,6 +69,8 @@ void SheetRows::Fill(Batch& batch, int first) {
     batch.cells.clear();
     batch.ends.clear();
     batch.new_styles.clear();
+    batch.rendered.clear();
+    batch.is_rendered = false;
     const std::size_t known = walk_.Styles().size();
     const int end = std::min(first + batch_rows_ - 1, last_);
     for (int row = first; row <= end; ++row) {
@@ -67,6 +79,39 @@ void SheetRows::Fill(Batch& batch, int first) {
     }
     const std::vector<SheetStyle>& styles = walk_.Styles();
     batch.new_styles.assign(styles.begin() + static_cast<std::ptrdiff_t>(known), styles.end());
+}
+
+void SheetRows::RenderBatch(Batch& batch) {
+    std::vector<std::span<const SheetCell>> rows;
+    std::size_t start = 0;
+    for (std::size_t end : batch.ends) {
+        rows.emplace_back(batch.cells.data() + start, end - start);
+        start = end;
+    }
+    while (!rows.empty() && rows.back().empty()) rows.pop_back();
+    std::size_t lead = 0;
+    while (lead < rows.size() && rows[lead].empty()) ++lead;
+    render_(std::span(rows).subspan(lead), batch.rendered);
+    batch.is_rendered = true;
+}
+
+bool SheetRows::RenderedFrom(int row, Rendered& out) {
+    if (batches_ == 0 || row < 1 || row > last_ || (row - 1) % batch_rows_ != 0) return false;
+    const int k = (row - 1) / batch_rows_;
+    if (k != at_) Take(k);
+    const Batch& batch = slots_[k % kSlots];
+    if (!batch.is_rendered) return false;
+    out.text = batch.rendered;
+    out.last = row + static_cast<int>(batch.ends.size()) - 1;
+    out.first_filled = out.last_filled = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < batch.ends.size(); ++i) {
+        if (batch.ends[i] == start) continue;
+        if (out.first_filled == 0) out.first_filled = row + static_cast<int>(i);
+        out.last_filled = row + static_cast<int>(i);
+        start = batch.ends[i];
+    }
+    return true;
 }
 
 void SheetRows::Take(int k) {

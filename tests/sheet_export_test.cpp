@@ -486,9 +486,11 @@ TEST(SheetFiles, AFolderThatIsNotThereFailsAndWritesNothing) {
 std::string ManyRows(int rows) {
     std::string a = "%CO:A,8,8%", b = "%CO:B,8,8%";
     for (int r = 1; r <= rows; ++r) {
-        a += r % 50 == 0  ? "%R%%H2%bold%H2% row " + std::to_string(r) + "\n"
-             : r % 7 == 0 ? "\n"
-                          : "%V%" + std::to_string(r) + "\n";
+        if (r % 7 == 0 || (r > 300 && r <= 340)) {
+            a += "\n", b += "\n";  // rows without cells, a run of them longer than a batch
+            continue;
+        }
+        a += r % 50 == 0 ? "%R%%H2%bold%H2% row " + std::to_string(r) + "\n" : "%V%" + std::to_string(r) + "\n";
         b += "%V%" + std::string(r > 150 && r % 9 == 0 ? "%D" + std::to_string(r % 4) + "%" : "") +
              (r == 1        ? "a1"
               : r % 61 == 0 ? "1/0"
