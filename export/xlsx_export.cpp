@@ -1,5 +1,6 @@
 #include "export/xlsx_export.h"
 
+#include <cstdio>
 #include <vector>
 #include <xlsxwriter.h>
 
@@ -132,6 +133,25 @@ private:
 
 Status Failed(int number) { return Status::Failed(number, ErrorDescription(number)); }
 
+// The sheet's cells, row by row. libxlsxwriter keeps the rows in a
+// temporary file whose failed writes it does not report (it would zip
+// what reached the file), so the stream is checked here: false once a
+// write to it failed, and the rows stop there.
+bool WriteRows(lxw_workbook* wb, lxw_worksheet* ws, SheetWalk& walk, int ahead_rows) {
+    // From here until the last row only `rows` uses the walk.
+    const int last_row = std::min(walk.Rows(), 1048576);
+    SheetRows rows(walk, last_row, ahead_rows);
+    Book book(wb, rows.Styles());
+    for (int row = 1; row <= last_row; ++row) {
+        for (const SheetCell& c : rows.Row(row)) {
+            if (c.col > 16384) continue;
+            book.Cell(ws, static_cast<lxw_row_t>(row - 1), c);
+        }
+        if (row % 1024 == 0 && std::ferror(ws->file)) return false;
+    }
+    return std::fflush(ws->file) == 0 && !std::ferror(ws->file);
+}
+
 }  // namespace
 
 std::string ExcelNumberFormat(const SheetStyle& s) {
@@ -181,18 +201,7 @@ Status WriteFileXlsx(const DocumentModel& doc, const std::string& path, const st
                           std::max<int>(doc.OptBM, 0) * line);
     if (!doc.OptHE.empty()) worksheet_set_header(ws, HeaderCode(doc.OptHE).c_str());
     if (!doc.OptFO.empty()) worksheet_set_footer(ws, HeaderCode(doc.OptFO).c_str());
-    {
-        // From here until the last row only `rows` uses the walk.
-        const int last_row = std::min(walk.Rows(), 1048576);
-        SheetRows rows(walk, last_row, ahead_rows);
-        Book book(wb, rows.Styles());
-        for (int row = 1; row <= last_row; ++row) {
-            for (const SheetCell& c : rows.Row(row)) {
-                if (c.col > 16384) continue;
-                book.Cell(ws, static_cast<lxw_row_t>(row - 1), c);
-            }
-        }
-    }
+    const bool rows_written = WriteRows(wb, ws, walk, ahead_rows);
     for (const SheetWalk::DefinedName& n : walk.Names()) {
         std::string sheet = "'";
         for (char ch : walk.Name()) sheet += ch == '\'' ? std::string("''") : std::string(1, ch);
@@ -200,7 +209,7 @@ Status WriteFileXlsx(const DocumentModel& doc, const std::string& path, const st
         std::string target = "=" + ReferenceText(n.a, n.b, Dialect::Excel, true, sheet);
         workbook_define_name(wb, n.name.c_str(), target.c_str());
     }
-    if (workbook_close(wb) != LXW_NO_ERROR) return Failed(kErrDiskFull);
+    if (workbook_close(wb) != LXW_NO_ERROR || !rows_written) return Failed(kErrDiskFull);
     return CommitWorkbook(out, walk, report);
 }
 

@@ -529,6 +529,25 @@ TEST(SheetFiles, RowsComputedAheadGiveTheSameWorkbook) {
     }
 }
 
+// A write that fails, as on a full disk, while the second thread computes
+// rows ahead: the writer fails and leaves the earlier file whole.
+TEST(SheetFiles, AFailedWriteFailsAndLeavesTheEarlierFile) {
+    test::TempDir dir;
+    test::Fixture f;
+    f.Load(ManyRows(3000));
+    for (auto write : {WriteFileOds, WriteFileXlsx}) {
+        std::string path = dir.Write("out", "earlier");
+        Status s;
+        {
+            test::FileSizeLimit limit(16 * 1024);
+            s = write(f.doc, path, "x", nullptr, 16);
+        }
+        EXPECT_EQ(s.kind, Status::Kind::Failed);
+        EXPECT_EQ(s.number, kErrDiskFull);
+        EXPECT_EQ(test::ReadFile(path), "earlier");
+    }
+}
+
 // The writer leaving early stops the second thread, whichever batch it
 // is at; what it was given is the walk's.
 TEST(SheetFiles, RowsAheadLeftEarlyStopTheirThread) {
