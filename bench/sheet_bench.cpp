@@ -101,9 +101,10 @@ int main(int argc, char** argv) {
         alone_close.push_back(close);
     }
     double alone = bench::Median(alone_cells) + bench::Median(alone_close);
-    std::printf("libxlsxwriter alone, the same cells precomputed: median %8.1f ms (cells %.1f, close %.1f)   "
-                "time %.2f x csv\n",
-                alone * 1000, bench::Median(alone_cells) * 1000, bench::Median(alone_close) * 1000, alone / csv);
+    std::printf(
+        "libxlsxwriter alone, the same cells precomputed: median %8.1f ms (cells %.1f, close %.1f)   "
+        "time %.2f x csv\n",
+        alone * 1000, bench::Median(alone_cells) * 1000, bench::Median(alone_close) * 1000, alone / csv);
     // The peer: LibreOffice reading the same sheet's formulas as CSV and
     // writing them as ODS, once (it starts slowly and takes long).
     auto lo = bench::RunCommand("soffice -env:UserInstallation=file://" + dir +

@@ -89,7 +89,7 @@ struct SheetWalk::Engine {
     formula::DocumentSource source;
     formula::Evaluator eval;
     RowReader cells;
-    formula::SharedFormulas formulas;  // a column's formulas of one shape parsed once
+    formula::SharedFormulas formulas;         // a column's formulas of one shape parsed once
     std::unordered_set<std::string> defined;  // names the workbook defines, lower case
 };
 
