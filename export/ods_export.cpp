@@ -852,7 +852,8 @@ zip_source_t* Archive(Parts& parts, Status& failed) {
     if (!AddParts(za, parts) || zip_close(za) != 0) {
         zip_discard(za);
         zip_source_free(buffer);
-        for (const Part* part : std::initializer_list<const Part*>{&parts.content, &parts.styles, &parts.meta}) {
+        const Part* all[] = {&parts.content, &parts.styles, &parts.meta, &parts.manifest};
+        for (const Part* part : all) {
             if (part->Thrown()) std::rethrow_exception(part->Thrown());
         }
         failed = Failed(kErrDiskFull);
