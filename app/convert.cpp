@@ -24,9 +24,9 @@
 #include "export/csv_export.h"
 #include "export/html_export.h"
 #include "export/ods_export.h"
-#include "export/xlsx_export.h"
 #include "export/rtf_export.h"
 #include "export/text_export.h"
+#include "export/xlsx_export.h"
 #include "platform/atomic_output.h"
 #include "platform/errors.h"
 #include "platform/file_uri.h"
@@ -122,10 +122,10 @@ Status WriteHtm(Conversion& c, const std::string& out) { return WriteFileHTML(c.
 Status WriteCsv(Conversion& c, const std::string& out) { return WriteFileCsv(c.sys, c.doc, out); }
 // A workbook names its sheet after the file when the document has no
 // title, and says how many formulas could only be kept as values.
-template <Status (*write)(const DocumentModel&, const std::string&, const std::string&, SheetReport*)>
+template <Status (*write)(const DocumentModel&, const std::string&, const std::string&, SheetReport*, int)>
 Status WriteWorkbook(Conversion& c, const std::string& out) {
     SheetReport report;
-    Status s = write(c.doc, out, c.input_path, &report);
+    Status s = write(c.doc, out, c.input_path, &report, DefaultAheadRows());
     if (s.Succeeded()) c.warning = report.frozen_text;
     return s;
 }

@@ -2,15 +2,21 @@
 
 #include <array>
 #include <charconv>
-#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <functional>
+#include <libxml/parser.h>
 #include <libxml/xmlwriter.h>
 #include <memory>
+#include <new>
+#include <span>
 #include <unistd.h>
 #include <zip.h>
 
 #include "document/markup.h"
 #include "export/csv_export.h"
 #include "export/sheet_cells.h"
+#include "export/sheet_rows.h"
 #include "platform/atomic_output.h"
 #include "platform/errors.h"
 
@@ -20,24 +26,29 @@ namespace {
 
 constexpr const char* kMime = "application/vnd.oasis.opendocument.spreadsheet";
 
-// Bytes XML 1.0 cannot carry (controls other than tab and line feed)
-// are left out.
+// Whether XML 1.0 can carry the byte: controls other than tab and line
+// feed are left out.
+bool XmlCarries(char c) { return static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n'; }
+
 std::string XmlSafe(std::string_view s) {
     std::string out;
     out.reserve(s.size());
     for (char c : s) {
-        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n') out += c;
+        if (XmlCarries(c)) out += c;
     }
     return out;
 }
 
-// A libxml2 writer over a stdio stream, remembering whether any call failed.
+// A libxml2 writer appending to a string, remembering whether any call
+// failed.
 class Xml {
 public:
-    explicit Xml(FILE* f) {
-        xmlOutputBufferPtr buf = xmlOutputBufferCreateFile(f, nullptr);
+    // A document, or with `document` false a run of elements to stand in
+    // one.
+    explicit Xml(std::string& out, bool document = true) : out_(&out) {
+        xmlOutputBufferPtr buf = xmlOutputBufferCreateIO(Append, nullptr, &out_, nullptr);
         w_ = buf ? xmlNewTextWriter(buf) : nullptr;
-        ok_ = w_ && xmlTextWriterStartDocument(w_, "1.0", "UTF-8", nullptr) >= 0;
+        ok_ = w_ && (!document || xmlTextWriterStartDocument(w_, "1.0", "UTF-8", nullptr) >= 0);
     }
     ~Xml() {
         if (w_) xmlFreeTextWriter(w_);
@@ -45,16 +56,45 @@ public:
     Xml(const Xml&) = delete;
     Xml& operator=(const Xml&) = delete;
 
+    bool Ok() const { return ok_; }
+    // What was written so far to its string; what follows to `out`.
+    void Into(std::string& out) {
+        Check(xmlTextWriterFlush(w_));
+        out_ = &out;
+    }
+    // Elements written elsewhere, standing here as they are.
+    void Elements(std::string_view xml) {
+        Check(xmlTextWriterWriteRawLen(w_, Cast(xml.data()), static_cast<int>(xml.size())));
+    }
     void Start(const char* name) { Check(xmlTextWriterStartElement(w_, Cast(name))); }
     void End() { Check(xmlTextWriterEndElement(w_)); }
-    void Attr(const char* name, std::string_view value) {
-        std::string v = XmlSafe(value);
-        Check(xmlTextWriterWriteAttribute(w_, Cast(name), Cast(v.c_str())));
+    // An attribute whose value is `prefix` then `value`.
+    void Attr(const char* name, std::string_view value, std::string_view prefix = {}) {
+        if (IsInert(prefix) && IsInert(value)) {
+            Check(xmlTextWriterStartAttribute(w_, Cast(name)));
+            Raw(prefix);
+            Raw(value);
+            Check(xmlTextWriterEndAttribute(w_));
+            return;
+        }
+        scratch_.assign(prefix);
+        for (char c : value) {
+            if (XmlCarries(c)) scratch_ += c;
+        }
+        Check(xmlTextWriterWriteAttribute(w_, Cast(name), Cast(scratch_.c_str())));
     }
-    void Attr(const char* name, long long n) { Attr(name, std::to_string(n)); }
+    void Attr(const char* name, long long n) {
+        char buf[24];
+        Attr(name, std::string_view(buf, static_cast<std::size_t>(std::to_chars(buf, buf + sizeof buf, n).ptr - buf)));
+    }
     void Text(std::string_view text) {
-        std::string v(text);
-        Check(xmlTextWriterWriteString(w_, Cast(v.c_str())));
+        if (IsInert(text)) {
+            // Ends an open start tag, as writing a string does.
+            Check(xmlTextWriterWriteRawLen(w_, Cast(text.data()), static_cast<int>(text.size())));
+            return;
+        }
+        scratch_.assign(text);
+        Check(xmlTextWriterWriteString(w_, Cast(scratch_.c_str())));
     }
     // An element with attributes given as name, value pairs and no content.
     void Empty(const char* name, std::initializer_list<std::pair<const char*, std::string_view>> attrs = {}) {
@@ -65,6 +105,10 @@ public:
     // Text inside a paragraph: runs of blanks, blanks at either end and
     // tabs spelt out, as ODF collapses them otherwise.
     void Para(std::string_view text) {
+        if (IsPlain(text)) {
+            if (!text.empty()) Text(text);
+            return;
+        }
         std::string plain;
         auto flush = [&] {
             if (!plain.empty()) Text(plain);
@@ -107,9 +151,36 @@ public:
 
 private:
     static const xmlChar* Cast(const char* s) { return reinterpret_cast<const xmlChar*>(s); }
+    // Text libxml2 would write as it stands, in attribute values and in
+    // content alike: printable ASCII with no markup or quote. Writing it
+    // raw spares libxml2's copy for escaping.
+    static bool IsInert(std::string_view text) {
+        for (char c : text) {
+            if (c < 0x20 || c > 0x7E || c == '<' || c == '>' || c == '&' || c == '"') return false;
+        }
+        return true;
+    }
+    void Raw(std::string_view text) {
+        if (!text.empty()) Check(xmlTextWriterWriteRawLen(w_, Cast(text.data()), static_cast<int>(text.size())));
+    }
+    static int Append(void* out, const char* bytes, int n) {
+        (*static_cast<std::string**>(out))->append(bytes, static_cast<std::size_t>(n));
+        return n;
+    }
+    // Text Para writes as it stands: no blank at either end or beside
+    // another, no tab or other control.
+    static bool IsPlain(std::string_view text) {
+        if (!text.empty() && (text.front() == ' ' || text.back() == ' ')) return false;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (static_cast<unsigned char>(text[i]) < 0x20 || (text[i] == ' ' && text[i + 1] == ' ')) return false;
+        }
+        return true;
+    }
     void Check(int rc) { ok_ = ok_ && w_ && rc >= 0; }
+    std::string* out_;
     xmlTextWriterPtr w_ = nullptr;
     bool ok_ = false;
+    std::string scratch_;  // a value with the terminating zero libxml2 wants
 };
 
 const std::array<std::pair<const char*, const char*>, 11> kNamespaces = {{
@@ -261,17 +332,16 @@ const char* AlignText(CellAlign a) {
     }
 }
 
-bool WriteStyles(FILE* f, const SheetWalk& walk, const DocumentModel& doc) {
-    Xml x(f);
+bool WriteStyles(std::string& out, const std::vector<SheetStyle>& styles, const DocumentModel& doc) {
+    Xml x(out);
     Root(x, "office:document-styles");
     x.Start("office:styles");
-    const auto& styles = walk.Styles();
     for (std::size_t i = 1; i < styles.size(); ++i) DataStyle(x, styles[i], static_cast<int>(i));
     x.Empty("style:style", {{"style:name", "Default"}, {"style:family", "table-cell"}});
     for (std::size_t i = 1; i < styles.size(); ++i) {
         const SheetStyle& s = styles[i];
         x.Start("style:style");
-        x.Attr("style:name", "ce" + std::to_string(i));
+        x.Attr("style:name", std::to_string(i), "ce");
         x.Attr("style:family", "table-cell");
         x.Attr("style:parent-style-name", "Default");
         if (s.shows != SheetStyle::Shows::Text) x.Attr("style:data-style-name", "N" + std::to_string(i));
@@ -331,8 +401,8 @@ bool WriteStyles(FILE* f, const SheetWalk& walk, const DocumentModel& doc) {
     return x.Finish();
 }
 
-bool WriteMeta(FILE* f, const DocumentModel& doc) {
-    Xml x(f);
+bool WriteMeta(std::string& out, const DocumentModel& doc) {
+    Xml x(out);
     Root(x, "office:document-meta");
     x.Start("office:meta");
     x.Start("meta:generator");
@@ -348,8 +418,8 @@ bool WriteMeta(FILE* f, const DocumentModel& doc) {
     return x.Finish();
 }
 
-bool WriteManifest(FILE* f) {
-    Xml x(f);
+bool WriteManifest(std::string& out) {
+    Xml x(out);
     x.Start("manifest:manifest");
     x.Attr("xmlns:manifest", "urn:oasis:names:tc:opendocument:xmlns:manifest:1.0");
     x.Attr("manifest:version", "1.2");
@@ -376,18 +446,25 @@ void Annotation(Xml& x, const std::string& comment) {
     x.End();
 }
 
+// `n` in decimal, written into `buf`.
+std::string_view Digits(char (&buf)[24], long long n) {
+    return {buf, static_cast<std::size_t>(std::to_chars(buf, buf + sizeof buf, n).ptr - buf)};
+}
+
 void Cell(Xml& x, const SheetCell& c) {
+    char buf[24];
     x.Start("table:table-cell");
-    if (c.style > 0) x.Attr("table:style-name", "ce" + std::to_string(c.style));
+    if (c.style > 0) x.Attr("table:style-name", Digits(buf, c.style), "ce");
     // A value kept without its formula that is an error is written as the
     // error itself, which the reader shows as such.
-    if (!c.formula.empty()) x.Attr("table:formula", "of:=" + c.formula);
-    else if (c.kind == SheetCell::Kind::Error) x.Attr("table:formula", "of:=" + c.text);
-    bool number = c.kind == SheetCell::Kind::Number;
+    if (!c.formula.empty()) x.Attr("table:formula", c.formula, "of:=");
+    else if (c.kind == SheetCell::Kind::Error) x.Attr("table:formula", c.text, "of:=");
+    std::string number;
     switch (c.kind) {
     case SheetCell::Kind::Number:
+        number = ShortestNumber(c.number);
         x.Attr("office:value-type", "float");
-        x.Attr("office:value", ShortestNumber(c.number));
+        x.Attr("office:value", number);
         x.Attr("calcext:value-type", "float");
         break;
     case SheetCell::Kind::Date:
@@ -417,13 +494,13 @@ void Cell(Xml& x, const SheetCell& c) {
         for (const TextRun& r : c.runs) {
             if (r.highlights) {
                 x.Start("text:span");
-                x.Attr("text:style-name", "T" + std::to_string(r.highlights));
+                x.Attr("text:style-name", Digits(buf, r.highlights), "T");
             }
             x.Para(r.text);
             if (r.highlights) x.End();
         }
     } else {
-        x.Para(number ? ShortestNumber(c.number) : c.text);
+        x.Para(c.kind == SheetCell::Kind::Number ? std::string_view(number) : std::string_view(c.text));
     }
     x.End();
     x.End();
@@ -437,49 +514,125 @@ void Repeated(Xml& x, const char* element, const char* attr, long long n) {
     x.End();
 }
 
-bool WriteContent(FILE* f, SheetWalk& walk) {
-    Xml x(f);
-    Root(x, "office:document-content");
-    const int cols = std::max(walk.Cols(), 1);
-    x.Start("office:automatic-styles");
-    for (int c = 1; c <= cols; ++c) {
-        int width = walk.ColumnWidth(c);
-        x.Start("style:style");
-        x.Attr("style:name", "co" + std::to_string(c));
-        x.Attr("style:family", "table-column");
-        // A character of the sheet's default font is about 0.2 cm wide.
-        x.Empty("style:table-column-properties", {{"style:column-width", Cm(width > 0 ? width * 0.2 + 0.1 : 2.258)}});
-        x.End();
+// A part of the archive written as libzip reads it, in stretches.
+class Part {
+public:
+    Part() { zip_error_init(&error_); }
+    virtual ~Part() { zip_error_fini(&error_); }
+    Part(const Part&) = delete;
+    Part& operator=(const Part&) = delete;
+
+    // The source libzip reads the part from; the part outlives it.
+    zip_source_t* Source(zip_t* za) { return zip_source_function(za, Callback, this); }
+    // What the part threw while libzip read it, which zip_close cannot carry.
+    std::exception_ptr Thrown() const { return thrown_; }
+
+protected:
+    enum class Step { More, Ended, Failed };
+    // Writes the next stretch of the part to `out_`.
+    virtual Step Next() = 0;
+    // The whole part's size, when it is known before it is read.
+    virtual bool Size(zip_uint64_t& size) {
+        (void)size;
+        return false;
     }
-    x.Start("style:style");
-    x.Attr("style:name", "ta1");
-    x.Attr("style:family", "table");
-    x.Attr("style:master-page-name", "Default");
-    x.Empty("style:table-properties", {{"table:display", "true"}});
-    x.End();
-    for (unsigned bits = 1; bits < 32; ++bits) TextStyle(x, bits);
-    x.End();
-    x.Start("office:body");
-    x.Start("office:spreadsheet");
-    x.Start("table:table");
-    x.Attr("table:name", walk.Name());
-    x.Attr("table:style-name", "ta1");
-    for (int c = 1; c <= cols; ++c) {
-        x.Start("table:table-column");
-        x.Attr("table:style-name", "co" + std::to_string(c));
-        if (walk.ColumnWidth(c) == 0 && c <= walk.Cols()) x.Attr("table:visibility", "collapse");
-        x.End();
-    }
-    std::vector<SheetCell> cells;
-    long long empty_rows = 0;
-    for (int row = 1; row <= walk.Rows(); ++row) {
-        walk.Row(row, cells);
-        if (cells.empty()) {
-            ++empty_rows;
-            continue;
+    std::string out_;  // written and not yet read from `read_` on
+
+private:
+    static zip_int64_t Callback(void* self, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+        auto* part = static_cast<Part*>(self);
+        try {
+            return part->Command(data, len, cmd);
+        } catch (...) {
+            // Nothing may be thrown through libzip; the writer throws it again.
+            part->thrown_ = std::current_exception();
+            zip_error_set(&part->error_, ZIP_ER_INTERNAL, 0);
+            return -1;
         }
-        Repeated(x, "table:table-row", "table:number-rows-repeated", empty_rows);
-        empty_rows = 0;
+    }
+
+    zip_int64_t Command(void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+        switch (cmd) {
+        case ZIP_SOURCE_OPEN:
+        case ZIP_SOURCE_CLOSE:
+        case ZIP_SOURCE_FREE: return 0;
+        case ZIP_SOURCE_READ: return Read(static_cast<char*>(data), len);
+        case ZIP_SOURCE_STAT: {
+            auto* st = static_cast<zip_stat_t*>(data);
+            zip_stat_init(st);
+            if (Size(st->size)) st->valid |= ZIP_STAT_SIZE;
+            return sizeof *st;
+        }
+        case ZIP_SOURCE_ERROR: return zip_error_to_data(&error_, data, len);
+        case ZIP_SOURCE_SUPPORTS:
+            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                  ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+        default: zip_error_set(&error_, ZIP_ER_OPNOTSUPP, 0); return -1;
+        }
+    }
+
+    zip_int64_t Read(char* data, zip_uint64_t len) {
+        zip_uint64_t n = 0;
+        for (;;) {
+            std::size_t take = std::min<std::size_t>(len - n, out_.size() - read_);
+            std::memcpy(data + n, out_.data() + read_, take);
+            n += take;
+            read_ += take;
+            if (n == len || ended_) return static_cast<zip_int64_t>(n);
+            out_.clear();
+            read_ = 0;
+            Step step = Next();
+            if (step == Step::Failed) {
+                zip_error_set(&error_, ZIP_ER_WRITE, 0);
+                return -1;
+            }
+            ended_ = step == Step::Ended;
+        }
+    }
+
+    std::size_t read_ = 0;
+    bool ended_ = false;
+    zip_error_t error_;
+    std::exception_ptr thrown_;
+};
+
+// A part written in one go when libzip first asks for it.
+class WholePart final : public Part {
+public:
+    explicit WholePart(std::function<bool(std::string&)> write) : write_(std::move(write)) {}
+
+private:
+    bool Make() {
+        if (!made_) ok_ = write_(whole_), made_ = true;
+        return ok_;
+    }
+    Step Next() override {
+        if (!Make()) return Step::Failed;
+        out_ = std::move(whole_);
+        return Step::Ended;
+    }
+    bool Size(zip_uint64_t& size) override {
+        if (!Make()) return false;
+        size = whole_.size();
+        return true;
+    }
+
+    std::function<bool(std::string&)> write_;
+    std::string whole_;
+    bool made_ = false, ok_ = false;
+};
+
+// The rows of the table, a run of rows without cells as one element.
+struct RowWriter {
+    long long empty = 0;  // rows without cells not yet written
+
+    void Row(Xml& x, std::span<const SheetCell> cells) {
+        if (cells.empty()) {
+            ++empty;
+            return;
+        }
+        Repeated(x, "table:table-row", "table:number-rows-repeated", empty);
+        empty = 0;
         x.Start("table:table-row");
         int next = 1;
         for (const SheetCell& c : cells) {
@@ -489,43 +642,160 @@ bool WriteContent(FILE* f, SheetWalk& walk) {
         }
         x.End();
     }
-    if (walk.Rows() == 0) Repeated(x, "table:table-row", "", 1);
-    x.End();
-    if (!walk.Names().empty()) {
-        std::string sheet = "$'";
-        for (char ch : walk.Name()) sheet += ch == '\'' ? std::string("''") : std::string(1, ch);
-        sheet += "'";
-        x.Start("table:named-expressions");
-        for (const SheetWalk::DefinedName& n : walk.Names()) {
-            std::string range = ReferenceText(n.a, n.b, Dialect::OpenFormula, true, sheet);
-            range = range.substr(1, range.size() - 2);  // no brackets here
-            x.Empty("table:named-range", {{"table:name", n.name},
-                                          {"table:base-cell-address", sheet + ".$A$1"},
-                                          {"table:cell-range-address", range}});
-        }
-        x.End();
-    }
-    x.End();
-    x.End();
-    x.End();
-    return x.Finish();
-}
-
-// A temporary stream libzip reads a part from once it is written.
-struct TempPart {
-    FILE* f = std::tmpfile();
-    ~TempPart() {
-        if (f) std::fclose(f);
-    }
 };
 
-// Adds `part` to the archive; libzip takes over the stream.
-bool AddPart(zip_t* za, const char* name, TempPart& part) {
-    if (std::fflush(part.f) != 0 || std::ferror(part.f)) return false;
-    std::rewind(part.f);
-    zip_source_t* src = zip_source_filep_create(part.f, 0, -1, nullptr);
+// Writes batches of rows on the second thread, the same way, with a
+// writer of its own.
+class RowRenderer {
+public:
+    void operator()(std::span<const std::span<const SheetCell>> rows, std::string& out) {
+        auto& [idle, x] = *state_;
+        if (!x) x = std::make_unique<Xml>(out, false);
+        else x->Into(out);
+        RowWriter writer;
+        for (std::span<const SheetCell> cells : rows) writer.Row(*x, cells);
+        x->Into(idle);                         // `out` is the writer's from here
+        if (!x->Ok()) throw std::bad_alloc();  // all libxml2 can fail of here
+    }
+
+private:
+    // The writer outlives no string it writes to.
+    struct State {
+        std::string idle;
+        std::unique_ptr<Xml> x;
+    };
+    std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+// content.xml, its rows computed ahead of the XML as libzip deflates it.
+class ContentPart final : public Part {
+public:
+    ContentPart(SheetWalk& walk, int ahead_rows)
+        : walk_(walk), x_(out_), walk_cols_(walk.Cols()), cols_(std::max(walk_cols_, 1)) {
+        for (int c = 1; c <= cols_; ++c) widths_.push_back(walk.ColumnWidth(c));
+        // From here until the last row only `rows_` uses the walk.
+        xmlInitParser();  // before a second thread uses libxml2
+        rows_ = std::make_unique<SheetRows>(walk, walk.Rows(), ahead_rows, RowRenderer());
+    }
+
+    // Once the part is read to its end: the looks its cells use.
+    bool Ended() const { return ended_; }
+    const std::vector<SheetStyle>& Styles() const { return styles_; }
+
+private:
+    static constexpr int kRowsAStep = 64;
+
+    Step Next() override {
+        if (row_ == 0) {
+            Head();
+            row_ = 1;
+        } else if (row_ <= walk_.Rows()) {
+            for (int last = std::min(row_ + kRowsAStep - 1, walk_.Rows()); row_ <= last;) {
+                SheetRows::Rendered batch;
+                if (rows_->RenderedFrom(row_, batch)) {
+                    Rendered(batch);
+                    row_ = batch.last + 1;
+                } else {
+                    rows_writer_.Row(x_, rows_->Row(row_++));
+                }
+            }
+        } else {
+            styles_ = rows_->Styles();
+            rows_.reset();
+            Tail();
+            ended_ = x_.Finish();
+            return ended_ ? Step::Ended : Step::Failed;
+        }
+        return x_.Ok() ? Step::More : Step::Failed;
+    }
+
+    // The column styles and the table's start.
+    void Head() {
+        Root(x_, "office:document-content");
+        x_.Start("office:automatic-styles");
+        for (int c = 1; c <= cols_; ++c) {
+            int width = widths_[static_cast<std::size_t>(c - 1)];
+            x_.Start("style:style");
+            x_.Attr("style:name", std::to_string(c), "co");
+            x_.Attr("style:family", "table-column");
+            // A character of the sheet's default font is about 0.2 cm wide.
+            x_.Empty("style:table-column-properties",
+                     {{"style:column-width", Cm(width > 0 ? width * 0.2 + 0.1 : 2.258)}});
+            x_.End();
+        }
+        x_.Start("style:style");
+        x_.Attr("style:name", "ta1");
+        x_.Attr("style:family", "table");
+        x_.Attr("style:master-page-name", "Default");
+        x_.Empty("style:table-properties", {{"table:display", "true"}});
+        x_.End();
+        for (unsigned bits = 1; bits < 32; ++bits) TextStyle(x_, bits);
+        x_.End();
+        x_.Start("office:body");
+        x_.Start("office:spreadsheet");
+        x_.Start("table:table");
+        x_.Attr("table:name", walk_.Name());
+        x_.Attr("table:style-name", "ta1");
+        for (int c = 1; c <= cols_; ++c) {
+            x_.Start("table:table-column");
+            x_.Attr("table:style-name", std::to_string(c), "co");
+            if (widths_[static_cast<std::size_t>(c - 1)] == 0 && c <= walk_cols_) {
+                x_.Attr("table:visibility", "collapse");
+            }
+            x_.End();
+        }
+    }
+
+    // A batch of rows the second thread wrote.
+    void Rendered(const SheetRows::Rendered& batch) {
+        if (batch.first_filled == 0) {
+            rows_writer_.empty += batch.last - row_ + 1;
+            return;
+        }
+        rows_writer_.empty += batch.first_filled - row_;
+        Repeated(x_, "table:table-row", "table:number-rows-repeated", rows_writer_.empty);
+        x_.Elements(batch.text);
+        rows_writer_.empty = batch.last - batch.last_filled;
+    }
+
+    // The table's end and the names.
+    void Tail() {
+        if (walk_.Rows() == 0) Repeated(x_, "table:table-row", "", 1);
+        x_.End();
+        if (!walk_.Names().empty()) {
+            std::string sheet = "$'";
+            for (char ch : walk_.Name()) sheet += ch == '\'' ? std::string("''") : std::string(1, ch);
+            sheet += "'";
+            x_.Start("table:named-expressions");
+            for (const SheetWalk::DefinedName& n : walk_.Names()) {
+                std::string range = ReferenceText(n.a, n.b, Dialect::OpenFormula, true, sheet);
+                range = range.substr(1, range.size() - 2);  // no brackets here
+                x_.Empty("table:named-range", {{"table:name", n.name},
+                                               {"table:base-cell-address", sheet + ".$A$1"},
+                                               {"table:cell-range-address", range}});
+            }
+            x_.End();
+        }
+        x_.End();
+        x_.End();
+        x_.End();
+    }
+
+    SheetWalk& walk_;
+    Xml x_;
+    const int walk_cols_, cols_;
+    std::vector<int> widths_;
+    std::unique_ptr<SheetRows> rows_;
+    int row_ = 0;
+    RowWriter rows_writer_;
+    bool ended_ = false;
+    std::vector<SheetStyle> styles_;
+};
+
+// Adds `part` to the archive, deflated.
+bool AddPart(zip_t* za, const char* name, Part& part) {
+    zip_source_t* src = part.Source(za);
     if (!src) return false;
-    part.f = nullptr;  // the source closes it
     zip_int64_t index = zip_file_add(za, name, src, ZIP_FL_ENC_UTF_8);
     if (index < 0) {
         zip_source_free(src);
@@ -538,20 +808,17 @@ bool AddPart(zip_t* za, const char* name, TempPart& part) {
 
 Status Failed(int number) { return Status::Failed(number, ErrorDescription(number)); }
 
-// The four parts of the document, written as the walk goes.
+// The four parts of the document. libzip reads them in the order they
+// were added: the styles are known once every cell has been seen.
 struct Parts {
-    TempPart content, styles, meta, manifest;
+    Parts(SheetWalk& walk, const DocumentModel& doc, int ahead_rows)
+        : content(walk, ahead_rows),
+          styles([this, &doc](std::string& out) { return content.Ended() && WriteStyles(out, content.Styles(), doc); }),
+          meta([&doc](std::string& out) { return WriteMeta(out, doc); }),
+          manifest([](std::string& out) { return WriteManifest(out); }) {}
+    ContentPart content;
+    WholePart styles, meta, manifest;
 };
-
-Status WriteParts(Parts& parts, SheetWalk& walk, const DocumentModel& doc) {
-    if (!parts.content.f || !parts.styles.f || !parts.meta.f || !parts.manifest.f) return Failed(kErrDiskFull);
-    // The styles are known only once every cell has been seen.
-    if (!WriteContent(parts.content.f, walk) || !WriteStyles(parts.styles.f, walk, doc) ||
-        !WriteMeta(parts.meta.f, doc) || !WriteManifest(parts.manifest.f)) {
-        return Failed(kErrDiskFull);
-    }
-    return Status::Done();
-}
 
 // The mimetype comes first and is stored as it is, so that a reader knows
 // the file by its first bytes; the other parts follow, compressed.
@@ -568,7 +835,8 @@ bool AddParts(zip_t* za, Parts& parts) {
            AddPart(za, "meta.xml", parts.meta) && AddPart(za, "META-INF/manifest.xml", parts.manifest);
 }
 
-// The archive built in memory: the buffer holding it, or null with `failed` set.
+// The archive built in memory: the buffer holding it, or null with `failed`
+// set. What a part threw is thrown again here.
 zip_source_t* Archive(Parts& parts, Status& failed) {
     zip_error_t error;
     zip_error_init(&error);
@@ -584,6 +852,10 @@ zip_source_t* Archive(Parts& parts, Status& failed) {
     if (!AddParts(za, parts) || zip_close(za) != 0) {
         zip_discard(za);
         zip_source_free(buffer);
+        const Part* all[] = {&parts.content, &parts.styles, &parts.meta, &parts.manifest};
+        for (const Part* part : all) {
+            if (part->Thrown()) std::rethrow_exception(part->Thrown());
+        }
         failed = Failed(kErrDiskFull);
         return nullptr;
     }
@@ -625,7 +897,7 @@ Status CopyArchive(zip_source_t* buffer, int fd) {
 }  // namespace
 
 Status WriteFileOds(const DocumentModel& doc, const std::string& path, const std::string& file_name,
-                    SheetReport* report) {
+                    SheetReport* report, int ahead_rows) {
     AtomicOutput out;
     try {
         out.Open(path);
@@ -633,10 +905,12 @@ Status WriteFileOds(const DocumentModel& doc, const std::string& path, const std
         return Status::Failed(e);
     }
     SheetWalk walk(doc, file_name, Dialect::OpenFormula);
-    Parts parts;
-    if (Status s = WriteParts(parts, walk, doc); !s.Succeeded()) return s;
     Status failed;
-    zip_source_t* buffer = Archive(parts, failed);
+    zip_source_t* buffer = nullptr;
+    {
+        Parts parts(walk, doc, ahead_rows);
+        buffer = Archive(parts, failed);
+    }
     if (!buffer) return failed;
     if (Status s = CopyArchive(buffer, out.Fd()); !s.Succeeded()) return s;
     return CommitWorkbook(out, walk, report);

@@ -6,6 +6,7 @@
 
 #include "document/model.h"
 #include "document/status.h"
+#include "export/rows_ahead.h"
 
 namespace tw {
 
@@ -16,8 +17,9 @@ struct SheetReport {
 };
 
 // Writes `doc` to `path` (replaced only once complete). `file_name` names
-// the sheet when the document has no title.
+// the sheet when the document has no title. Rows are computed ahead on a
+// second thread in batches of `ahead_rows` (0: on this thread alone).
 Status WriteFileOds(const DocumentModel& doc, const std::string& path, const std::string& file_name,
-                    SheetReport* report = nullptr);
+                    SheetReport* report = nullptr, int ahead_rows = DefaultAheadRows());
 
 }  // namespace tw

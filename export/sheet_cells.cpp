@@ -90,7 +90,7 @@ struct SheetWalk::Engine {
     formula::DocumentSource source;
     formula::Evaluator eval;
     RowReader cells;
-    formula::Formula parsed;
+    formula::SharedFormulas formulas;         // a column's formulas of one shape parsed once
     std::unordered_set<std::string> defined;  // names the workbook defines, lower case
 };
 
@@ -157,6 +157,10 @@ int SheetWalk::StyleOf(const SheetStyle& s) {
 
 void SheetWalk::Row(int row, std::vector<SheetCell>& out) {
     out.clear();
+    AppendRow(row, out);
+}
+
+void SheetWalk::AppendRow(int row, std::vector<SheetCell>& out) {
     const int fields = Cols();
     for (int field = 1; field <= fields; ++field) {
         int col = engine_->source.ModelColumn(field);
@@ -265,19 +269,23 @@ void SheetWalk::Number(std::string_view raw, int field, int row, SheetCell& cell
     SheetStyle style;
     style.align = c.align;
     style.format = formula::CellNumberFormat(defaults_, doc_, c);
-    Value v = engine_->eval.CellValue(field, row);
+    // The usual number cell's formula is handed to the engine as read here.
+    formula::CellInput in;
+    const bool plain = IsPlainNumberCell(raw);
+    if (plain) in = {formula::CellInput::Kind::Formula, std::string(raw.substr(3))};
+    Value v = engine_->eval.CellValue(field, row, plain ? &in : nullptr);
     const bool array = v.IsArray();
     if (array) v = v.array().items.empty() ? Value() : v.array().items[0];
     PutValue(v, cell, style);
     cell.style = StyleOf(style);
-    formula::ParseFormulaInto(c.content, engine_->parsed);
-    if (IsConstant(engine_->parsed) && cell.kind != SheetCell::Kind::Error) return;
+    const formula::Formula& parsed = engine_->formulas.Get(c.content, field, row);
+    if (IsConstant(parsed) && cell.kind != SheetCell::Kind::Error) return;
     const auto& defined = engine_->defined;
-    Translation t = TranslateFormula(engine_->parsed, dialect_,
+    Translation t = TranslateFormula(parsed, dialect_,
                                      [&defined](std::string_view n) { return defined.count(std::string(n)) > 0; });
     // A cell holds one value in the targets: an array stays in PipeDream.
     if (t.Live() && array) t = {{}, "a result that is an array"};
-    if (t.Live() && RefersToArray(engine_->parsed)) t = {{}, "a reference to a cell holding an array"};
+    if (t.Live() && RefersToArray(parsed)) t = {{}, "a reference to a cell holding an array"};
     if (t.Live()) {
         cell.formula = std::move(t.text);
         return;

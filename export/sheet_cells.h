@@ -66,6 +66,8 @@ public:
 
     // The cells of `row` (from 1) that have content, left to right.
     void Row(int row, std::vector<SheetCell>& cells);
+    // The same added to the end of `cells`.
+    void AppendRow(int row, std::vector<SheetCell>& cells);
 
     // Every look the cells so far have used, by SheetCell::style.
     const std::vector<SheetStyle>& Styles() const { return styles_; }

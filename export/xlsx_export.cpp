@@ -1,11 +1,13 @@
 #include "export/xlsx_export.h"
 
+#include <cstdio>
 #include <vector>
 #include <xlsxwriter.h>
 
 #include "document/markup.h"
 #include "export/csv_export.h"
 #include "export/sheet_cells.h"
+#include "export/sheet_rows.h"
 #include "platform/atomic_output.h"
 #include "platform/errors.h"
 
@@ -46,14 +48,14 @@ std::string HeaderCode(std::string_view text) {
 
 class Book {
 public:
-    Book(lxw_workbook* wb, SheetWalk& walk) : wb_(wb), walk_(walk) {}
+    Book(lxw_workbook* wb, const std::vector<SheetStyle>& styles) : wb_(wb), styles_(styles) {}
 
     lxw_format* Format(int style) {
         if (style <= 0) return nullptr;
         if (static_cast<std::size_t>(style) >= formats_.size()) formats_.resize(static_cast<std::size_t>(style) + 1);
         lxw_format*& f = formats_[static_cast<std::size_t>(style)];
         if (f) return f;
-        const SheetStyle& s = walk_.Styles()[static_cast<std::size_t>(style)];
+        const SheetStyle& s = styles_[static_cast<std::size_t>(style)];
         f = workbook_add_format(wb_);
         std::string code = ExcelNumberFormat(s);
         if (code != "General") format_set_num_format(f, code.c_str());
@@ -124,12 +126,31 @@ private:
     }
 
     lxw_workbook* wb_;
-    SheetWalk& walk_;
+    const std::vector<SheetStyle>& styles_;
     std::vector<lxw_format*> formats_;
     lxw_format* runs_[32] = {};
 };
 
 Status Failed(int number) { return Status::Failed(number, ErrorDescription(number)); }
+
+// The sheet's cells, row by row. libxlsxwriter keeps the rows in a
+// temporary file whose failed writes it does not report (it would zip
+// what reached the file), so the stream is checked here: false once a
+// write to it failed, and the rows stop there.
+bool WriteRows(lxw_workbook* wb, lxw_worksheet* ws, SheetWalk& walk, int ahead_rows) {
+    // From here until the last row only `rows` uses the walk.
+    const int last_row = std::min(walk.Rows(), 1048576);
+    SheetRows rows(walk, last_row, ahead_rows);
+    Book book(wb, rows.Styles());
+    for (int row = 1; row <= last_row; ++row) {
+        for (const SheetCell& c : rows.Row(row)) {
+            if (c.col > 16384) continue;
+            book.Cell(ws, static_cast<lxw_row_t>(row - 1), c);
+        }
+        if (row % 1024 == 0 && std::ferror(ws->file)) return false;
+    }
+    return std::fflush(ws->file) == 0 && !std::ferror(ws->file);
+}
 
 }  // namespace
 
@@ -151,7 +172,7 @@ std::string ExcelNumberFormat(const SheetStyle& s) {
 }
 
 Status WriteFileXlsx(const DocumentModel& doc, const std::string& path, const std::string& file_name,
-                     SheetReport* report) {
+                     SheetReport* report, int ahead_rows) {
     AtomicOutput out;
     try {
         out.Open(path, AtomicOutput::Access::ByName);
@@ -167,7 +188,6 @@ Status WriteFileXlsx(const DocumentModel& doc, const std::string& path, const st
     if (!wb) return Failed(kErrOutOfMemory);
     lxw_worksheet* ws = workbook_add_worksheet(wb, walk.Name().c_str());
     if (!ws) ws = workbook_add_worksheet(wb, nullptr);
-    Book book(wb, walk);
     for (int c = 1; c <= walk.Cols(); ++c) {
         int width = walk.ColumnWidth(c);
         lxw_row_col_options hidden = {};
@@ -181,15 +201,7 @@ Status WriteFileXlsx(const DocumentModel& doc, const std::string& path, const st
                           std::max<int>(doc.OptBM, 0) * line);
     if (!doc.OptHE.empty()) worksheet_set_header(ws, HeaderCode(doc.OptHE).c_str());
     if (!doc.OptFO.empty()) worksheet_set_footer(ws, HeaderCode(doc.OptFO).c_str());
-    std::vector<SheetCell> cells;
-    const int last_row = std::min(walk.Rows(), 1048576);
-    for (int row = 1; row <= last_row; ++row) {
-        walk.Row(row, cells);
-        for (const SheetCell& c : cells) {
-            if (c.col > 16384) continue;
-            book.Cell(ws, static_cast<lxw_row_t>(row - 1), c);
-        }
-    }
+    const bool rows_written = WriteRows(wb, ws, walk, ahead_rows);
     for (const SheetWalk::DefinedName& n : walk.Names()) {
         std::string sheet = "'";
         for (char ch : walk.Name()) sheet += ch == '\'' ? std::string("''") : std::string(1, ch);
@@ -197,7 +209,7 @@ Status WriteFileXlsx(const DocumentModel& doc, const std::string& path, const st
         std::string target = "=" + ReferenceText(n.a, n.b, Dialect::Excel, true, sheet);
         workbook_define_name(wb, n.name.c_str(), target.c_str());
     }
-    if (workbook_close(wb) != LXW_NO_ERROR) return Failed(kErrDiskFull);
+    if (workbook_close(wb) != LXW_NO_ERROR || !rows_written) return Failed(kErrDiskFull);
     return CommitWorkbook(out, walk, report);
 }
 

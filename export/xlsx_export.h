@@ -11,9 +11,10 @@
 namespace tw {
 
 // Writes `doc` to `path` (replaced only once complete). `file_name` names
-// the sheet when the document has no title.
+// the sheet when the document has no title. Rows are computed ahead on a
+// second thread in batches of `ahead_rows` (0: on this thread alone).
 Status WriteFileXlsx(const DocumentModel& doc, const std::string& path, const std::string& file_name,
-                     SheetReport* report = nullptr);
+                     SheetReport* report = nullptr, int ahead_rows = DefaultAheadRows());
 
 // The Excel number format of a look: "#,##0.00", "0.00;(0.00)",
 // "d mmm yyyy" ...; "General" for text and floating numbers.

@@ -156,26 +156,6 @@ TEST(IdentityOf, OneFileWhateverItsSpelling) {
     }
 }
 
-// Writes beyond `bytes` fail for the rest of the scope, as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, old_handler_);
-    }
-
-private:
-    struct rlimit saved_ {};
-    void (*old_handler_)(int);
-};
-
 TEST(FileWriters, AFailedWriteLeavesTheEarlierFileWhole) {
     const struct {
         const char* proc;
@@ -194,7 +174,7 @@ TEST(FileWriters, AFailedWriteLeavesTheEarlierFileWhole) {
         std::string path = out.Write("out", "earlier");
         f.fp.msg.answers = {MsgResult::Abort};
         {
-            FileSizeLimit limit(16 * 1024);
+            test::FileSizeLimit limit(16 * 1024);
             std::string p = c.proc;
             if (p == "WriteFileTxt") WriteFileTxt(f.fp.sys, f.doc, path);
             else if (p == "WriteFileHTML") WriteFileHTML(f.fp.sys, f.doc, path);
@@ -214,10 +194,10 @@ TEST(FileWriters, RetryAfterAFailedCloseWritesTheWholeFile) {
     f.Load(doc);
     TempDir out;
     std::string path = out.Write("out.txt", "earlier");
-    auto limit = std::make_unique<FileSizeLimit>(1024);
+    auto limit = std::make_unique<test::FileSizeLimit>(1024);
     // The first report lifts the limit, as a user frees space before Retry.
     struct Freeing : fake::FakeMessageBox {
-        std::unique_ptr<FileSizeLimit>* limit;
+        std::unique_ptr<test::FileSizeLimit>* limit;
         MsgResult Show(const std::string& text, MsgButtons b, MsgIcon i) override {
             limit->reset();
             return FakeMessageBox::Show(text, b, i);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <libxml/parser.h>
+#include <map>
 #include <set>
 #include <zip.h>
 
@@ -10,6 +11,7 @@
 #include "export/ods_export.h"
 #include "export/sheet_cells.h"
 #include "export/sheet_formula.h"
+#include "export/sheet_rows.h"
 #include "export/xlsx_export.h"
 #include "formula/functions.h"
 #include "support.h"
@@ -476,9 +478,96 @@ TEST(SheetFiles, AFolderThatIsNotThereFailsAndWritesNothing) {
     test::Fixture f;
     f.Load(kDocument);
     for (auto write : {WriteFileOds, WriteFileXlsx}) {
-        Status s = write(f.doc, "/nonexistent-folder/out.x", "x", nullptr);
+        Status s = write(f.doc, "/nonexistent-folder/out.x", "x", nullptr, 0);
         EXPECT_EQ(s.kind, Status::Kind::Failed);
         EXPECT_EQ(s.number, kErrPathNotFound);
+    }
+}
+
+// A sheet of many rows whose looks first turn up late, with text,
+// highlights, errors, gaps and a running total.
+std::string ManyRows(int rows) {
+    std::string a = "%CO:A,8,8%", b = "%CO:B,8,8%";
+    for (int r = 1; r <= rows; ++r) {
+        if (r % 7 == 0 || (r > 300 && r <= 340)) {
+            a += "\n", b += "\n";  // rows without cells, a run of them longer than a batch
+            continue;
+        }
+        a += r % 50 == 0 ? "%R%%H2%bold%H2% row " + std::to_string(r) + "\n" : "%V%" + std::to_string(r) + "\n";
+        b += "%V%" + std::string(r > 150 && r % 9 == 0 ? "%D" + std::to_string(r % 4) + "%" : "") +
+             (r == 1        ? "a1"
+              : r % 61 == 0 ? "1/0"
+              : r % 83 == 0 ? "reverse(\"ab\")"
+                            : "b" + std::to_string(r - 1) + "+a" + std::to_string(r)) +
+             "\n";
+    }
+    return a + b;
+}
+
+// Rows computed ahead in batches, on the second thread, give the very
+// parts the writer computing them itself gives.
+TEST(SheetFiles, RowsComputedAheadGiveTheSameWorkbook) {
+    test::TempDir dir;
+    test::Fixture f;
+    f.Load(ManyRows(600));
+    const struct {
+        Status (*write)(const DocumentModel&, const std::string&, const std::string&, SheetReport*, int);
+        const char* file;
+        std::vector<const char*> parts;
+    } cases[] = {
+        {WriteFileOds, "out.ods", {"content.xml", "styles.xml"}},
+        {WriteFileXlsx, "out.xlsx", {"xl/worksheets/sheet1.xml", "xl/styles.xml", "xl/comments1.xml"}},
+    };
+    for (const auto& c : cases) {
+        std::map<int, std::map<std::string, std::string>> got;
+        for (int ahead : {0, 1, 16, 5000}) {
+            std::string path = dir / (std::to_string(ahead) + c.file);
+            SheetReport report;
+            ASSERT_TRUE(c.write(f.doc, path, "many.pd", &report, ahead).Succeeded()) << c.file << ahead;
+            for (const char* part : c.parts) got[ahead][part] = ZipPart(path, part).value_or("missing");
+            got[ahead]["report"] = report.frozen_text;
+        }
+        EXPECT_NE(got[0]["report"], "");
+        for (int ahead : {1, 16, 5000}) EXPECT_EQ(got[ahead], got[0]) << c.file << " ahead " << ahead;
+    }
+}
+
+// A write that fails, as on a full disk, while the second thread computes
+// rows ahead: the writer fails and leaves the earlier file whole.
+TEST(SheetFiles, AFailedWriteFailsAndLeavesTheEarlierFile) {
+    test::TempDir dir;
+    test::Fixture f;
+    f.Load(ManyRows(3000));
+    for (auto write : {WriteFileOds, WriteFileXlsx}) {
+        std::string path = dir.Write("out", "earlier");
+        Status s;
+        {
+            test::FileSizeLimit limit(16 * 1024);
+            s = write(f.doc, path, "x", nullptr, 16);
+        }
+        EXPECT_EQ(s.kind, Status::Kind::Failed);
+        EXPECT_EQ(s.number, kErrDiskFull);
+        EXPECT_EQ(test::ReadFile(path), "earlier");
+    }
+}
+
+// The writer leaving early stops the second thread, whichever batch it
+// is at; what it was given is the walk's.
+TEST(SheetFiles, RowsAheadLeftEarlyStopTheirThread) {
+    test::Fixture f;
+    f.Load(ManyRows(400));
+    std::vector<SheetCell> cells;
+    for (int stop : {1, 3, 17, 200}) {
+        SheetWalk one(f.doc, "x", Dialect::Excel), walk(f.doc, "x", Dialect::Excel);
+        SheetRows rows(walk, walk.Rows(), 4);
+        for (int row = 1; row <= stop; ++row) {
+            one.Row(row, cells);
+            std::span<const SheetCell> ahead = rows.Row(row);
+            ASSERT_EQ(ahead.size(), cells.size()) << row;
+            for (std::size_t i = 0; i < cells.size(); ++i) {
+                EXPECT_EQ(ahead[i].formula + ahead[i].text, cells[i].formula + cells[i].text) << row;
+            }
+        }
     }
 }
 

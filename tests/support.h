@@ -1,10 +1,12 @@
 // Helpers shared by the tests: a temporary folder and files in it.
 #pragma once
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
 
 #include "document/reader.h"
 #include "document/shown_text.h"
@@ -38,6 +40,28 @@ public:
 
 private:
     std::string path_;
+};
+
+// Writes beyond `bytes` fail for the rest of the scope, as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, old_handler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    struct rlimit saved_ {};
+    void (*old_handler_)(int);
 };
 
 // A folder holding the comma-decimal locales de_DE.UTF-8 and fr_FR.UTF-8,
