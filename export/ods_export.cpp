@@ -239,6 +239,14 @@ void NumberPart(Xml& x, const formula::NumberFormat& f) {
     x.End();
 }
 
+// A full stop between thousands makes the decimal point a comma, as in
+// German: the data style says so by its language, the only way it can.
+void NumberLocale(Xml& x, const formula::NumberFormat& f) {
+    if (f.thousands != '.') return;
+    x.Attr("number:language", "de");
+    x.Attr("number:country", "DE");
+}
+
 void Literal(Xml& x, std::string_view text) {
     if (text.empty()) return;
     x.Start("number:text");
@@ -287,6 +295,7 @@ void DataStyle(Xml& x, const SheetStyle& s, int i) {
         if (s.format.brackets) {
             x.Start("number:number-style");
             x.Attr("style:name", name + "P");
+            NumberLocale(x, s.format);
             x.Attr("style:volatile", "true");
             Literal(x, s.format.leading);
             NumberPart(x, s.format);
@@ -295,6 +304,7 @@ void DataStyle(Xml& x, const SheetStyle& s, int i) {
         }
         x.Start("number:number-style");
         x.Attr("style:name", name);
+        NumberLocale(x, s.format);
         if (s.format.brackets) Literal(x, "(");
         Literal(x, s.format.leading);
         NumberPart(x, s.format);

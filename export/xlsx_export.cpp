@@ -168,6 +168,9 @@ std::string ExcelNumberFormat(const SheetStyle& s) {
     if (!f.floating && f.decimals > 0) number += "." + std::string(static_cast<std::size_t>(f.decimals), '0');
     std::string code = Quoted(f.leading) + number + Quoted(f.trailing);
     if (f.brackets) code += ";(" + code + ")";
+    // A full stop between thousands makes the decimal point a comma: the
+    // German locale's separators, named by its locale id.
+    if (f.thousands == '.') code = "[$-407]" + code;
     return code;
 }
 

@@ -384,6 +384,7 @@ TEST(SheetCells, NumberFormatsFromTheDisplayForm) {
         {"%OP%MBB\n%CO:A,8,8%%V%1\n", "0.00;(0.00)"},
         {"%CO:A,8,8%%V%%B%%D1%1\n", "0.0;(0.0)"},
         {"%OP%TH1\n%CO:A,8,8%%V%1\n", "#,##0.00"},
+        {"%OP%TH.\n%OP%MBB\n%CO:A,8,8%%V%1\n", "[$-407]#,##0.00;(#,##0.00)"},
         {"%OP%LP\xA3\n%OP%TPp\n%CO:A,8,8%%V%%LC%%TC%1\n", "\"\xC2\xA3\"0.00\"p\""},
         {"%CO:A,8,8%%V%17.3.1961\n", "d mmm yyyy"},
         {"%OP%DFE\n%CO:A,8,8%%V%17.3.1961\n", "d.m.yyyy"},
