@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <tuple>
 #include <unordered_set>
 
 #include "formula/custom_functions.h"
@@ -161,19 +162,11 @@ struct Evaluator::Level {
 };
 
 void Evaluator::SwapLevel(Level& l) {
-    std::swap(cur_col_, l.col);
-    std::swap(cur_row_, l.row);
-    std::swap(cur_cell_, l.cell);
-    std::swap(missing_, l.missing);
-    std::swap(frames_, l.frames);
-    std::swap(offset_mode_, l.offset_mode);
-    std::swap(off_col_, l.off_col);
-    std::swap(off_row_, l.off_row);
-    std::swap(name_depth_, l.name_depth);
-    std::swap(scanned_names_, l.scanned);
-    std::swap(shared_, l.shared);
-    std::swap(level_base_, l.base);
-    std::swap(compacted_size_, l.compacted);
+    auto mine = std::tie(cur_col_, cur_row_, cur_cell_, missing_, frames_, offset_mode_, off_col_, off_row_,
+                         name_depth_, scanned_names_, shared_, level_base_, compacted_size_);
+    auto saved = std::tie(l.col, l.row, l.cell, l.missing, l.frames, l.offset_mode, l.off_col, l.off_row, l.name_depth,
+                          l.scanned, l.shared, l.base, l.compacted);
+    mine.swap(saved);
 }
 
 // A computation asked for while another is under way (by a document that
