@@ -469,13 +469,10 @@ void Cell(Xml& x, const SheetCell& c) {
     // error itself, which the reader shows as such.
     if (!c.formula.empty()) x.Attr("table:formula", c.formula, "of:=");
     else if (c.kind == SheetCell::Kind::Error) x.Attr("table:formula", c.text, "of:=");
-    std::string number;
     switch (c.kind) {
     case SheetCell::Kind::Number:
-        number = ShortestNumber(c.number);
         x.Attr("office:value-type", "float");
-        x.Attr("office:value", number);
-        x.Attr("calcext:value-type", "float");
+        x.Attr("office:value", ShortestNumber(c.number));
         break;
     case SheetCell::Kind::Date:
         if (c.text.find('-') == std::string::npos) {
@@ -499,6 +496,12 @@ void Cell(Xml& x, const SheetCell& c) {
         break;
     }
     if (!c.comment.empty()) Annotation(x, c.comment);
+    // A number's value is its office:value, which readers format by its
+    // style; a paragraph of its digits would only double the part's size.
+    if (c.kind == SheetCell::Kind::Number) {
+        x.End();
+        return;
+    }
     x.Start("text:p");
     if (!c.runs.empty()) {
         for (const TextRun& r : c.runs) {
@@ -510,7 +513,7 @@ void Cell(Xml& x, const SheetCell& c) {
             if (r.highlights) x.End();
         }
     } else {
-        x.Para(c.kind == SheetCell::Kind::Number ? std::string_view(number) : std::string_view(c.text));
+        x.Para(c.text);
     }
     x.End();
     x.End();
