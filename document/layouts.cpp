@@ -444,11 +444,11 @@ ShownContext ContextFor(std::string_view path) {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     char buf[8] = "";
-    if (localtime_r(&now, &local) != nullptr) std::strftime(buf, sizeof buf, "%H:%M", &local);
-    context.time = buf;
-    if (local.tm_year != 0 || local.tm_mday != 0) {
+    if (localtime_r(&now, &local) != nullptr) {
+        std::strftime(buf, sizeof buf, "%H:%M", &local);
         context.today = formula::DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
     }
+    context.time = buf;
     return context;
 }
 

@@ -54,17 +54,6 @@ bool IsControlWord(std::string_view name) {
     return std::find(std::begin(kControlWords), std::end(kControlWords), name) != std::end(kControlWords);
 }
 
-bool Truth(const Value& v, bool& out, Value& error) {
-    if (v.IsDate()) {
-        out = true;
-        return true;
-    }
-    double d;
-    if (!GetNumber(v, d, error)) return false;
-    out = d != 0.0;
-    return true;
-}
-
 // What a statement cell does to the flow of its function.
 enum class Kind : std::uint8_t {
     Blank,  // a text or empty cell: passed over

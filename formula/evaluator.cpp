@@ -26,17 +26,6 @@ struct NeedCells {};
 // Thrown when a formula reads a cell whose computation is under way.
 struct CycleFound {};
 
-bool Truth(const Value& v, bool& out, Value& error) {
-    double d;
-    if (v.IsDate()) {
-        out = true;
-        return true;
-    }
-    if (!GetNumber(v, d, error)) return false;
-    out = d != 0.0;
-    return true;
-}
-
 char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // A cell's result: a reference left over is a mistake.

@@ -59,6 +59,17 @@ bool GetNumber(const Value& v, double& out, Value& error) {
     return false;
 }
 
+bool Truth(const Value& v, bool& out, Value& error) {
+    if (v.IsDate()) {
+        out = true;
+        return true;
+    }
+    double d;
+    if (!GetNumber(v, d, error)) return false;
+    out = d != 0.0;
+    return true;
+}
+
 bool GetInteger(const Value& v, long long& out, Value& error) {
     double d;
     if (!GetNumber(v, d, error)) return false;

@@ -99,6 +99,9 @@ const FunctionSpec* FindFunction(std::string_view name);
 bool GetNumber(const Value& v, double& out, Value& error);
 // The same, rounded towards zero to an integer within +-2^31.
 bool GetInteger(const Value& v, long long& out, Value& error);
+// A condition's truth: a number not 0, any date. Otherwise false, with
+// `error` set as GetNumber sets it.
+bool Truth(const Value& v, bool& out, Value& error);
 // A scalar argument as a string: a string as it is, a blank as "".
 // A number gives "Number not expected", a date "Date not expected".
 bool GetString(const Value& v, std::string& out, Value& error);

@@ -14,17 +14,6 @@ namespace {
 
 using Args = std::vector<Value>;
 
-bool Truth(const Value& v, bool& out, Value& e) {
-    if (v.IsDate()) {
-        out = true;
-        return true;
-    }
-    double d;
-    if (!GetNumber(v, d, e)) return false;
-    out = d != 0;
-    return true;
-}
-
 // IF evaluates only the branch the condition picks; an array condition
 // picks element by element.
 Value If(CallContext& ctx, Args&) {
